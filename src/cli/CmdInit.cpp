@@ -1,0 +1,34 @@
+#include "cli/CliCommand.h"
+#include "platform/DataDirectory.h"
+#include "settings/Settings.h"
+#include "util/Cp1252.h"
+
+#include <cstdio>
+
+namespace tavolin::cli {
+namespace {
+
+int RunInit(const Args& args);
+
+const CliCommand kInit{"init", "", "create config.ini with the default settings when it is missing",
+                       RunInit};
+const Registrar kRegistrar(kInit);
+
+int RunInit(const Args& args) {
+    if (!args.empty()) return UsageError(kInit, "unexpected argument '" + args.front() + "'");
+    const auto path = DataFile("config.ini");
+    switch (EnsureConfigFile(path)) {
+        case ConfigCreation::Existed:
+            std::printf("%s already exists; nothing changed\n", path.c_str());
+            return kExitOk;
+        case ConfigCreation::Created:
+            std::printf("created %s with the default settings\n", path.c_str());
+            return kExitOk;
+        case ConfigCreation::Failed:
+            break;
+    }
+    return Failure(Cp1252ToUtf8(ConfigCreationFailedText()) + " (" + path.string() + ")");
+}
+
+}  // namespace
+}  // namespace tavolin::cli

@@ -1,0 +1,60 @@
+// tavolin-cli: Tavolin's work without the GUI.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/CliCommand.h"
+
+using namespace tavolin::cli;
+
+namespace {
+
+void PrintHelp(FILE* out) {
+    std::fprintf(out,
+                 "usage: tavolin-cli COMMAND [ARGS]\n"
+                 "\n"
+                 "Tavolin paints a calendar (and your pending appointments) onto the desktop\n"
+                 "wallpaper. Its files (config.ini, Termine.dat, Background.bmp, ErrorLog.dat)\n"
+                 "live in the program's directory; set TAVOLIN_DIR to use another one.\n"
+                 "\n"
+                 "commands:\n");
+    auto commands = Commands();
+    std::sort(commands.begin(), commands.end(),
+              [](const CliCommand& a, const CliCommand& b) { return std::strcmp(a.name, b.name) < 0; });
+    for (const CliCommand& c : commands) {
+        const std::string head = std::string(c.name) + " " + c.usage;
+        std::fprintf(out, "  %-34s %s\n", head.c_str(), c.summary);
+    }
+    std::fprintf(out,
+                 "\n"
+                 "exit status: 0 success, 1 failure, 2 usage error\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "tavolin-cli: no command given\n");
+        PrintHelp(stderr);
+        return kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintHelp(stdout);
+        return kExitOk;
+    }
+    for (const CliCommand& c : Commands()) {
+        if (name != c.name) continue;
+        Args args(argv + 2, argv + argc);
+        if (std::find(args.begin(), args.end(), "--help") != args.end()) {
+            std::printf("usage: tavolin-cli %s %s\n%s\n", c.name, c.usage, c.summary);
+            return kExitOk;
+        }
+        return c.run(args);
+    }
+    std::fprintf(stderr, "tavolin-cli: unknown command '%s'\n", name.c_str());
+    PrintHelp(stderr);
+    return kExitUsage;
+}

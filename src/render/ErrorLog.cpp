@@ -1,0 +1,49 @@
+#include "render/ErrorLog.h"
+
+#include <cstdio>
+
+#include "platform/DataDirectory.h"
+#include "util/Cp1252.h"
+#include "util/FileIO.h"
+
+namespace tavolin {
+
+std::string ErrorText(int code) {
+    switch (code) {
+        case kErrorConfigMissing:
+            return W1252("Die Datei \"config.ini\" konnte nicht gefunden werden.");
+        case kErrorSettingMissing:
+            return W1252("Es sind Unstimmigkeiten in den Einstellungen aufgetreten.");
+        case kErrorLayoutUnknown:
+            return W1252("Das in den Einstellungen gesetzte Layout existiert nicht.");
+        case kErrorPictureNotFound:
+            return W1252("Das angegebene Hintergrundbild wurde nicht gefunden.");
+        case kErrorPictureFormat:
+            return W1252(
+                "Das Dateiformat des angegebenen Hintergrundbildes wird vom Programm nicht "
+                "unterstützt.");
+        case kErrorPictureTooWide:
+            return W1252("Das als Vorlage verwendete Hintergrundbild ist zu breit.");
+        case kErrorPictureTooHigh:
+            return W1252("Das als Vorlage verwendete Hintergrundbild ist zu hoch.");
+        default:
+            return W1252("Es sind keine Fehler aufgetreten.");
+    }
+}
+
+std::string FormatErrorLine(int code, TimePoint when) {
+    const std::tm t = LocalFields(when);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%02d.%02d.%d - %02d:%02d:%02d - ", t.tm_mday, t.tm_mon + 1,
+                  t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    return stamp + ErrorText(code);
+}
+
+void AppendErrorLog(const std::filesystem::path& path, int code) {
+    // Failure is deliberately ignored: logging must never stop a generation.
+    (void)AppendToFile(path, FormatErrorLine(code, Now()) + "\r\n");
+}
+
+void LogError(int code) { AppendErrorLog(DataFile("ErrorLog.dat"), code); }
+
+}  // namespace tavolin

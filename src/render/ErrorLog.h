@@ -1,0 +1,36 @@
+#pragma once
+// The rendering error log: one time-stamped German line per problem, appended to
+// ErrorLog.dat. It is only ever appended to.
+
+#include <filesystem>
+#include <string>
+
+#include "platform/Clock.h"
+
+namespace tavolin {
+
+enum ErrorCode : int {
+    kErrorNone = 0,
+    kErrorConfigMissing = 1,
+    kErrorSettingMissing = 2,
+    kErrorLayoutUnknown = 3,
+    kErrorPictureNotFound = 4,
+    kErrorPictureFormat = 5,
+    kErrorPictureTooWide = 6,
+    kErrorPictureTooHigh = 7,
+};
+
+/// The Windows-1252 text of a code; unknown codes give the "no errors" text.
+std::string ErrorText(int code);
+
+/// "DD.MM.YYYY - HH:MM:SS - text" in local time, without the line end.
+std::string FormatErrorLine(int code, TimePoint when);
+
+/// Appends the line for code, stamped with Now(), and CR LF to path. A log that cannot be
+/// written drops the line silently.
+void AppendErrorLog(const std::filesystem::path& path, int code);
+
+/// AppendErrorLog to ErrorLog.dat in the data directory.
+void LogError(int code);
+
+}  // namespace tavolin

@@ -1,0 +1,57 @@
+#include "CliRunner.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "support/TestSupport.h"
+
+extern char** environ;
+
+namespace tavolin::test {
+
+CliResult RunCli(const std::filesystem::path& dataDir, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env) {
+    TempDir io;
+    const auto outPath = io / "out";
+    const auto errPath = io / "err";
+
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) {
+        const std::string s = *e;
+        if (s.rfind("TAVOLIN_DIR=", 0) != 0) envStrings.push_back(s);
+    }
+    envStrings.push_back("TAVOLIN_DIR=" + dataDir.string());
+    for (const auto& e : env) envStrings.push_back(e);
+
+    std::vector<std::string> argStrings{TAVOLIN_CLI_PATH};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv, envp;
+    for (auto& a : argStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    CliResult result;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.out = ReadBytes(outPath);
+    result.err = ReadBytes(errPath);
+    return result;
+}
+
+}  // namespace tavolin::test

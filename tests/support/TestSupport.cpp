@@ -1,0 +1,80 @@
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "platform/DataDirectory.h"
+
+namespace tavolin::test {
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "tavolin-test-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    m_path = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may have taken write permission away; give it back so removal works.
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* tz) {
+    if (const char* old = std::getenv("TZ")) {
+        m_had = true;
+        m_old = old;
+    }
+    ::setenv("TZ", tz, 1);
+    ::tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+    if (m_had) {
+        ::setenv("TZ", m_old.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+}
+
+FixedClock::FixedClock(TimePoint t) : m_now(t) {
+    SetClockForTesting([this] { return m_now; });
+}
+
+FixedClock::~FixedClock() { SetClockForTesting({}); }
+
+MessageRecorder::MessageRecorder() {
+    m_previous = SetUserMessageSink([this](const UserMessage& m) { m_messages.push_back(m); });
+}
+
+MessageRecorder::~MessageRecorder() { SetUserMessageSink(m_previous); }
+
+DataDirTest::DataDirTest() { SetDataDirectoryForTesting(m_dir.path()); }
+
+DataDirTest::~DataDirTest() { SetDataDirectoryForTesting({}); }
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TimePoint Local(int year, int month, int day, int hour, int minute, int second) {
+    return MakeLocal(year, month, day, hour, minute, second);
+}
+
+std::filesystem::path TestDataDir() {
+    if (const char* d = std::getenv("TAVOLIN_TEST_DATA")) return d;
+    return std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
+}
+
+}  // namespace tavolin::test
