@@ -1,0 +1,301 @@
+#include "image/ImageBuffer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "image/formats/Codecs.h"
+#include "util/FileIO.h"
+
+namespace tavolin {
+namespace {
+
+constexpr size_t kInfoHeaderSize = 40;
+
+void PutU16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+int PixelsPerMetre(int dpi) { return static_cast<int>(std::lround(dpi * 39.37007874015748)); }
+
+}  // namespace
+
+ImageBuffer::ImageBuffer(int format) : m_format(format) {}
+
+uint64_t ImageBuffer::StrideFor(uint64_t width, int bitsPerPixel) {
+    return ((width * static_cast<uint64_t>(bitsPerPixel) + 31) / 32) * 4;
+}
+
+int ImageBuffer::NormaliseDepth(int bitsPerPixel) {
+    if (bitsPerPixel <= 1) return 1;
+    if (bitsPerPixel <= 4) return 4;
+    if (bitsPerPixel <= 8) return 8;
+    return 24;
+}
+
+bool ImageBuffer::CheckSize(uint64_t width, uint64_t height) {
+    if (width == 0 || height == 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
+        width * height > kMaxImagePixels) {
+        SetLastError("Image too large");
+        return false;
+    }
+    return true;
+}
+
+void ImageBuffer::SetLastError(std::string_view text) {
+    m_lastError.assign(text.substr(0, std::min<size_t>(text.size(), 255)));
+}
+
+bool ImageBuffer::Create(uint32_t width, uint32_t height, int bitsPerPixel, int format) {
+    if (width == 0 || height == 0) {
+        SetLastError("Image has no pixels");
+        return false;
+    }
+    if (!CheckSize(width, height)) return false;
+    const int bpp = NormaliseDepth(bitsPerPixel);
+    const int entries = bpp == 24 ? 0 : (1 << bpp);
+    const uint64_t stride = StrideFor(width, bpp);
+    const uint64_t total = kInfoHeaderSize + 4u * entries + stride * height;
+    std::vector<uint8_t> block;
+    try {
+        block.assign(static_cast<size_t>(total), 0);
+    } catch (const std::bad_alloc&) {
+        SetLastError("Can't allocate memory");
+        return false;
+    }
+    m_block.swap(block);
+    m_alpha.clear();
+    m_width = static_cast<int>(width);
+    m_height = static_cast<int>(height);
+    m_bpp = bpp;
+    m_stride = static_cast<size_t>(stride);
+    m_paletteEntries = entries;
+    m_format = format;
+    m_transparentIndex = -1;
+    WriteInfoHeader();
+    return true;
+}
+
+void ImageBuffer::WriteInfoHeader() {
+    if (m_block.empty()) return;
+    uint8_t* h = m_block.data();
+    PutU32(h + 0, kInfoHeaderSize);
+    PutU32(h + 4, static_cast<uint32_t>(m_width));
+    PutU32(h + 8, static_cast<uint32_t>(m_height));
+    PutU16(h + 12, 1);
+    PutU16(h + 14, static_cast<uint32_t>(m_bpp));
+    PutU32(h + 16, 0);
+    PutU32(h + 20, static_cast<uint32_t>(ImageSize()));
+    PutU32(h + 24, static_cast<uint32_t>(PixelsPerMetre(m_dpiX)));
+    PutU32(h + 28, static_cast<uint32_t>(PixelsPerMetre(m_dpiY)));
+    PutU32(h + 32, static_cast<uint32_t>(m_paletteEntries));
+    PutU32(h + 36, 0);
+}
+
+void ImageBuffer::SetDpi(int x, int y) {
+    m_dpiX = x;
+    m_dpiY = y;
+    WriteInfoHeader();
+}
+
+RgbQuad* ImageBuffer::Palette() {
+    return m_block.empty() ? nullptr : reinterpret_cast<RgbQuad*>(m_block.data() + kInfoHeaderSize);
+}
+const RgbQuad* ImageBuffer::Palette() const {
+    return m_block.empty() ? nullptr
+                           : reinterpret_cast<const RgbQuad*>(m_block.data() + kInfoHeaderSize);
+}
+
+void ImageBuffer::SetPaletteColor(int index, RgbQuad colour) {
+    if (index < 0 || index >= m_paletteEntries) return;
+    colour.reserved = 0;
+    Palette()[index] = colour;
+}
+
+uint8_t* ImageBuffer::Bits() {
+    return m_block.empty() ? nullptr : m_block.data() + kInfoHeaderSize + 4u * m_paletteEntries;
+}
+const uint8_t* ImageBuffer::Bits() const {
+    return m_block.empty() ? nullptr : m_block.data() + kInfoHeaderSize + 4u * m_paletteEntries;
+}
+
+uint8_t ImageBuffer::GetPixelIndex(int x, int y) const {
+    if (m_block.empty() || m_bpp == 24 || x < 0 || y < 0 || x >= m_width || y >= m_height) return 0;
+    const uint8_t* row = Row(y);
+    switch (m_bpp) {
+        case 8:
+            return row[x];
+        case 4:
+            return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+        default:
+            return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+}
+
+void ImageBuffer::SetPixelIndex(int x, int y, uint8_t index) {
+    if (m_block.empty() || m_bpp == 24 || x < 0 || y < 0 || x >= m_width || y >= m_height) return;
+    uint8_t* row = Row(y);
+    switch (m_bpp) {
+        case 8:
+            row[x] = index;
+            break;
+        case 4: {
+            uint8_t& b = row[x >> 1];
+            b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (index & 0x0F))
+                        : static_cast<uint8_t>((b & 0x0F) | (index << 4));
+            break;
+        }
+        default: {
+            uint8_t& b = row[x >> 3];
+            const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
+            b = (index & 1) ? (b | mask) : (b & ~mask);
+        }
+    }
+}
+
+RgbQuad ImageBuffer::GetPixelColor(int x, int y) const {
+    if (m_block.empty() || x < 0 || y < 0 || x >= m_width || y >= m_height) return {};
+    if (m_bpp == 24) {
+        const uint8_t* p = Row(y) + 3 * static_cast<size_t>(x);
+        return {p[0], p[1], p[2], 0};
+    }
+    const int index = GetPixelIndex(x, y);
+    return index < m_paletteEntries ? Palette()[index] : RgbQuad{};
+}
+
+void ImageBuffer::SetPixelColor(int x, int y, RgbQuad colour) {
+    if (m_block.empty() || x < 0 || y < 0 || x >= m_width || y >= m_height) return;
+    if (m_bpp == 24) {
+        uint8_t* p = Row(y) + 3 * static_cast<size_t>(x);
+        p[0] = colour.blue;
+        p[1] = colour.green;
+        p[2] = colour.red;
+        return;
+    }
+    // Nearest palette entry by squared RGB distance; the first of equals wins.
+    const RgbQuad* pal = Palette();
+    int best = 0;
+    long bestDistance = -1;
+    for (int i = 0; i < m_paletteEntries; ++i) {
+        const long db = pal[i].blue - colour.blue;
+        const long dg = pal[i].green - colour.green;
+        const long dr = pal[i].red - colour.red;
+        const long d = db * db + dg * dg + dr * dr;
+        if (bestDistance < 0 || d < bestDistance) {
+            bestDistance = d;
+            best = i;
+            if (d == 0) break;
+        }
+    }
+    SetPixelIndex(x, y, static_cast<uint8_t>(best));
+}
+
+void ImageBuffer::AllocateAlpha() {
+    if (m_block.empty() || !m_alpha.empty()) return;
+    m_alpha.assign(static_cast<size_t>(m_width) * static_cast<size_t>(m_height), 255);
+}
+
+uint8_t ImageBuffer::GetAlpha(int x, int y) const {
+    if (m_alpha.empty() || x < 0 || y < 0 || x >= m_width || y >= m_height) return 255;
+    return AlphaRow(y)[x];
+}
+
+void ImageBuffer::FlipVertical() {
+    if (m_block.empty()) return;
+    std::vector<uint8_t> tmp(m_stride);
+    for (int top = 0, bottom = m_height - 1; top < bottom; ++top, --bottom) {
+        std::memcpy(tmp.data(), Row(top), m_stride);
+        std::memcpy(Row(top), Row(bottom), m_stride);
+        std::memcpy(Row(bottom), tmp.data(), m_stride);
+    }
+    if (!m_alpha.empty()) {
+        const size_t w = static_cast<size_t>(m_width);
+        for (int top = 0, bottom = m_height - 1; top < bottom; ++top, --bottom) {
+            std::swap_ranges(AlphaRow(top), AlphaRow(top) + w, AlphaRow(bottom));
+        }
+    }
+}
+
+bool ImageBuffer::Load(const std::filesystem::path& path, int format) {
+    std::string bytes;
+    switch (ReadWholeFile(path, bytes, kMaxImageFileBytes)) {
+        case ReadStatus::Ok:
+            break;
+        case ReadStatus::TooLarge:
+            SetLastError("File too large");
+            return false;
+        default:
+            return false;  // cannot be opened: no text
+    }
+    return Decode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), format);
+}
+
+bool ImageBuffer::Decode(std::span<const uint8_t> data, int format) {
+    ByteReader in(data);
+    m_format = format;
+    switch (format) {
+        case kFormatBmp: return codecs::DecodeBmp(in, *this);
+        case kFormatGif: return codecs::DecodeGif(in, *this);
+        case kFormatJpeg: return codecs::DecodeJpeg(in, *this);
+        case kFormatPng: return codecs::DecodePng(in, *this);
+        case kFormatIco: return codecs::DecodeIco(in, *this);
+        case kFormatTiff: return codecs::DecodeTiff(in, *this);
+        case kFormatTga: return codecs::DecodeTga(in, *this);
+        case kFormatPcx: return codecs::DecodePcx(in, *this);
+        case kFormatWbmp: return codecs::DecodeWbmp(in, *this);
+        case kFormatWmf: return codecs::DecodeWmf(in, *this);
+        default:
+            SetLastError("Unsupported operation for this format");
+            return false;
+    }
+}
+
+bool ImageBuffer::Encode(std::string& out, int format) {
+    if (format == kFormatWmf) {
+        SetLastError("Save WMF not supported");
+        return false;
+    }
+    if (format != kFormatBmp) {
+        // Only bitmaps are ever written; the other formats are read-only here.
+        SetLastError("Unsupported operation for this format");
+        return false;
+    }
+    if (m_block.empty()) {
+        SetLastError("Image is empty");
+        return false;
+    }
+    return codecs::EncodeBmp(*this, out);
+}
+
+bool ImageBuffer::Save(const std::filesystem::path& path, int format) {
+    std::string bytes;
+    if (!Encode(bytes, format)) return false;
+    if (!AtomicWriteFile(path, bytes)) {
+        SetLastError("Can't write file");
+        return false;
+    }
+    return true;
+}
+
+int FormatFromExtension(std::string_view extension) {
+    std::string ext(extension);
+    for (char& c : ext) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+    if (ext == "bmp") return kFormatBmp;
+    if (ext == "gif") return kFormatGif;
+    if (ext == "jpg" || ext == "jpeg") return kFormatJpeg;
+    if (ext == "png") return kFormatPng;
+    if (ext == "ico") return kFormatIco;
+    if (ext == "tif" || ext == "tiff") return kFormatTiff;
+    if (ext == "tga") return kFormatTga;
+    if (ext == "pcx") return kFormatPcx;
+    if (ext == "wbmp") return kFormatWbmp;
+    if (ext == "wmf" || ext == "emf") return kFormatWmf;
+    return -1;
+}
+
+}  // namespace tavolin
