@@ -1,0 +1,190 @@
+#include "appointments/AppointmentStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "platform/DataDirectory.h"
+#include "util/FileIO.h"
+
+namespace tavolin {
+namespace {
+
+bool WriteAll(int fd, std::string_view data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Whether the regular file at path ends with a line feed. False when it cannot be read (for
+// example a file with write permission only): a line end too many is harmless, one too few
+// would glue two records together.
+bool EndsWithLineFeed(const std::filesystem::path& path, off_t size) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    char last = 0;
+    const bool lf = ::pread(fd, &last, 1, size - 1) == 1 && last == '\n';
+    ::close(fd);
+    return lf;
+}
+
+}  // namespace
+
+const char* StoreStatusText(StoreStatus status) {
+    switch (status) {
+        case StoreStatus::Ok:
+            return "done";
+        case StoreStatus::Missing:
+            return "the file does not exist";
+        case StoreStatus::Unreadable:
+            return "the file cannot be read";
+        case StoreStatus::TooLarge:
+            return "the file is too large";
+        case StoreStatus::NotFound:
+            return "no such record";
+        case StoreStatus::InvalidLine:
+            return "a record cannot contain a line break";
+        case StoreStatus::WriteFailed:
+            return "the file cannot be written";
+    }
+    return "unknown error";
+}
+
+std::vector<std::string> SplitRecordLines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        const size_t lf = bytes.find('\n', start);
+        if (lf == std::string_view::npos) {
+            lines.emplace_back(bytes.substr(start));
+            break;
+        }
+        size_t end = lf;
+        if (end > start && bytes[end - 1] == '\r') --end;
+        lines.emplace_back(bytes.substr(start, end - start));
+        start = lf + 1;
+    }
+    return lines;
+}
+
+std::string JoinRecordLines(const std::vector<std::string>& lines) {
+    size_t size = 0;
+    for (const std::string& line : lines) size += line.size() + 2;
+    std::string out;
+    out.reserve(size);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) out += "\r\n";
+        out += lines[i];
+    }
+    return out;
+}
+
+AppointmentStore::AppointmentStore() : m_path(DefaultPath()) {}
+
+AppointmentStore::AppointmentStore(std::filesystem::path path) : m_path(std::move(path)) {}
+
+std::filesystem::path AppointmentStore::DefaultPath() {
+    return DataFile("Termine.dat");
+}
+
+StoreStatus AppointmentStore::Load(std::string& bytes) const {
+    bytes.clear();
+    // Only regular files: opening a FIFO or a device for reading could block or never end.
+    struct stat st {};
+    if (::stat(m_path.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? StoreStatus::Missing : StoreStatus::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode)) return StoreStatus::Unreadable;
+    switch (ReadWholeFile(m_path, bytes, kMaxAppointmentFileBytes)) {
+        case ReadStatus::Ok:
+            return StoreStatus::Ok;
+        case ReadStatus::Missing:
+            return StoreStatus::Missing;
+        case ReadStatus::Unreadable:
+            return StoreStatus::Unreadable;
+        case ReadStatus::TooLarge:
+            return StoreStatus::TooLarge;
+    }
+    return StoreStatus::Unreadable;
+}
+
+StoreStatus AppointmentStore::Rewrite(const std::string& oldBytes,
+                                      const std::vector<std::string>& lines) const {
+    const std::string bytes = JoinRecordLines(lines);
+    // Same bytes: leave the file alone (no needless temporary file, no needless sync).
+    if (bytes == oldBytes) return StoreStatus::Ok;
+    return AtomicWriteFile(m_path, bytes) ? StoreStatus::Ok : StoreStatus::WriteFailed;
+}
+
+std::vector<std::string> AppointmentStore::ReadRecords(StoreStatus* status) const {
+    std::string bytes;
+    const StoreStatus s = Load(bytes);
+    if (status) *status = s;
+    if (s != StoreStatus::Ok) return {};
+    return SplitRecordLines(bytes);
+}
+
+StoreStatus AppointmentStore::AppendRecord(std::string_view line) const {
+    if (line.find('\n') != std::string_view::npos) return StoreStatus::InvalidLine;
+    // Never truncates: an existing file that cannot be read is appended to, not replaced.
+    // O_NONBLOCK keeps a FIFO in the way from blocking; it is refused below.
+    const int fd =
+        ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) return StoreStatus::WriteFailed;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return StoreStatus::WriteFailed;
+    }
+    std::string data;
+    data.reserve(line.size() + 2);
+    // A hand-edited file may already end with a line end; a second one would add an empty line.
+    if (st.st_size > 0 && !EndsWithLineFeed(m_path, st.st_size)) data += "\r\n";
+    data += line;
+    const bool ok = WriteAll(fd, data);
+    return (::close(fd) == 0 && ok) ? StoreStatus::Ok : StoreStatus::WriteFailed;
+}
+
+StoreStatus AppointmentStore::ReplaceRecord(std::string_view oldLine,
+                                            std::string_view newLine) const {
+    if (newLine.find('\n') != std::string_view::npos) return StoreStatus::InvalidLine;
+    std::string bytes;
+    if (const StoreStatus s = Load(bytes); s != StoreStatus::Ok) return s;
+    std::vector<std::string> lines = SplitRecordLines(bytes);
+    const auto it = std::find(lines.begin(), lines.end(), oldLine);
+    if (it == lines.end()) return StoreStatus::NotFound;
+    *it = std::string(newLine);
+    return Rewrite(bytes, lines);
+}
+
+StoreStatus AppointmentStore::RemoveRecord(std::string_view line) const {
+    std::string bytes;
+    if (const StoreStatus s = Load(bytes); s != StoreStatus::Ok) return s;
+    std::vector<std::string> lines = SplitRecordLines(bytes);
+    const auto it = std::find(lines.begin(), lines.end(), line);
+    if (it == lines.end()) return StoreStatus::NotFound;
+    lines.erase(it);
+    return Rewrite(bytes, lines);
+}
+
+StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TidyStats* stats) const {
+    if (stats) *stats = TidyStats{};
+    const TimePoint todayStart = StartOfLocalDay(Now());
+    std::string bytes;
+    if (const StoreStatus s = Load(bytes); s != StoreStatus::Ok) return s;
+    const auto lines = TidyRecords(SplitRecordLines(bytes), deleteExpired, todayStart, stats);
+    return Rewrite(bytes, lines);
+}
+
+}  // namespace tavolin

@@ -1,0 +1,75 @@
+#pragma once
+// Operations on Termine.dat. Nothing is cached: each call opens, reads or rewrites and closes
+// the file. Lines are raw bytes (Windows-1252 in practice). Rewrites go through a temporary
+// file and a rename, so a reader never sees half a file and a failed rewrite leaves the old
+// one. Nothing here shows anything to the user; callers get a status.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "appointments/TidyUp.h"
+
+namespace tavolin {
+
+enum class StoreStatus {
+    Ok,
+    Missing,      // the file does not exist
+    Unreadable,   // not a regular file, or it cannot be read
+    TooLarge,     // larger than kMaxAppointmentFileBytes; left alone
+    NotFound,     // ReplaceRecord/RemoveRecord: no line equals the given one
+    InvalidLine,  // the new line holds a line feed and would split into two records
+    WriteFailed,  // the file could not be created or written; the old content is intact
+};
+
+/// Short English description, for the command line.
+const char* StoreStatusText(StoreStatus status);
+
+/// Files above this size are not read; a real appointment book is a few kilobytes.
+inline constexpr uint64_t kMaxAppointmentFileBytes = uint64_t{256} << 20;
+
+/// The lines of a file's bytes: a line ends at LF, with a CR just before it removed; a line end
+/// at the very end adds no line; an empty text has none. Every other byte is text.
+std::vector<std::string> SplitRecordLines(std::string_view bytes);
+
+/// The file bytes of lines: CR LF between two lines, none after the last.
+std::string JoinRecordLines(const std::vector<std::string>& lines);
+
+class AppointmentStore {
+public:
+    /// The store of the data directory's Termine.dat.
+    AppointmentStore();
+    explicit AppointmentStore(std::filesystem::path path);
+
+    static std::filesystem::path DefaultPath();
+    const std::filesystem::path& Path() const { return m_path; }
+
+    /// The lines in file order; empty for a missing or unreadable file, which is not created.
+    std::vector<std::string> ReadRecords(StoreStatus* status = nullptr) const;
+
+    /// Appends line as the last record, creating the file when it is missing. A line end goes
+    /// before it when the file holds anything that does not already end with one; none after.
+    StoreStatus AppendRecord(std::string_view line) const;
+
+    /// Replaces the first line equal to oldLine (byte for byte); later equal lines stay. A
+    /// missing file is not created.
+    StoreStatus ReplaceRecord(std::string_view oldLine, std::string_view newLine) const;
+
+    /// Removes the first line equal to line; later equal lines stay. A missing file is not
+    /// created; removing the last record leaves an empty file.
+    StoreStatus RemoveRecord(std::string_view line) const;
+
+    /// Expiry handling as of today 00:00 local time (Now()), sorting, removal of duplicates and
+    /// rewrite; see TidyRecords. A missing or unreadable file is left as it is.
+    StoreStatus TidyUp(bool deleteExpired, TidyStats* stats = nullptr) const;
+
+private:
+    StoreStatus Load(std::string& bytes) const;
+    StoreStatus Rewrite(const std::string& oldBytes, const std::vector<std::string>& lines) const;
+
+    std::filesystem::path m_path;
+};
+
+}  // namespace tavolin
