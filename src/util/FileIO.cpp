@@ -67,7 +67,7 @@ ReadStatus ReadWholeFile(const std::filesystem::path& path, std::string& out, ui
     return ReadStatus::Ok;
 }
 
-bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data) {
+bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, Durability durability) {
     std::string tmpl = path.string() + ".tmp-XXXXXX";
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) return false;
@@ -82,7 +82,8 @@ bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data) {
         ::umask(mask);
         mode &= ~mask;
     }
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) &&
+              (durability == Durability::NoSync || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (ok && g_failAtomicWrite) ok = false;
     if (ok && ::rename(tmpl.c_str(), path.c_str()) != 0) ok = false;

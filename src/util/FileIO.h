@@ -16,10 +16,16 @@ enum class ReadStatus { Ok, Missing, Unreadable, TooLarge };
 ReadStatus ReadWholeFile(const std::filesystem::path& path, std::string& out,
                          uint64_t maxBytes = uint64_t{1} << 30);
 
-/// Replaces the file's contents: writes a temporary file in the same directory, flushes it and
-/// renames it over the original. The original's permission bits are kept. On false the
-/// original is untouched and no temporary file remains.
-bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data);
+/// Sync: the data reaches the disk before the rename (settings, appointments). NoSync: readers
+/// still never see half a file, but a crash may lose the new contents (files that are made
+/// again on every run, such as the wallpaper).
+enum class Durability { Sync, NoSync };
+
+/// Replaces the file's contents: writes a temporary file in the same directory and renames it
+/// over the original. The original's permission bits are kept. On false the original is
+/// untouched and no temporary file remains.
+bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
+                     Durability durability = Durability::Sync);
 
 /// Appends data to the file, creating it when missing.
 bool AppendToFile(const std::filesystem::path& path, std::string_view data);
