@@ -52,6 +52,12 @@ const SettingKey* FindSetting(std::string_view section, std::string_view key) {
 
 bool IsSwitchOn(std::string_view value) { return Atoi(value) == 1; }
 
+bool SilentStartDeletesExpired(const IniFile& ini) {
+    std::string value;
+    if (!ini.ReadValue("Programm", "DelTermine", value)) return true;
+    return Atoi(value) != 0;
+}
+
 ConfigCreation EnsureConfigFile(const std::filesystem::path& path) {
     IniFile ini;
     if (ini.Open(path, false)) return ConfigCreation::Existed;

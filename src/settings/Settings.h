@@ -35,6 +35,10 @@ constexpr Colour PackColour(int red, int green, int blue) {
 /// Switches are on when their atoi value equals 1.
 bool IsSwitchOn(std::string_view value);
 
+/// The expiry mode as the silent start reads it: delete expired appointments when DelTermine is
+/// missing or its value is not 0; move them to today when it is 0.
+bool SilentStartDeletesExpired(const class IniFile& ini);
+
 enum class ConfigCreation { Existed, Created, Failed };
 
 /// The first-start rule: an existing config.ini is left alone; a missing one is created and

@@ -58,6 +58,20 @@ TEST(Settings, ColoursPackLowBitsAsColorref) {
     EXPECT_EQ(PackColour(-1, 256, 511), 0x00FF00FFu);
 }
 
+TEST(Settings, SilentStartTreatsAnyNonZeroDelTermineAsDelete) {
+    test::TempDir dir;
+    const auto path = dir / "config.ini";
+    const std::pair<const char*, bool> cases[] = {
+        {"", true}, {"[Programm]\nDelTermine=0\n", false}, {"[Programm]\nDelTermine=1\n", true},
+        {"[Programm]\nDelTermine=2\n", true}, {"[Programm]\nDelTermine=x\n", false}};
+    for (auto [contents, deletes] : cases) {
+        test::WriteBytes(path, contents);
+        IniFile ini;
+        ASSERT_TRUE(ini.Open(path, false));
+        EXPECT_EQ(SilentStartDeletesExpired(ini), deletes) << contents;
+    }
+}
+
 TEST(Settings, SwitchesAreOnOnlyAtOne) {
     EXPECT_TRUE(IsSwitchOn("1"));
     EXPECT_TRUE(IsSwitchOn("1 "));  // a picture background to the generator
