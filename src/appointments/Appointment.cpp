@@ -1,5 +1,7 @@
 #include "appointments/Appointment.h"
 
+#include "util/Cp1252.h"
+
 namespace tavolin {
 
 std::string Appointment::Line() const {
@@ -16,6 +18,12 @@ std::optional<Appointment> SplitRecord(std::string_view line) {
     if (pos == std::string_view::npos) return std::nullopt;
     return Appointment{std::string(line.substr(0, pos)),
                        std::string(line.substr(pos + kRecordSeparator.size()))};
+}
+
+std::string EmptyRemarkText() {
+    return W1252(
+        "Sie haben keine Bemerkung für das Datum eingegeben.\n"
+        "Der Termin konnte nicht gespeichert werden.");
 }
 
 }  // namespace tavolin

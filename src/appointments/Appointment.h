@@ -33,4 +33,8 @@ struct Appointment {
 /// Splits a line at its first " # " into key and remark; nullopt for a line without one.
 std::optional<Appointment> SplitRecord(std::string_view line);
 
+/// The warning (caption "Warnung") when an appointment is to be stored without a remark;
+/// Windows-1252, two lines.
+std::string EmptyRemarkText();
+
 }  // namespace tavolin
