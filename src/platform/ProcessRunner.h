@@ -1,0 +1,61 @@
+#pragma once
+// Running external programs (the desktop's own tools: gsettings, xfconf-query, xrandr, ...).
+// Programs are started without a shell, from an argument vector, with a time limit; the
+// interface lets tests record the exact commands and script their results.
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace tavolin {
+
+struct ProcessResult {
+    enum class Status {
+        Exited,       // ran to its end; see exitCode
+        NotFound,     // no such program on PATH
+        TimedOut,     // killed after the time limit
+        Signalled,    // ended by a signal it did not get from us
+        SpawnFailed,  // could not be started for another reason
+    };
+
+    Status status = Status::SpawnFailed;
+    int exitCode = -1;        // with Exited
+    int signal = 0;           // with Signalled
+    std::string output;       // standard output, at most kMaxOutput bytes
+    std::string errorOutput;  // standard error, at most kMaxErrorOutput bytes
+    std::string spawnError;   // with SpawnFailed: the system's reason
+
+    static constexpr size_t kMaxOutput = size_t{1} << 20;
+    static constexpr size_t kMaxErrorOutput = 4096;
+
+    /// Exited with code 0.
+    bool Succeeded() const { return status == Status::Exited && exitCode == 0; }
+
+    /// One English line for logs: "exit code 1: <first line of stderr>", "timed out", ...
+    std::string Describe() const;
+
+    static ProcessResult Exit(int code, std::string out = {}, std::string err = {});
+};
+
+class ProcessRunner {
+public:
+    virtual ~ProcessRunner() = default;
+
+    /// Runs argv[0] (looked up on PATH unless it holds a '/') with the arguments argv[1..],
+    /// standard input from /dev/null, and kills it (with its process group) once timeout has
+    /// passed. An empty argv is SpawnFailed.
+    virtual ProcessResult Run(const std::vector<std::string>& argv,
+                              std::chrono::milliseconds timeout) = 0;
+
+    /// True when the program can be found on PATH as an executable file.
+    virtual bool IsInstalled(const std::string& program) = 0;
+};
+
+/// The real runner of this platform.
+ProcessRunner& SystemProcessRunner();
+
+/// The argument vector as one line for logs; arguments with blanks or odd bytes are quoted.
+std::string FormatCommandLine(const std::vector<std::string>& argv);
+
+}  // namespace tavolin

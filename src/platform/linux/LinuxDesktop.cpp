@@ -1,0 +1,298 @@
+#include "platform/linux/LinuxDesktop.h"
+
+#include <system_error>
+
+#include "platform/linux/FreshCopy.h"
+#include "platform/linux/WallpaperText.h"
+
+namespace tavolin {
+namespace {
+
+constexpr const char* kGnomeSchema = "org.gnome.desktop.background";
+constexpr const char* kCinnamonSchema = "org.cinnamon.desktop.background";
+constexpr const char* kMateSchema = "org.mate.background";
+constexpr const char* kXfceChannel = "xfce4-desktop";
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> ParseXfconfList(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> properties;
+    while (!text.empty()) {
+        const size_t newline = text.find('\n');
+        std::string_view line = text.substr(0, newline);
+        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty() || line.front() != '/') continue;
+        const size_t blank = line.find_first_of(" \t");
+        std::string_view name = line.substr(0, blank);
+        std::string_view value;
+        if (blank != std::string_view::npos) {
+            value = line.substr(blank);
+            const size_t start = value.find_first_not_of(" \t");
+            value = start == std::string_view::npos ? std::string_view() : value.substr(start);
+        }
+        properties.emplace_back(std::string(name), std::string(value));
+    }
+    return properties;
+}
+
+LinuxDesktop::LinuxDesktop(ProcessRunner& runner, EnvironmentLookup env, Options options)
+    : m_runner(runner), m_env(std::move(env)), m_options(options) {}
+
+WallpaperResult LinuxDesktop::SetWallpaper(const std::filesystem::path& bmpPath) {
+    return SetWallpaperOn(DetectDesktop(m_env), bmpPath);
+}
+
+bool LinuxDesktop::NeedsFreshCopy(DesktopKind kind) {
+    switch (kind) {
+        case DesktopKind::Gnome:
+        case DesktopKind::Cinnamon:
+        case DesktopKind::Mate:
+        case DesktopKind::Xfce:
+        case DesktopKind::Kde:
+            return true;
+        default:
+            // pcmanfm, swaybg, feh and xwallpaper read the file anew with every call.
+            return false;
+    }
+}
+
+WallpaperResult LinuxDesktop::SetWallpaperOn(DesktopKind kind,
+                                             const std::filesystem::path& bmpPath) {
+    namespace fs = std::filesystem;
+    WallpaperResult result;
+    result.desktop = DesktopKindName(kind);
+    if (kind == DesktopKind::None) {
+        result.desktop.clear();
+        result.status = WallpaperStatus::NoDesktop;
+        result.detail = "no graphical session found (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+        return result;
+    }
+    if (kind == DesktopKind::UnknownWayland) {
+        const auto name = m_env("XDG_CURRENT_DESKTOP");
+        result.detail = "the Wayland compositor" + (name ? " '" + *name + "'" : std::string()) +
+                        " is not one whose wallpaper can be set";
+        return result;
+    }
+
+    std::error_code ec;
+    const fs::path source = fs::absolute(bmpPath, ec);
+    if (ec || !fs::is_regular_file(source, ec)) {
+        result.detail = "the picture " + bmpPath.string() + " does not exist";
+        return result;
+    }
+
+    fs::path file = source;
+    const bool fresh = NeedsFreshCopy(kind);
+    if (fresh) {
+        std::string error;
+        const auto copy = MakeFreshCopy(source, error);
+        if (!copy) {
+            result.detail = error;
+            return result;
+        }
+        file = *copy;
+    }
+
+    const Outcome outcome = Apply(kind, file);
+    if (outcome.ok) {
+        if (fresh) RemoveOlderCopies(source, file);
+        result.status = WallpaperStatus::Set;
+        return result;
+    }
+    // A copy nothing points to is removed; one a desktop may already show stays.
+    if (fresh && !outcome.partial) fs::remove(file, ec);
+    result.detail = outcome.detail;
+    return result;
+}
+
+LinuxDesktop::Outcome LinuxDesktop::Apply(DesktopKind kind, const std::filesystem::path& file) {
+    switch (kind) {
+        case DesktopKind::Gnome:
+            return SetGnomeLike(kGnomeSchema, "picture-uri", FileUri(file), "picture-uri-dark");
+        case DesktopKind::Cinnamon:
+            return SetGnomeLike(kCinnamonSchema, "picture-uri", FileUri(file), nullptr);
+        case DesktopKind::Mate:
+            return SetGnomeLike(kMateSchema, "picture-filename", file.native(), nullptr);
+        case DesktopKind::Xfce:
+            return SetXfce(file);
+        case DesktopKind::Kde:
+            return SetPlasma(file);
+        case DesktopKind::Lxqt:
+            return RunStep({"pcmanfm-qt", "--set-wallpaper", file.native()},
+                           "pcmanfm-qt --set-wallpaper");
+        case DesktopKind::Lxde:
+            return RunStep({"pcmanfm", "--set-wallpaper", file.native()},
+                           "pcmanfm --set-wallpaper");
+        case DesktopKind::Sway:
+            return SetSway(file);
+        case DesktopKind::X11:
+            return SetPlainX11(file);
+        case DesktopKind::None:
+        case DesktopKind::UnknownWayland:
+            break;
+    }
+    return {false, "no way to set the wallpaper on this desktop"};
+}
+
+LinuxDesktop::Outcome LinuxDesktop::RunStep(const std::vector<std::string>& argv,
+                                            const std::string& what) {
+    const ProcessResult r = m_runner.Run(argv, m_options.timeout);
+    if (r.Succeeded()) return {};
+    return {false, what + ": " + r.Describe()};
+}
+
+LinuxDesktop::Outcome LinuxDesktop::SetGnomeLike(const char* schema, const char* key,
+                                                 const std::string& value, const char* darkKey) {
+    const auto literal = GVariantStringLiteral(value);
+    if (!literal)
+        return {false, "the path " + value + " is not valid UTF-8, which " + std::string(schema) +
+                           " cannot hold"};
+    const std::string what = std::string("gsettings set ") + schema + " ";
+    Outcome outcome = RunStep({"gsettings", "set", schema, key, *literal}, what + key);
+    if (!outcome.ok) return outcome;
+
+    if (darkKey) {
+        // GNOME before 42 has no dark-style picture; that is no failure.
+        Outcome dark = RunStep({"gsettings", "set", schema, darkKey, *literal}, what + darkKey);
+        if (!dark.ok) {
+            const ProcessResult keys =
+                m_runner.Run({"gsettings", "list-keys", schema}, m_options.timeout);
+            const std::string line = std::string(darkKey) + "\n";
+            const bool hasKey = keys.output.find("\n" + line) != std::string::npos ||
+                                keys.output.compare(0, line.size(), line) == 0;
+            if (!keys.Succeeded() || hasKey) {
+                dark.partial = true;
+                return dark;
+            }
+        }
+    }
+
+    // Without a settings service gsettings writes to memory only and still succeeds, so the
+    // value is read back by a new process.
+    const ProcessResult check = m_runner.Run({"gsettings", "get", schema, key}, m_options.timeout);
+    if (!check.Succeeded()) {
+        return {false,
+                std::string("gsettings get ") + schema + " " + key + ": " + check.Describe()};
+    }
+    const auto stored = ParseGVariantString(check.output);
+    if (!stored || *stored != value) {
+        return {false, std::string("the setting ") + schema + " " + key +
+                           " did not keep the new value (is the settings service running?)"};
+    }
+    Outcome style = ShowPictureStyle(schema);
+    style.partial = true;
+    return style;
+}
+
+LinuxDesktop::Outcome LinuxDesktop::ShowPictureStyle(const char* schema) {
+    const ProcessResult style =
+        m_runner.Run({"gsettings", "get", schema, "picture-options"}, m_options.timeout);
+    // Not knowing the style is no reason to fail: the picture is set.
+    if (!style.Succeeded()) return {};
+    const auto value = ParseGVariantString(style.output);
+    if (!value || *value != "none") return {};
+    return RunStep({"gsettings", "set", schema, "picture-options", "'zoom'"},
+                   std::string("gsettings set ") + schema + " picture-options");
+}
+
+LinuxDesktop::Outcome LinuxDesktop::SetXfce(const std::filesystem::path& file) {
+    if (!IsValidUtf8(file.native())) {
+        return {false,
+                "the path " + file.string() + " is not valid UTF-8, which xfconf cannot hold"};
+    }
+    const ProcessResult list =
+        m_runner.Run({"xfconf-query", "-c", kXfceChannel, "-l", "-v"}, m_options.timeout);
+    if (!list.Succeeded()) return {false, "xfconf-query -c xfce4-desktop -l: " + list.Describe()};
+    const auto properties = ParseXfconfList(list.output);
+
+    Outcome outcome;
+    bool any = false;
+    for (const auto& [name, value] : properties) {
+        if (!EndsWith(name, "/last-image")) continue;
+        Outcome step =
+            RunStep({"xfconf-query", "-c", kXfceChannel, "-p", name, "-s", file.native()},
+                    "xfconf-query -p " + name);
+        if (!step.ok) {
+            step.partial = any;
+            return step;
+        }
+        any = true;
+        // Image style 0 shows no picture at all; zoomed (5) shows this one unchanged.
+        const std::string styleName = name.substr(0, name.size() - 10) + "image-style";
+        for (const auto& [otherName, otherValue] : properties) {
+            if (otherName != styleName || otherValue != "0") continue;
+            step = RunStep({"xfconf-query", "-c", kXfceChannel, "-p", styleName, "-s", "5"},
+                           "xfconf-query -p " + styleName);
+            if (!step.ok) {
+                step.partial = true;
+                return step;
+            }
+        }
+    }
+    if (!any) {
+        return {false,
+                "xfce4-desktop has no backdrop .../last-image property yet (open the desktop "
+                "settings once)"};
+    }
+    return outcome;
+}
+
+std::string LinuxDesktop::PlasmaScript(const std::string& uri) {
+    return "var uri = " + JsStringLiteral(uri) +
+           ";\n"
+           "var all = desktops();\n"
+           "if (all.length == 0) throw new Error(\"no desktops\");\n"
+           "for (var i = 0; i < all.length; ++i) {\n"
+           "    var d = all[i];\n"
+           "    d.wallpaperPlugin = \"org.kde.image\";\n"
+           "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+           "    d.writeConfig(\"Image\", uri);\n"
+           "}\n";
+}
+
+LinuxDesktop::Outcome LinuxDesktop::SetPlasma(const std::filesystem::path& file) {
+    const std::string script = PlasmaScript(FileUri(file));
+    if (m_runner.IsInstalled("dbus-send")) {
+        return RunStep({"dbus-send", "--session", "--type=method_call", "--print-reply",
+                        "--dest=org.kde.plasmashell", "/PlasmaShell",
+                        "org.kde.PlasmaShell.evaluateScript", "string:" + script},
+                       "dbus-send org.kde.PlasmaShell.evaluateScript");
+    }
+    for (const char* qdbus : {"qdbus6", "qdbus-qt6", "qdbus", "qdbus-qt5"}) {
+        if (!m_runner.IsInstalled(qdbus)) continue;
+        return RunStep({qdbus, "org.kde.plasmashell", "/PlasmaShell",
+                        "org.kde.PlasmaShell.evaluateScript", script},
+                       std::string(qdbus) + " org.kde.PlasmaShell.evaluateScript");
+    }
+    return {false, "neither dbus-send nor qdbus is installed"};
+}
+
+LinuxDesktop::Outcome LinuxDesktop::SetSway(const std::filesystem::path& file) {
+    const auto argument = SwayPathArgument(file.native());
+    if (!argument) {
+        return {false, "the path " + file.string() +
+                           " holds characters that sway would read as part of a command"};
+    }
+    return RunStep({"swaymsg", "output", "*", "bg", *argument, "fill"}, "swaymsg output * bg");
+}
+
+LinuxDesktop::Outcome LinuxDesktop::SetPlainX11(const std::filesystem::path& file) {
+    if (m_runner.IsInstalled("feh")) {
+        return RunStep({"feh", "--no-fehbg", "--bg-fill", file.native()}, "feh --bg-fill");
+    }
+    if (m_runner.IsInstalled("xwallpaper")) {
+        return RunStep({"xwallpaper", "--zoom", file.native()}, "xwallpaper --zoom");
+    }
+    return {false, "neither feh nor xwallpaper is installed"};
+}
+
+std::shared_ptr<Desktop> MakeSystemDesktop() {
+    return std::make_shared<LinuxDesktop>(SystemProcessRunner(), SystemEnvironment());
+}
+
+}  // namespace tavolin

@@ -1,0 +1,78 @@
+#pragma once
+// The desktop seam on Linux: detects the running desktop and hands it the picture with the
+// desktop's own tool, started without a shell and with a time limit.
+//
+//   GNOME, Unity, Budgie  gsettings org.gnome.desktop.background picture-uri, picture-uri-dark
+//   Cinnamon              gsettings org.cinnamon.desktop.background picture-uri
+//   MATE                  gsettings org.mate.background picture-filename
+//   XFCE                  xfconf-query: every .../last-image property of xfce4-desktop
+//   KDE Plasma            org.kde.PlasmaShell.evaluateScript over D-Bus
+//   LXQt / LXDE           pcmanfm-qt / pcmanfm --set-wallpaper
+//   sway                  swaymsg output * bg PATH fill
+//   plain X11             feh --no-fehbg --bg-fill, else xwallpaper --zoom
+//
+// The display style stays the user's. Where a desktop has a style that shows no picture at
+// all (GNOME's 'none', XFCE's image style 0) it is set to zoom, since the user asked for a
+// wallpaper. sway and the plain X11 tools need a style with every call: the fill/zoom style
+// is used, which shows a picture of the screen's size pixel for pixel and fills other outputs
+// without distortion.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/Desktop.h"
+#include "platform/ProcessRunner.h"
+#include "platform/linux/DesktopDetection.h"
+#include "platform/linux/Environment.h"
+
+namespace tavolin {
+
+class LinuxDesktop final : public Desktop {
+public:
+    struct Options {
+        std::chrono::milliseconds timeout{10000};  // for each command
+    };
+
+    LinuxDesktop(ProcessRunner& runner, EnvironmentLookup env, Options options);
+    LinuxDesktop(ProcessRunner& runner, EnvironmentLookup env)
+        : LinuxDesktop(runner, std::move(env), Options{}) {}
+
+    WallpaperResult SetWallpaper(const std::filesystem::path& bmpPath) override;
+
+    /// As SetWallpaper, for a given desktop instead of the detected one.
+    WallpaperResult SetWallpaperOn(DesktopKind kind, const std::filesystem::path& bmpPath);
+
+    /// True for the desktops that are given a fresh copy under a new name each time.
+    static bool NeedsFreshCopy(DesktopKind kind);
+
+    /// The script for Plasma's evaluateScript that sets the picture at uri on every desktop.
+    static std::string PlasmaScript(const std::string& uri);
+
+private:
+    struct Outcome {
+        bool ok = true;
+        std::string detail;
+        bool partial = false;  // a command succeeded before the failure: the file is in use
+    };
+
+    Outcome Apply(DesktopKind kind, const std::filesystem::path& file);
+    Outcome SetGnomeLike(const char* schema, const char* key, const std::string& value,
+                         const char* darkKey);
+    Outcome SetXfce(const std::filesystem::path& file);
+    Outcome SetPlasma(const std::filesystem::path& file);
+    Outcome SetSway(const std::filesystem::path& file);
+    Outcome SetPlainX11(const std::filesystem::path& file);
+    Outcome RunStep(const std::vector<std::string>& argv, const std::string& what);
+    Outcome ShowPictureStyle(const char* schema);
+
+    ProcessRunner& m_runner;
+    EnvironmentLookup m_env;
+    Options m_options;
+};
+
+/// The property/value pairs of `xfconf-query -l -v` output; lines that do not start with a
+/// property path are skipped.
+std::vector<std::pair<std::string, std::string>> ParseXfconfList(std::string_view text);
+
+}  // namespace tavolin
