@@ -21,7 +21,11 @@ void PutU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-int PixelsPerMetre(int dpi) { return static_cast<int>(std::lround(dpi * 39.37007874015748)); }
+uint64_t g_pixelLimit = kMaxImagePixels;
+
+int PixelsPerMetre(int dpi) {
+    return static_cast<int>(std::lround(dpi * 39.37007874015748));
+}
 
 }  // namespace
 
@@ -40,11 +44,15 @@ int ImageBuffer::NormaliseDepth(int bitsPerPixel) {
 
 bool ImageBuffer::CheckSize(uint64_t width, uint64_t height) {
     if (width == 0 || height == 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
-        width * height > kMaxImagePixels) {
+        width * height > g_pixelLimit) {
         SetLastError("Image too large");
         return false;
     }
     return true;
+}
+
+void ImageBuffer::SetPixelLimitForTesting(uint64_t maxPixels) {
+    g_pixelLimit = maxPixels == 0 ? kMaxImagePixels : std::min(maxPixels, kMaxImagePixels);
 }
 
 void ImageBuffer::SetLastError(std::string_view text) {
@@ -239,16 +247,26 @@ bool ImageBuffer::Decode(std::span<const uint8_t> data, int format) {
     ByteReader in(data);
     m_format = format;
     switch (format) {
-        case kFormatBmp: return codecs::DecodeBmp(in, *this);
-        case kFormatGif: return codecs::DecodeGif(in, *this);
-        case kFormatJpeg: return codecs::DecodeJpeg(in, *this);
-        case kFormatPng: return codecs::DecodePng(in, *this);
-        case kFormatIco: return codecs::DecodeIco(in, *this);
-        case kFormatTiff: return codecs::DecodeTiff(in, *this);
-        case kFormatTga: return codecs::DecodeTga(in, *this);
-        case kFormatPcx: return codecs::DecodePcx(in, *this);
-        case kFormatWbmp: return codecs::DecodeWbmp(in, *this);
-        case kFormatWmf: return codecs::DecodeWmf(in, *this);
+        case kFormatBmp:
+            return codecs::DecodeBmp(in, *this);
+        case kFormatGif:
+            return codecs::DecodeGif(in, *this);
+        case kFormatJpeg:
+            return codecs::DecodeJpeg(in, *this);
+        case kFormatPng:
+            return codecs::DecodePng(in, *this);
+        case kFormatIco:
+            return codecs::DecodeIco(in, *this);
+        case kFormatTiff:
+            return codecs::DecodeTiff(in, *this);
+        case kFormatTga:
+            return codecs::DecodeTga(in, *this);
+        case kFormatPcx:
+            return codecs::DecodePcx(in, *this);
+        case kFormatWbmp:
+            return codecs::DecodeWbmp(in, *this);
+        case kFormatWmf:
+            return codecs::DecodeWmf(in, *this);
         default:
             SetLastError("Unsupported operation for this format");
             return false;
@@ -269,7 +287,11 @@ bool ImageBuffer::Encode(std::string& out, int format) {
         SetLastError("Image is empty");
         return false;
     }
-    return codecs::EncodeBmp(*this, out);
+    if (!codecs::EncodeBmp(*this, out)) {
+        SetLastError("Can't allocate memory");
+        return false;
+    }
+    return true;
 }
 
 bool ImageBuffer::Save(const std::filesystem::path& path, int format) {

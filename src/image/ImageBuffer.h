@@ -25,7 +25,8 @@ struct RgbQuad {
 
 /// The shared ceiling on decoded pictures, checked by every decoder right after its header.
 inline constexpr uint32_t kMaxImageDimension = 16384;
-inline constexpr uint64_t kMaxImagePixels = uint64_t{16384} * 8192;  // 128 Mpixel, 384 MiB at 24 bits
+inline constexpr uint64_t kMaxImagePixels =
+    uint64_t{16384} * 8192;  // 128 Mpixel, 384 MiB at 24 bits
 /// Files larger than this are not read into memory.
 inline constexpr uint64_t kMaxImageFileBytes = uint64_t{512} << 20;
 
@@ -108,7 +109,9 @@ public:
     void AllocateAlpha();
     void ReleaseAlpha() { m_alpha.clear(); }
     uint8_t* AlphaRow(int y) { return m_alpha.data() + static_cast<size_t>(m_width) * y; }
-    const uint8_t* AlphaRow(int y) const { return m_alpha.data() + static_cast<size_t>(m_width) * y; }
+    const uint8_t* AlphaRow(int y) const {
+        return m_alpha.data() + static_cast<size_t>(m_width) * y;
+    }
     uint8_t GetAlpha(int x, int y) const;
 
     /// Turns the rows over (decoders that produce top-down rows).
@@ -125,6 +128,9 @@ public:
     static int NormaliseDepth(int bitsPerPixel);
     /// True when a picture of that size may be decoded; else sets LastError to "Image too large".
     bool CheckSize(uint64_t width, uint64_t height);
+    /// Lowers the pixel-count ceiling for the whole process (fuzzers keep their memory small
+    /// this way); 0 restores kMaxImagePixels.
+    static void SetPixelLimitForTesting(uint64_t maxPixels);
 
 private:
     void WriteInfoHeader();

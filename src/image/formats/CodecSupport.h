@@ -1,0 +1,39 @@
+#pragma once
+// Small helpers shared by the library-backed decoders: grey palettes and alpha arithmetic.
+
+#include <cstdint>
+
+#include "image/ImageBuffer.h"
+
+namespace tavolin::codecs {
+
+/// Fills the first `levels` palette entries with evenly spaced greys from black to white.
+inline void SetGreyPalette(ImageBuffer& image, int levels) {
+    if (levels < 2) levels = 2;
+    for (int i = 0; i < levels; ++i) {
+        const auto v = static_cast<uint8_t>((i * 255 + (levels - 1) / 2) / (levels - 1));
+        image.SetPaletteColor(i, {v, v, v, 0});
+    }
+}
+
+/// A colour channel stored multiplied by its alpha, back to a plain value.
+inline uint8_t Unpremultiply(uint32_t value, uint32_t alpha) {
+    if (alpha == 0) return 0;
+    if (alpha == 255) return static_cast<uint8_t>(value);
+    const uint32_t v = (value * 255 + alpha / 2) / alpha;
+    return static_cast<uint8_t>(v > 255 ? 255 : v);
+}
+
+/// True when every alpha value of the plane is 255, so the plane carries nothing.
+inline bool AlphaIsOpaque(const ImageBuffer& image) {
+    if (!image.HasAlpha()) return true;
+    for (int y = 0; y < image.Height(); ++y) {
+        const uint8_t* a = image.AlphaRow(y);
+        for (int x = 0; x < image.Width(); ++x) {
+            if (a[x] != 255) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace tavolin::codecs
