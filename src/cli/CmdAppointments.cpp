@@ -17,6 +17,7 @@
 #include "platform/DataDirectory.h"
 #include "platform/UserMessages.h"
 #include "settings/IniFile.h"
+#include "settings/Settings.h"
 #include "util/Atoi.h"
 #include "util/Cp1252.h"
 
@@ -51,9 +52,7 @@ void PrintLine(FILE* out, const std::string& cp1252) {
 bool DeleteExpiredFromSettings() {
     IniFile ini;
     if (!ini.Open(DataFile("config.ini"), false)) return true;
-    std::string value;
-    if (!ini.ReadValue("Programm", "DelTermine", value)) return true;
-    return Atoi(value) != 0;
+    return SilentStartDeletesExpired(ini);
 }
 
 // --delete / --move, else the settings. nullopt after a usage error has been printed.
