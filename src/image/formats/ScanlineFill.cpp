@@ -1,0 +1,114 @@
+#include "image/formats/ScanlineFill.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavolin::codecs {
+namespace {
+
+struct Edge {
+    double yTop;     // smaller y
+    double yBottom;  // larger y
+    double xAtTop;
+    double slope;    // dx per dy
+    int direction;   // +1 downwards, -1 upwards
+};
+
+struct Crossing {
+    double x;
+    int direction;
+};
+
+// First pixel whose centre lies at or right of x.
+int FirstPixelAtOrAfter(double x) {
+    const double v = std::ceil(x - 0.5);
+    return static_cast<int>(std::clamp(v, -1e9, 1e9));
+}
+
+}  // namespace
+
+void FillContours(std::span<const Contour> contours, FillRule rule, const PixelRect& clip,
+                  WorkBudget& budget, const std::function<void(int, int, int)>& span) {
+    if (clip.Empty()) return;
+    std::vector<Edge> edges;
+    double minY = HUGE_VAL, maxY = -HUGE_VAL;
+    for (const Contour& c : contours) {
+        if (c.size() < 2) continue;
+        for (size_t i = 0; i < c.size(); ++i) {
+            const PointD& a = c[i];
+            const PointD& b = c[(i + 1) % c.size()];
+            if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) ||
+                !std::isfinite(b.y)) {
+                return;
+            }
+            if (a.y == b.y) continue;  // horizontal edges never cross a centre line
+            Edge e;
+            if (a.y < b.y) {
+                e = {a.y, b.y, a.x, (b.x - a.x) / (b.y - a.y), 1};
+            } else {
+                e = {b.y, a.y, b.x, (a.x - b.x) / (a.y - b.y), -1};
+            }
+            minY = std::min(minY, e.yTop);
+            maxY = std::max(maxY, e.yBottom);
+            edges.push_back(e);
+        }
+    }
+    if (edges.empty()) return;
+    if (!budget.Spend(edges.size())) return;
+    std::sort(edges.begin(), edges.end(),
+              [](const Edge& a, const Edge& b) { return a.yTop < b.yTop; });
+
+    // Rows whose centre y + 0.5 lies in [minY, maxY).
+    const int firstRow = std::max(clip.top, FirstPixelAtOrAfter(minY));
+    const int endRow = std::min(clip.bottom, FirstPixelAtOrAfter(maxY));
+    std::vector<const Edge*> active;
+    std::vector<Crossing> crossings;
+    size_t next = 0;
+    // Edges that end above the first row are never needed.
+    const double firstCentre = firstRow + 0.5;
+    while (next < edges.size() && edges[next].yTop <= firstCentre &&
+           edges[next].yBottom <= firstCentre) {
+        ++next;
+    }
+    for (int y = firstRow; y < endRow; ++y) {
+        const double centre = y + 0.5;
+        while (next < edges.size() && edges[next].yTop <= centre) {
+            active.push_back(&edges[next++]);
+        }
+        std::erase_if(active, [centre](const Edge* e) { return e->yBottom <= centre; });
+        if (active.empty()) {
+            if (next == edges.size()) break;
+            continue;
+        }
+        if (!budget.Spend(active.size())) return;
+        crossings.clear();
+        for (const Edge* e : active) {
+            if (e->yTop > centre) continue;
+            crossings.push_back({e->xAtTop + (centre - e->yTop) * e->slope, e->direction});
+        }
+        std::sort(crossings.begin(), crossings.end(),
+                  [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+
+        auto emit = [&](double from, double to) {
+            const int x0 = std::max(clip.left, FirstPixelAtOrAfter(from));
+            const int x1 = std::min(clip.right, FirstPixelAtOrAfter(to));
+            if (x1 <= x0) return true;
+            if (!budget.Spend(static_cast<uint64_t>(x1 - x0))) return false;
+            span(y, x0, x1);
+            return true;
+        };
+        if (rule == FillRule::Alternate) {
+            for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
+                if (!emit(crossings[i].x, crossings[i + 1].x)) return;
+            }
+        } else {
+            int winding = 0;
+            for (size_t i = 0; i + 1 < crossings.size(); ++i) {
+                winding += crossings[i].direction;
+                if (winding != 0 && !emit(crossings[i].x, crossings[i + 1].x)) return;
+            }
+        }
+    }
+}
+
+}  // namespace tavolin::codecs
