@@ -1,9 +1,12 @@
 // The real runner with real child processes: arguments arrive unchanged, output is captured,
 // and every kind of failure (exit code, missing program, signal, time limit) is told apart.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -116,6 +119,17 @@ TEST(ProcessRunner, ReportsASignalAndReadsNoInput) {
     const auto cat = Runner().Run({"cat"}, 2s);
     EXPECT_TRUE(cat.Succeeded()) << cat.Describe();
     EXPECT_EQ(cat.output, "");
+}
+
+TEST(ProcessRunner, ChildSeesOnlyItsStandardDescriptors) {
+    // A descriptor of ours without close-on-exec must not reach the child.
+    const int leaky = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(leaky, 3);
+    const auto r = Runner().Run({"ls", "/proc/self/fd"}, 5s);
+    ::close(leaky);
+    ASSERT_TRUE(r.Succeeded()) << r.Describe();
+    // ls itself opens one descriptor for the listing.
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 4) << r.output;
 }
 
 TEST(ProcessRunner, CapsOutputWithoutBlockingTheProgram) {

@@ -95,6 +95,7 @@ TEST(GVariantText, LiteralRoundTripsThroughTheParser) {
     EXPECT_EQ(*GVariantStringLiteral("a\nb"), "'a\\u000Ab'");
     EXPECT_FALSE(GVariantStringLiteral("/tmp/\xFF.bmp"));
     EXPECT_FALSE(GVariantStringLiteral("\xC3"));
+    EXPECT_FALSE(GVariantStringLiteral(std::string("a\0b", 3)));
     for (const auto& path : kHostile) {
         const auto literal = GVariantStringLiteral(path);
         ASSERT_TRUE(literal) << path;
@@ -113,6 +114,7 @@ TEST(GVariantText, ParsesWhatGsettingsPrints) {
                             "'\\u0000'", "'\\U00110000'", "'x\\"}) {
         EXPECT_FALSE(ParseGVariantString(bad)) << bad;
     }
+    EXPECT_FALSE(ParseGVariantString(std::string("'a\0b'", 5)));
 }
 
 TEST(SwayPathArgument, QuotesPlainPathsAndRefusesTheRest) {

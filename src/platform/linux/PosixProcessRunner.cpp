@@ -109,12 +109,23 @@ public:
         m_ok = ::posix_spawn_file_actions_addopen(&m_actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
                ::posix_spawn_file_actions_adddup2(&m_actions, outFd, 1) == 0 &&
                ::posix_spawn_file_actions_adddup2(&m_actions, errFd, 2) == 0;
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        // Descriptors opened without O_CLOEXEC elsewhere must not leak into a desktop tool
+        // that may keep running for the whole session.
+        m_ok = m_ok && ::posix_spawn_file_actions_addclosefrom_np(&m_actions, 3) == 0;
+#endif
     }
-    ~FileActions() { ::posix_spawn_file_actions_destroy(&m_actions); }
+    ~FileActions() {
+        ::posix_spawn_file_actions_destroy(&m_actions);
+    }
     FileActions(const FileActions&) = delete;
     FileActions& operator=(const FileActions&) = delete;
-    bool ok() const { return m_ok; }
-    const posix_spawn_file_actions_t* get() const { return &m_actions; }
+    bool ok() const {
+        return m_ok;
+    }
+    const posix_spawn_file_actions_t* get() const {
+        return &m_actions;
+    }
 
 private:
     posix_spawn_file_actions_t m_actions;

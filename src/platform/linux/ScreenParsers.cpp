@@ -109,13 +109,13 @@ struct Json {
     bool boolean = false;
     double number = 0;
     std::string text;
-    std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> members;
+    std::vector<Json> items;        // array elements, or object values
+    std::vector<std::string> keys;  // object keys, one per item
 
     const Json* Get(std::string_view key) const {
         if (type != Type::Object) return nullptr;
-        for (const auto& [k, v] : members) {
-            if (k == key) return &v;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == key) return &items[i];
         }
         return nullptr;
     }
@@ -183,7 +183,8 @@ private:
             ++m_pos;
             Json value;
             if (!Read(value, depth + 1)) return false;
-            out.members.emplace_back(std::move(key), std::move(value));
+            out.keys.push_back(std::move(key));
+            out.items.push_back(std::move(value));
             SkipSpace();
             if (m_pos >= m_text.size()) return false;
             if (m_text[m_pos] == '}') return ++m_pos, true;
@@ -357,10 +358,13 @@ std::optional<ScreenSize> ParseXdpyinfo(std::string_view text) {
     for (const auto line : SplitLines(text)) {
         const auto words = SplitWords(line);
         if (words.size() >= 2 && words[0] == "dimensions:") {
-            const auto size = ParseModeText(words[1]);
-            if (size && words[1].find_first_not_of("0123456789x") == std::string_view::npos) {
-                return size;
-            }
+            // The whole word must be the size: "1920x1080".
+            size_t i = 0;
+            const auto w = ReadNumber(words[1], i);
+            if (!w || i >= words[1].size() || words[1][i] != 'x') continue;
+            ++i;
+            const auto h = ReadNumber(words[1], i);
+            if (h && i == words[1].size()) return CheckedSize(*w, *h);
         }
     }
     return std::nullopt;

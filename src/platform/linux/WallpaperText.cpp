@@ -133,7 +133,7 @@ std::string JsStringLiteral(std::string_view text) {
 }
 
 std::optional<std::string> GVariantStringLiteral(std::string_view text) {
-    if (!IsValidUtf8(text)) return std::nullopt;
+    if (!IsValidUtf8(text) || text.find('\0') != std::string_view::npos) return std::nullopt;
     std::string out = "'";
     for (unsigned char c : text) {
         if (c == '\'' || c == '\\') {
@@ -159,6 +159,7 @@ std::optional<std::string> ParseGVariantString(std::string_view text) {
         if (i >= text.size()) return std::nullopt;
         const char c = text[i++];
         if (c == quote) break;
+        if (c == '\0') return std::nullopt;  // a GVariant string cannot hold one
         if (c != '\\') {
             value += c;
             continue;

@@ -20,7 +20,7 @@ std::string FileUri(const std::filesystem::path& absolutePath);
 std::string JsStringLiteral(std::string_view text);
 
 /// A single-quoted GVariant text string for gsettings; nullopt when the text is not valid
-/// UTF-8 (a GVariant string cannot hold it).
+/// UTF-8 or holds a NUL byte (a GVariant string cannot hold either).
 std::optional<std::string> GVariantStringLiteral(std::string_view text);
 
 /// The string that a GVariant text (as `gsettings get` prints it, with single or double quotes
