@@ -1,0 +1,469 @@
+#include "render/WallpaperCanvas.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/UserMessages.h"
+#include "render/PixelFont.h"
+#include "util/FileIO.h"
+
+namespace tavolin {
+namespace {
+
+constexpr uint16_t kBmpType = 0x4D42;  // "BM"
+constexpr size_t kFileHeaderSize = 14;
+constexpr size_t kInfoHeaderSize = 40;
+constexpr size_t kCoreHeaderSize = 12;
+
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+void Put16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+bool IsSupportedDepth(int64_t bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+int32_t PaletteEntriesFor(int32_t bits) {
+    switch (bits) {
+        case 1:
+            return 2;
+        case 4:
+            return 16;
+        case 8:
+            return 256;
+        default:
+            return 0;
+    }
+}
+
+// Bytes per stored row: whole bytes, rounded up to a multiple of 4.
+int64_t StrideFor(int64_t width, int64_t bits) {
+    return ((width * bits + 7) / 8 + 3) / 4 * 4;
+}
+
+// The size checks shared by Create and Load; the products are formed in 64 bits.
+enum class SizeCheck { Ok, Invalid, TooLarge };
+SizeCheck CheckSize(int64_t width, int64_t height, int64_t bits) {
+    if (width < 1 || height < 1 || !IsSupportedDepth(bits)) return SizeCheck::Invalid;
+    if (width > WallpaperCanvas::kMaxSide || height > WallpaperCanvas::kMaxSide ||
+        width * height > WallpaperCanvas::kMaxPixels) {
+        return SizeCheck::TooLarge;
+    }
+    return SizeCheck::Ok;
+}
+
+Colour FromBgr(const uint8_t* p) {
+    return Colour{p[2]} | Colour{p[1]} << 8 | Colour{p[0]} << 16;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Reads up to size bytes; returns how many arrived before the end of the file or an error.
+size_t ReadUpTo(int fd, uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+}  // namespace
+
+void WallpaperCanvas::Reset() {
+    m_buffer.reset();
+    m_pixelOffset = 0;
+    m_width = m_height = m_bitsPerPixel = m_imageSize = m_paletteEntries = m_stride = 0;
+    m_palette.fill(0);
+    m_fileHeader = BmpFileHeader{};
+    m_infoHeader = BmpInfoHeader{};
+}
+
+int WallpaperCanvas::Create(int32_t width, int32_t height, int32_t bitsPerPixel,
+                            const uint8_t* source, int32_t rowOrder) {
+    Reset();
+    if (CheckSize(width, height, bitsPerPixel) != SizeCheck::Ok) return 0;
+    const int64_t stride = StrideFor(width, bitsPerPixel);
+    const int64_t imageSize = stride * height;
+    const int32_t entries = PaletteEntriesFor(bitsPerPixel);
+    const size_t offset = kFileHeaderSize + kInfoHeaderSize + 4 * static_cast<size_t>(entries);
+
+    m_buffer.reset(static_cast<uint8_t*>(std::malloc(offset + static_cast<size_t>(imageSize))));
+    if (!m_buffer) return 0;
+    m_pixelOffset = offset;
+    m_width = width;
+    m_height = height;
+    m_bitsPerPixel = bitsPerPixel;
+    m_stride = static_cast<int32_t>(stride);
+    m_imageSize = static_cast<int32_t>(imageSize);
+    m_paletteEntries = entries;
+
+    m_fileHeader = BmpFileHeader{kBmpType, static_cast<uint32_t>(offset + imageSize), 0, 0,
+                                 static_cast<uint32_t>(offset)};
+    m_infoHeader = BmpInfoHeader{};
+    m_infoHeader.size = kInfoHeaderSize;
+    m_infoHeader.width = width;
+    m_infoHeader.height = height;
+    m_infoHeader.planes = 1;
+    m_infoHeader.bitsPerPixel = static_cast<uint16_t>(bitsPerPixel);
+    m_infoHeader.imageSize = static_cast<uint32_t>(imageSize);
+    WriteHeadersToBuffer();
+
+    uint8_t* pixels = Pixels();
+    std::memset(pixels, 0xFF, static_cast<size_t>(imageSize));
+    if (!source) return -1;
+    if (rowOrder == 2) {
+        for (int32_t i = 0; i < height; ++i) {
+            std::memcpy(pixels + static_cast<size_t>(height - 1 - i) * m_stride,
+                        source + static_cast<size_t>(i) * m_stride, static_cast<size_t>(m_stride));
+        }
+        return height;
+    }
+    std::memcpy(pixels, source, static_cast<size_t>(imageSize));
+    return m_imageSize;
+}
+
+int WallpaperCanvas::Load(const std::filesystem::path& path, int32_t rowOrder) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return kCanvasCannotOpen;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return kCanvasCannotOpen;
+    const int64_t fileLength = st.st_size;
+
+    uint8_t raw[kFileHeaderSize];
+    if (ReadUpTo(fd.get(), raw, sizeof raw) != sizeof raw || Le16(raw) != kBmpType) {
+        return kCanvasNotBmp;
+    }
+    BmpFileHeader fileHeader{Le16(raw), Le32(raw + 2), Le16(raw + 6), Le16(raw + 8),
+                             Le32(raw + 10)};
+
+    uint8_t info[kInfoHeaderSize] = {};
+    const size_t infoRead = ReadUpTo(fd.get(), info, sizeof info);
+    BmpInfoHeader infoHeader;
+    int64_t width = 0, height = 0, bits = 0;
+    bool oldStyle = false;
+    if (infoRead == sizeof info && Le16(info + 12) == 1) {
+        infoHeader = BmpInfoHeader{Le32(info),
+                                   static_cast<int32_t>(Le32(info + 4)),
+                                   static_cast<int32_t>(Le32(info + 8)),
+                                   Le16(info + 12),
+                                   Le16(info + 14),
+                                   Le32(info + 16),
+                                   Le32(info + 20),
+                                   static_cast<int32_t>(Le32(info + 24)),
+                                   static_cast<int32_t>(Le32(info + 28)),
+                                   Le32(info + 32),
+                                   Le32(info + 36)};
+        width = infoHeader.width;
+        height = infoHeader.height;
+        bits = infoHeader.bitsPerPixel;
+    } else {
+        // An old-style file with the short core header; a file too short for the long header
+        // can only be one of those.
+        uint8_t core[kCoreHeaderSize];
+        if (::lseek(fd.get(), static_cast<off_t>(kFileHeaderSize), SEEK_SET) < 0 ||
+            ReadUpTo(fd.get(), core, sizeof core) != sizeof core) {
+            return kCanvasNotBmp;
+        }
+        width = Le16(core + 4);
+        height = Le16(core + 6);
+        bits = Le16(core + 10);
+        oldStyle = true;
+    }
+    // Negative (top-down) heights, zero sizes and unknown depths are not images we write.
+    switch (CheckSize(width, height, bits)) {
+        case SizeCheck::Ok:
+            break;
+        case SizeCheck::Invalid:
+            return kCanvasNotBmp;
+        case SizeCheck::TooLarge:
+            Reset();
+            return kCanvasNoMemory;
+    }
+
+    const int32_t entries = PaletteEntriesFor(static_cast<int32_t>(bits));
+    const int64_t offset = kFileHeaderSize + kInfoHeaderSize + 4 * int64_t{entries};
+    const int64_t stride = StrideFor(width, bits);
+    const int64_t imageSize = stride * height;
+    if (oldStyle) {
+        fileHeader = BmpFileHeader{kBmpType, static_cast<uint32_t>(offset + imageSize), 0, 0,
+                                   static_cast<uint32_t>(offset)};
+        infoHeader = BmpInfoHeader{};
+        infoHeader.size = kInfoHeaderSize;
+        infoHeader.width = static_cast<int32_t>(width);
+        infoHeader.height = static_cast<int32_t>(height);
+        infoHeader.planes = 1;
+        infoHeader.bitsPerPixel = static_cast<uint16_t>(bits);
+        infoHeader.imageSize = static_cast<uint32_t>(imageSize);
+    }
+    // The stored size (0 is allowed, or may simply be wrong) is never trusted: the computed one
+    // wins, and the file size follows it.
+    if (infoHeader.imageSize != imageSize) {
+        infoHeader.imageSize = static_cast<uint32_t>(imageSize);
+        fileHeader.fileSize = static_cast<uint32_t>(imageSize + offset);
+    }
+
+    std::array<uint8_t, 1024> palette{};
+    if (entries > 0) ReadUpTo(fd.get(), palette.data(), 4 * static_cast<size_t>(entries));
+
+    // Nothing left to read: fail before allocating anything.
+    const off_t position = ::lseek(fd.get(), 0, SEEK_CUR);
+    Reset();
+    if (position < 0 || position >= fileLength) return kCanvasNoPixelData;
+
+    m_buffer.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(offset + imageSize), 1)));
+    if (!m_buffer) return kCanvasNoMemory;
+    m_pixelOffset = static_cast<size_t>(offset);
+    uint8_t* pixels = Pixels();
+    size_t got = 0;
+    if (rowOrder == 2) {
+        for (int64_t i = 0; i < height; ++i) {
+            const size_t n =
+                ReadUpTo(fd.get(), pixels + (height - 1 - i) * stride, static_cast<size_t>(stride));
+            got += n;
+            if (n < static_cast<size_t>(stride)) break;
+        }
+    } else {
+        got = ReadUpTo(fd.get(), pixels, static_cast<size_t>(imageSize));
+    }
+    if (got == 0) {
+        Reset();
+        return kCanvasNoPixelData;
+    }
+
+    m_width = static_cast<int32_t>(width);
+    m_height = static_cast<int32_t>(height);
+    m_bitsPerPixel = static_cast<int32_t>(bits);
+    m_stride = static_cast<int32_t>(stride);
+    m_imageSize = static_cast<int32_t>(imageSize);
+    m_paletteEntries = entries;
+    m_palette = palette;
+    m_fileHeader = fileHeader;
+    m_infoHeader = infoHeader;
+    WriteHeadersToBuffer();
+    return kCanvasOk;
+}
+
+void WallpaperCanvas::WriteHeadersToBuffer() {
+    // What is written is always self-consistent, whatever the loaded headers said: the pixels
+    // follow the full palette directly and are uncompressed.
+    uint8_t* p = m_buffer.get();
+    const uint32_t offset = static_cast<uint32_t>(m_pixelOffset);
+    Put16(p, kBmpType);
+    Put32(p + 2, offset + static_cast<uint32_t>(m_imageSize));
+    Put16(p + 6, m_fileHeader.reserved1);
+    Put16(p + 8, m_fileHeader.reserved2);
+    Put32(p + 10, offset);
+    uint8_t* info = p + kFileHeaderSize;
+    Put32(info, kInfoHeaderSize);
+    Put32(info + 4, static_cast<uint32_t>(m_width));
+    Put32(info + 8, static_cast<uint32_t>(m_height));
+    Put16(info + 12, 1);
+    Put16(info + 14, static_cast<uint16_t>(m_bitsPerPixel));
+    Put32(info + 16, 0);
+    Put32(info + 20, static_cast<uint32_t>(m_imageSize));
+    Put32(info + 24, static_cast<uint32_t>(m_infoHeader.xPixelsPerMetre));
+    Put32(info + 28, static_cast<uint32_t>(m_infoHeader.yPixelsPerMetre));
+    Put32(info + 32, 0);
+    Put32(info + 36, 0);
+    std::memcpy(p + kFileHeaderSize + kInfoHeaderSize, m_palette.data(),
+                4 * static_cast<size_t>(m_paletteEntries));
+}
+
+int WallpaperCanvas::Save(const std::filesystem::path& path) const {
+    if (!m_buffer) return kCanvasWriteFailed;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return kCanvasCannotCreate;
+    const std::filesystem::path parent = path.has_parent_path() ? path.parent_path() : ".";
+    if (::access(parent.c_str(), W_OK | X_OK) != 0) return kCanvasCannotCreate;
+    const std::string_view bytes(reinterpret_cast<const char*>(m_buffer.get()),
+                                 m_pixelOffset + static_cast<size_t>(m_imageSize));
+    // The wallpaper is made anew on every run: readers must never see half a file, but a
+    // disk sync would buy nothing.
+    return AtomicWriteFile(path, bytes, Durability::NoSync) ? kCanvasOk : kCanvasWriteFailed;
+}
+
+uint8_t* WallpaperCanvas::Row(int y) {
+    if (!m_buffer || y < 0 || y >= m_height) return nullptr;
+    return Pixels() + static_cast<size_t>(m_height - 1 - y) * static_cast<size_t>(m_stride);
+}
+
+const uint8_t* WallpaperCanvas::Row(int y) const {
+    return const_cast<WallpaperCanvas*>(this)->Row(y);
+}
+
+Colour WallpaperCanvas::ColourAt(int x, int y) const {
+    if (x < 0 || x >= m_width) return kNoPixel;
+    const uint8_t* row = Row(y);
+    if (!row) return kNoPixel;
+    switch (m_bitsPerPixel) {
+        case 1:
+            return FromBgr(&m_palette[4 * ((row[x / 8] >> (7 - x % 8)) & 1)]);
+        case 4:
+            return FromBgr(&m_palette[4 * ((row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF)]);
+        case 8:
+            return FromBgr(&m_palette[4 * static_cast<size_t>(row[x])]);
+        case 16: {
+            // 5-5-5, red in the high bits.
+            const uint16_t v = Le16(row + 2 * static_cast<size_t>(x));
+            const uint8_t bgr[3] = {static_cast<uint8_t>((v & 0x1F) << 3),
+                                    static_cast<uint8_t>(((v >> 5) & 0x1F) << 3),
+                                    static_cast<uint8_t>(((v >> 10) & 0x1F) << 3)};
+            return FromBgr(bgr);
+        }
+        case 24:
+            return FromBgr(row + 3 * static_cast<size_t>(x));
+        case 32:
+            return FromBgr(row + 4 * static_cast<size_t>(x));
+        default:
+            return kNoPixel;
+    }
+}
+
+Colour WallpaperCanvas::GetPixel(int x, int y) const {
+    if (m_bitsPerPixel < 8) return kNoPixel;
+    return ColourAt(x, y);
+}
+
+void WallpaperCanvas::DrawFrame(int x, int y, Colour colour) {
+    const int64_t right = int64_t{x} + kFrameWidth - 1;
+    const int64_t bottom = int64_t{y} + kFrameHeight - 1;
+    if (right > INT32_MAX || bottom > INT32_MAX) return;  // wholly off any image
+    for (int64_t i = x; i <= right; ++i) {
+        SetPixel(static_cast<int>(i), y, colour);
+        SetPixel(static_cast<int>(i), static_cast<int>(bottom), colour);
+    }
+    for (int64_t j = y; j <= bottom; ++j) {
+        SetPixel(x, static_cast<int>(j), colour);
+        SetPixel(static_cast<int>(right), static_cast<int>(j), colour);
+    }
+}
+
+int WallpaperCanvas::DrawGlyph(char c, int x, int y, Colour colour) {
+    const auto ch = static_cast<unsigned char>(c);
+    if (PixelFont::HasGlyph(ch)) {
+        for (int row = PixelFont::kFirstRow; row <= PixelFont::kLastRow; ++row) {
+            const int64_t py = int64_t{y} + row;
+            uint16_t bits = PixelFont::RowBits(ch, row);
+            for (int col = 0; bits != 0; ++col, bits = static_cast<uint16_t>(bits >> 1)) {
+                const int64_t px = int64_t{x} + col;
+                if ((bits & 1) && px <= INT32_MAX && py >= INT32_MIN && py <= INT32_MAX) {
+                    SetPixel(static_cast<int>(px), static_cast<int>(py), colour);
+                }
+            }
+        }
+        return PixelFont::Advance(ch);
+    }
+    if (PixelFont::IsSilent(ch)) return 0;
+    ShowUserMessage(std::to_string(static_cast<int>(static_cast<signed char>(c))), "Tavolin",
+                    MessageIcon::Warning);
+    return PixelFont::kMissingGlyphAdvance;
+}
+
+void WallpaperCanvas::DrawText(std::string_view text, int x, int y, Colour colour) {
+    int64_t pen = x;
+    for (char c : text) {
+        if (pen > INT32_MAX) break;  // the rest lies beyond any image
+        pen += DrawGlyph(c, static_cast<int>(pen), y, colour) + 1;
+    }
+}
+
+int WallpaperCanvas::TextWidth(std::string_view text) {
+    return PixelFont::TextWidth(text);
+}
+
+void WallpaperCanvas::FillRect(int x, int y, int width, int height, Colour colour) {
+    if (m_bitsPerPixel != 24 || !m_buffer) return;
+    const int64_t left = std::max<int64_t>(x, 0);
+    const int64_t top = std::max<int64_t>(y, 0);
+    const int64_t right = std::min<int64_t>(int64_t{x} + width, m_width);
+    const int64_t bottom = std::min<int64_t>(int64_t{y} + height, m_height);
+    if (left >= right || top >= bottom) return;
+    const uint8_t bgr[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
+                            static_cast<uint8_t>(colour)};
+    const size_t spanBytes = 3 * static_cast<size_t>(right - left);
+    uint8_t* first = Row(static_cast<int>(top)) + 3 * left;
+    for (size_t i = 0; i < spanBytes; ++i) first[i] = bgr[i % 3];
+    for (int64_t row = top + 1; row < bottom; ++row) {
+        std::memcpy(Row(static_cast<int>(row)) + 3 * left, first, spanBytes);
+    }
+}
+
+void WallpaperCanvas::Blit(const WallpaperCanvas& source, int x, int y) {
+    if (&source == this || m_bitsPerPixel != 24 || !m_buffer || !source.m_buffer) return;
+    const int64_t left = std::max<int64_t>(x, 0);
+    const int64_t top = std::max<int64_t>(y, 0);
+    const int64_t right = std::min<int64_t>(int64_t{x} + source.m_width, m_width);
+    const int64_t bottom = std::min<int64_t>(int64_t{y} + source.m_height, m_height);
+    if (left >= right || top >= bottom) return;
+    for (int64_t row = top; row < bottom; ++row) {
+        uint8_t* dst = Row(static_cast<int>(row)) + 3 * left;
+        const int sy = static_cast<int>(row - y);
+        if (source.m_bitsPerPixel == 24) {
+            std::memcpy(dst, source.Row(sy) + 3 * (left - x),
+                        3 * static_cast<size_t>(right - left));
+            continue;
+        }
+        for (int64_t col = left; col < right; ++col, dst += 3) {
+            // Like GetPixel: below 8 bits there is no colour, which writes white.
+            const Colour c = source.GetPixel(static_cast<int>(col - x), sy);
+            dst[0] = static_cast<uint8_t>(c >> 16);
+            dst[1] = static_cast<uint8_t>(c >> 8);
+            dst[2] = static_cast<uint8_t>(c);
+        }
+    }
+}
+
+bool WallpaperCanvas::ConvertTo24Bit() {
+    if (!m_buffer) return false;
+    if (m_bitsPerPixel == 24) return true;
+    WallpaperCanvas converted;
+    if (converted.Create(m_width, m_height, 24, nullptr, 1) != -1) return false;
+    for (int y = 0; y < m_height; ++y) {
+        uint8_t* dst = converted.Row(y);
+        for (int x = 0; x < m_width; ++x, dst += 3) {
+            const Colour c = ColourAt(x, y);
+            dst[0] = static_cast<uint8_t>(c >> 16);
+            dst[1] = static_cast<uint8_t>(c >> 8);
+            dst[2] = static_cast<uint8_t>(c);
+        }
+    }
+    converted.m_infoHeader.xPixelsPerMetre = m_infoHeader.xPixelsPerMetre;
+    converted.m_infoHeader.yPixelsPerMetre = m_infoHeader.yPixelsPerMetre;
+    converted.WriteHeadersToBuffer();
+    *this = std::move(converted);
+    return true;
+}
+
+}  // namespace tavolin
