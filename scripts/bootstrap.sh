@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev
     imagemagick netpbm
     gsettings-desktop-schemas libglib2.0-bin
+    nodejs
 )
 
 missing=()
