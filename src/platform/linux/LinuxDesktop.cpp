@@ -149,9 +149,10 @@ LinuxDesktop::Outcome LinuxDesktop::RunStep(const std::vector<std::string>& argv
 LinuxDesktop::Outcome LinuxDesktop::SetGnomeLike(const char* schema, const char* key,
                                                  const std::string& value, const char* darkKey) {
     const auto literal = GVariantStringLiteral(value);
-    if (!literal)
+    if (!literal) {
         return {false, "the path " + value + " is not valid UTF-8, which " + std::string(schema) +
                            " cannot hold"};
+    }
     const std::string what = std::string("gsettings set ") + schema + " ";
     Outcome outcome = RunStep({"gsettings", "set", schema, key, *literal}, what + key);
     if (!outcome.ok) return outcome;
