@@ -6,4 +6,4 @@ cd "$(dirname "$0")"
 scripts/bootstrap.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVOLIN_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release --target tavolin-cli
-exec build/release/src/cli/tavolin-cli init "$@"
+exec build/release/src/cli/tavolin-cli generate "$@"

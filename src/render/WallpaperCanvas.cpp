@@ -87,17 +87,64 @@ private:
     int m_fd;
 };
 
-// Reads up to size bytes; returns how many arrived before the end of the file or an error.
-size_t ReadUpTo(int fd, uint8_t* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
+}  // namespace
+
+// Where Load reads from: an open file, or file bytes already in memory.
+class CanvasSource {
+public:
+    virtual ~CanvasSource() = default;
+    /// Reads up to size bytes; returns how many arrived before the end or an error.
+    virtual size_t ReadUpTo(uint8_t* data, size_t size) = 0;
+    virtual bool Seek(int64_t offset) = 0;
+    virtual int64_t Position() = 0;
+    virtual int64_t Length() const = 0;
+};
+
+namespace {
+
+class FileSource final : public CanvasSource {
+public:
+    FileSource(int fd, int64_t length) : m_fd(fd), m_length(length) {}
+    size_t ReadUpTo(uint8_t* data, size_t size) override {
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::read(m_fd, data + done, size - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        return done;
     }
-    return done;
-}
+    bool Seek(int64_t offset) override { return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0; }
+    int64_t Position() override { return ::lseek(m_fd, 0, SEEK_CUR); }
+    int64_t Length() const override { return m_length; }
+
+private:
+    int m_fd;
+    int64_t m_length;
+};
+
+class MemorySource final : public CanvasSource {
+public:
+    explicit MemorySource(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
+    size_t ReadUpTo(uint8_t* data, size_t size) override {
+        const size_t n = std::min(size, m_bytes.size() - m_pos);
+        if (n) std::memcpy(data, m_bytes.data() + m_pos, n);
+        m_pos += n;
+        return n;
+    }
+    bool Seek(int64_t offset) override {
+        if (offset < 0 || static_cast<uint64_t>(offset) > m_bytes.size()) return false;
+        m_pos = static_cast<size_t>(offset);
+        return true;
+    }
+    int64_t Position() override { return static_cast<int64_t>(m_pos); }
+    int64_t Length() const override { return static_cast<int64_t>(m_bytes.size()); }
+
+private:
+    std::span<const uint8_t> m_bytes;
+    size_t m_pos = 0;
+};
 
 }  // namespace
 
@@ -159,17 +206,27 @@ int WallpaperCanvas::Load(const std::filesystem::path& path, int32_t rowOrder) {
     if (fd.get() < 0) return kCanvasCannotOpen;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return kCanvasCannotOpen;
-    const int64_t fileLength = st.st_size;
+    FileSource source(fd.get(), st.st_size);
+    return LoadFrom(source, rowOrder);
+}
+
+int WallpaperCanvas::LoadFromMemory(std::span<const uint8_t> fileBytes, int32_t rowOrder) {
+    MemorySource source(fileBytes);
+    return LoadFrom(source, rowOrder);
+}
+
+int WallpaperCanvas::LoadFrom(CanvasSource& source, int32_t rowOrder) {
+    const int64_t fileLength = source.Length();
 
     uint8_t raw[kFileHeaderSize];
-    if (ReadUpTo(fd.get(), raw, sizeof raw) != sizeof raw || Le16(raw) != kBmpType) {
+    if (source.ReadUpTo(raw, sizeof raw) != sizeof raw || Le16(raw) != kBmpType) {
         return kCanvasNotBmp;
     }
     BmpFileHeader fileHeader{Le16(raw), Le32(raw + 2), Le16(raw + 6), Le16(raw + 8),
                              Le32(raw + 10)};
 
     uint8_t info[kInfoHeaderSize] = {};
-    const size_t infoRead = ReadUpTo(fd.get(), info, sizeof info);
+    const size_t infoRead = source.ReadUpTo(info, sizeof info);
     BmpInfoHeader infoHeader;
     int64_t width = 0, height = 0, bits = 0;
     bool oldStyle = false;
@@ -192,8 +249,8 @@ int WallpaperCanvas::Load(const std::filesystem::path& path, int32_t rowOrder) {
         // An old-style file with the short core header; a file too short for the long header
         // can only be one of those.
         uint8_t core[kCoreHeaderSize];
-        if (::lseek(fd.get(), static_cast<off_t>(kFileHeaderSize), SEEK_SET) < 0 ||
-            ReadUpTo(fd.get(), core, sizeof core) != sizeof core) {
+        if (!source.Seek(kFileHeaderSize) ||
+            source.ReadUpTo(core, sizeof core) != sizeof core) {
             return kCanvasNotBmp;
         }
         width = Le16(core + 4);
@@ -235,10 +292,10 @@ int WallpaperCanvas::Load(const std::filesystem::path& path, int32_t rowOrder) {
     }
 
     std::array<uint8_t, 1024> palette{};
-    if (entries > 0) ReadUpTo(fd.get(), palette.data(), 4 * static_cast<size_t>(entries));
+    if (entries > 0) source.ReadUpTo(palette.data(), 4 * static_cast<size_t>(entries));
 
     // Nothing left to read: fail before allocating anything.
-    const off_t position = ::lseek(fd.get(), 0, SEEK_CUR);
+    const int64_t position = source.Position();
     Reset();
     if (position < 0 || position >= fileLength) return kCanvasNoPixelData;
 
@@ -250,12 +307,12 @@ int WallpaperCanvas::Load(const std::filesystem::path& path, int32_t rowOrder) {
     if (rowOrder == 2) {
         for (int64_t i = 0; i < height; ++i) {
             const size_t n =
-                ReadUpTo(fd.get(), pixels + (height - 1 - i) * stride, static_cast<size_t>(stride));
+                source.ReadUpTo(pixels + (height - 1 - i) * stride, static_cast<size_t>(stride));
             got += n;
             if (n < static_cast<size_t>(stride)) break;
         }
     } else {
-        got = ReadUpTo(fd.get(), pixels, static_cast<size_t>(imageSize));
+        got = source.ReadUpTo(pixels, static_cast<size_t>(imageSize));
     }
     if (got == 0) {
         Reset();

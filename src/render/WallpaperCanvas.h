@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string_view>
 
 #include "render/DateRules.h"
@@ -79,6 +80,9 @@ public:
     /// kCanvasNoMemory / kCanvasNoPixelData (the canvas is left empty). rowOrder 2 reads rows
     /// stored top-down. A file whose pixel block is cut short loads; the missing part is black.
     int Load(const std::filesystem::path& path, int32_t rowOrder);
+
+    /// Load from the bytes of a BMP file already in memory, with the same results.
+    int LoadFromMemory(std::span<const uint8_t> fileBytes, int32_t rowOrder);
 
     /// Writes the image as a BMP file, replacing any old file atomically: 0, or
     /// kCanvasCannotCreate / kCanvasWriteFailed (the old file is untouched).
@@ -176,6 +180,7 @@ public:
     const BmpInfoHeader& InfoHeader() const { return m_infoHeader; }
 
 private:
+    int LoadFrom(class CanvasSource& source, int32_t rowOrder);
     Colour ColourAt(int x, int y) const;  // every depth, also below 8 bits
     void Reset();
     void WriteHeadersToBuffer();
