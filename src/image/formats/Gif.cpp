@@ -242,9 +242,15 @@ bool DecodeGif(ByteReader& in, ImageBuffer& image) {
     const std::vector<RgbQuad>& table = (imageFlags & 0x80) ? localTable : globalTable;
 
     const uint64_t pixels = uint64_t{width} * height;
-    // No LZW code can stand for more than 4096 bytes, and every code takes at least three bits:
-    // data too short for the picture is refused before the picture's memory is taken.
-    if (uint64_t{in.Remaining()} * 8 / 3 * kTableSize < pixels) {
+    // Each code makes the longest string in the table at most one byte longer, so n codes
+    // yield at most n(n+1)/2 pixels while the table fills and 4096 per code after that; a
+    // code takes at least minCodeSize + 1 bits. Data too short for the picture is refused
+    // before the picture's memory is taken.
+    const uint64_t codes = uint64_t{in.Remaining()} * 8 / static_cast<uint64_t>(minCodeSize + 1);
+    const uint64_t most = codes <= kTableSize ? codes * (codes + 1) / 2
+                                              : uint64_t{kTableSize} * (kTableSize + 1) / 2 +
+                                                    (codes - kTableSize) * kTableSize;
+    if (most < pixels) {
         image.SetLastError("corrupted GIF");
         return false;
     }

@@ -64,27 +64,25 @@ bool DecodeIco(ByteReader& in, ImageBuffer& image) {
         const int directoryDepth = in.U16LE();
         const uint32_t size = in.U32LE();
         const uint32_t offset = in.U32LE();
-        if (in.Failed()) {
+        // An entry whose data is not in the file means the file is damaged (often cut short),
+        // even when another entry could still be read.
+        if (in.Failed() || offset > file.size() || size > file.size() - offset || size == 0) {
             image.SetLastError("corrupted ICO");
             return false;
         }
-        if (offset > file.size() || size > file.size() - offset || size == 0) continue;
         if (e.width == 0) e.width = 256;
         if (e.height == 0) e.height = 256;
         e.data = file.subspan(offset, size);
         e.png = IsPng(e.data);
         e.depth = DeclaredDepth(e.data, e.png);
         if (e.depth == 0) e.depth = type == 1 ? directoryDepth : 0;
-        if (e.depth == 0 && colourCount > 0) e.depth = colourCount <= 2 ? 1 : colourCount <= 16 ? 4 : 8;
+        if (e.depth == 0 && colourCount > 0)
+            e.depth = colourCount <= 2 ? 1 : colourCount <= 16 ? 4 : 8;
         const uint64_t area = uint64_t{e.width} * e.height;
         const uint64_t bestArea = uint64_t{best.width} * best.height;
         if (best.data.empty() || area > bestArea || (area == bestArea && e.depth > best.depth)) {
             best = e;
         }
-    }
-    if (best.data.empty()) {
-        image.SetLastError("corrupted ICO");
-        return false;
     }
 
     if (best.png) {

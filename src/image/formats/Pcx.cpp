@@ -15,10 +15,9 @@ constexpr size_t kVgaPaletteSize = 768;
 
 // The standard EGA colours, for files that declare they carry no palette (version 3).
 constexpr uint8_t kEgaPalette[16][3] = {
-    {0, 0, 0},       {0, 0, 170},     {0, 170, 0},     {0, 170, 170},
-    {170, 0, 0},     {170, 0, 170},   {170, 85, 0},    {170, 170, 170},
-    {85, 85, 85},    {85, 85, 255},   {85, 255, 85},   {85, 255, 255},
-    {255, 85, 85},   {255, 85, 255},  {255, 255, 85},  {255, 255, 255},
+    {0, 0, 0},     {0, 0, 170},     {0, 170, 0},    {0, 170, 170},   {170, 0, 0},   {170, 0, 170},
+    {170, 85, 0},  {170, 170, 170}, {85, 85, 85},   {85, 85, 255},   {85, 255, 85}, {85, 255, 255},
+    {255, 85, 85}, {255, 85, 255},  {255, 255, 85}, {255, 255, 255},
 };
 
 }  // namespace
@@ -98,9 +97,8 @@ bool DecodePcx(ByteReader& in, ImageBuffer& image) {
         image.SetLastError("corrupted PCX");
         return false;
     }
-    const int outBits = planes >= 3 ? 24 : (bitsPerPixel == 1 && planes == 1) ? 1
-                                        : vga                                ? 8
-                                                                             : 4;
+    const bool rgb = bitsPerPixel == 8 && planes >= 3;
+    const int outBits = rgb ? 24 : vga ? 8 : (bitsPerPixel == 1 && planes == 1) ? 1 : 4;
     if (!image.Create(width, height, outBits, image.Format())) return false;
 
     if (vga) {

@@ -10,8 +10,8 @@ struct Edge {
     double yTop;     // smaller y
     double yBottom;  // larger y
     double xAtTop;
-    double slope;    // dx per dy
-    int direction;   // +1 downwards, -1 upwards
+    double slope;   // dx per dy
+    int direction;  // +1 downwards, -1 upwards
 };
 
 struct Crossing {
@@ -19,13 +19,14 @@ struct Crossing {
     int direction;
 };
 
-// First pixel whose centre lies at or right of x.
+}  // namespace
+
 int FirstPixelAtOrAfter(double x) {
     const double v = std::ceil(x - 0.5);
-    return static_cast<int>(std::clamp(v, -1e9, 1e9));
+    if (!(v > -1e9)) return -1'000'000'000;  // also NaN
+    if (!(v < 1e9)) return 1'000'000'000;
+    return static_cast<int>(v);
 }
-
-}  // namespace
 
 void FillContours(std::span<const Contour> contours, FillRule rule, const PixelRect& clip,
                   WorkBudget& budget, const std::function<void(int, int, int)>& span) {
@@ -48,6 +49,7 @@ void FillContours(std::span<const Contour> contours, FillRule rule, const PixelR
             } else {
                 e = {b.y, a.y, b.x, (a.x - b.x) / (a.y - b.y), -1};
             }
+            if (!std::isfinite(e.slope)) return;  // coordinates too far apart to be drawn
             minY = std::min(minY, e.yTop);
             maxY = std::max(maxY, e.yBottom);
             edges.push_back(e);

@@ -49,6 +49,10 @@ private:
     uint64_t m_left;
 };
 
+/// The first pixel whose centre lies at or right of (or below) the coordinate, kept within
+/// +-1e9; NaN gives the lower end.
+int FirstPixelAtOrAfter(double coordinate);
+
 /// Calls span(y, x0, x1) for every run of pixels x0 <= x < x1 in row y inside the contours and
 /// the clip rectangle. Points that are not finite make the whole shape be skipped.
 void FillContours(std::span<const Contour> contours, FillRule rule, const PixelRect& clip,

@@ -64,8 +64,7 @@ bool DecodeTga(ByteReader& in, ImageBuffer& image) {
     }
     const bool rle = h.imageType >= 9;
     const int baseType = rle ? h.imageType - 8 : h.imageType;
-    if (baseType < 1 || baseType > 3 || (h.imageType > 3 && h.imageType < 9) ||
-        h.imageType > 11) {
+    if (baseType < 1 || baseType > 3 || (h.imageType > 3 && h.imageType < 9) || h.imageType > 11) {
         image.SetLastError("Unknown TGA image type");
         return false;
     }

@@ -38,8 +38,7 @@ bool DecodeWbmp(ByteReader& in, ImageBuffer& image) {
     // Type 0 has no extension headers, so the fixed-header byte must be zero.
     const uint8_t fixHeader = in.U8();
     uint32_t width = 0, height = 0;
-    if (in.Failed() || fixHeader != 0 || !ReadMultiByte(in, width) ||
-        !ReadMultiByte(in, height)) {
+    if (in.Failed() || fixHeader != 0 || !ReadMultiByte(in, width) || !ReadMultiByte(in, height)) {
         image.SetLastError("Not a WBMP");
         return false;
     }

@@ -50,8 +50,8 @@ struct Xform {
     }
     /// This map followed by next.
     Xform Then(const Xform& next) const {
-        return {m11 * next.m11 + m12 * next.m21, m11 * next.m12 + m12 * next.m22,
-                m21 * next.m11 + m22 * next.m21, m21 * next.m12 + m22 * next.m22,
+        return {m11 * next.m11 + m12 * next.m21,         m11 * next.m12 + m12 * next.m22,
+                m21 * next.m11 + m22 * next.m21,         m21 * next.m12 + m22 * next.m22,
                 dx * next.m11 + dy * next.m21 + next.dx, dx * next.m12 + dy * next.m22 + next.dy};
     }
     bool AxisAligned() const { return m12 == 0 && m21 == 0; }
@@ -63,8 +63,12 @@ struct Xform {
     }
 };
 
-Xform Scaling(double sx, double sy) { return {sx, 0, 0, sy, 0, 0}; }
-Xform Translation(double x, double y) { return {1, 0, 0, 1, x, y}; }
+Xform Scaling(double sx, double sy) {
+    return {sx, 0, 0, sy, 0, 0};
+}
+Xform Translation(double x, double y) {
+    return {1, 0, 0, 1, x, y};
+}
 
 RgbQuad FromColorRef(uint32_t c) {
     return {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c),
@@ -129,7 +133,9 @@ public:
     Player(ImageBuffer& image, bool enhanced)
         : m_image(image),
           m_enhanced(enhanced),
-          m_budget(kMaxMetafileWork),
+          m_budget(kMetafileWorkPerPixel * static_cast<uint64_t>(image.Width()) *
+                       static_cast<uint64_t>(image.Height()) +
+                   kMetafileWorkAllowance),
           m_width(image.Width()),
           m_height(image.Height()) {
         m_dc.clip = {0, 0, m_width, m_height};
@@ -181,11 +187,21 @@ private:
             sy = -mm * m_pixelsPerMmY;
         };
         switch (dc.mapMode) {
-            case kMmLoMetric: metric(0.1); break;
-            case kMmHiMetric: metric(0.01); break;
-            case kMmLoEnglish: metric(0.254); break;
-            case kMmHiEnglish: metric(0.0254); break;
-            case kMmTwips: metric(25.4 / 1440); break;
+            case kMmLoMetric:
+                metric(0.1);
+                break;
+            case kMmHiMetric:
+                metric(0.01);
+                break;
+            case kMmLoEnglish:
+                metric(0.254);
+                break;
+            case kMmHiEnglish:
+                metric(0.0254);
+                break;
+            case kMmTwips:
+                metric(25.4 / 1440);
+                break;
             case kMmIsotropic:
             case kMmAnisotropic:
                 sx = dc.viewportExt.x / dc.windowExt.x;
@@ -196,7 +212,8 @@ private:
                     sy = std::copysign(s, sy);
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
         return Translation(-dc.windowOrg.x, -dc.windowOrg.y)
             .Then(Scaling(sx, sy))
@@ -258,18 +275,32 @@ private:
     // The brush's colour at a device pixel; nullopt where a transparent hatch leaves it alone.
     std::optional<RgbQuad> BrushColour(const Brush& brush, int x, int y) const {
         switch (brush.kind) {
-            case Brush::Kind::Solid: return brush.colour;
-            case Brush::Kind::Null: return std::nullopt;
+            case Brush::Kind::Solid:
+                return brush.colour;
+            case Brush::Kind::Null:
+                return std::nullopt;
             case Brush::Kind::Hatched: {
                 const int i = x & 7, j = y & 7;
                 bool on = false;
                 switch (brush.hatch) {
-                    case 0: on = j == 7; break;                      // horizontal
-                    case 1: on = i == 7; break;                      // vertical
-                    case 2: on = i == j; break;                      // forward diagonal
-                    case 3: on = i + j == 7; break;                  // backward diagonal
-                    case 4: on = i == 7 || j == 7; break;            // cross
-                    default: on = i == j || i + j == 7; break;       // diagonal cross
+                    case 0:
+                        on = j == 7;
+                        break;  // horizontal
+                    case 1:
+                        on = i == 7;
+                        break;  // vertical
+                    case 2:
+                        on = i == j;
+                        break;  // forward diagonal
+                    case 3:
+                        on = i + j == 7;
+                        break;  // backward diagonal
+                    case 4:
+                        on = i == 7 || j == 7;
+                        break;  // cross
+                    default:
+                        on = i == j || i + j == 7;
+                        break;  // diagonal cross
                 }
                 if (on) return brush.colour;
                 if (m_dc.opaqueBackground) return m_dc.backColour;
@@ -318,6 +349,7 @@ private:
         // Clip to the picture (plus a pixel) first, so the loop below stays short.
         double t0 = 0, t1 = 1;
         const double dx = b.x - a.x, dy = b.y - a.y;
+        if (!std::isfinite(dx) || !std::isfinite(dy)) return;
         const double bounds[4][2] = {{-dx, a.x - (m_dc.clip.left - 1)},
                                      {dx, (m_dc.clip.right + 1) - a.x},
                                      {-dy, a.y - (m_dc.clip.top - 1)},
@@ -337,10 +369,19 @@ private:
             }
         }
         const bool endClipped = t1 < 1;
-        int x0 = static_cast<int>(std::floor(a.x + t0 * dx));
-        int y0 = static_cast<int>(std::floor(a.y + t0 * dy));
-        const int x1 = static_cast<int>(std::floor(a.x + t1 * dx));
-        const int y1 = static_cast<int>(std::floor(a.y + t1 * dy));
+        // Rounding on huge coordinates may land a little outside the clipped range.
+        auto column = [&](double v) {
+            return static_cast<int>(
+                std::clamp(std::floor(v), m_dc.clip.left - 2.0, m_dc.clip.right + 2.0));
+        };
+        auto row = [&](double v) {
+            return static_cast<int>(
+                std::clamp(std::floor(v), m_dc.clip.top - 2.0, m_dc.clip.bottom + 2.0));
+        };
+        int x0 = column(a.x + t0 * dx);
+        int y0 = row(a.y + t0 * dy);
+        const int x1 = column(a.x + t1 * dx);
+        const int y1 = row(a.y + t1 * dy);
         const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
         const int ax = std::abs(x1 - x0), ay = -std::abs(y1 - y0);
         if (!m_budget.Spend(static_cast<uint64_t>(ax - ay + 1))) return;
@@ -380,14 +421,19 @@ private:
         }
         // A wide pen: each segment as a rectangle, round joins and ends as discs, all turning
         // the same way and filled together with the non-zero rule, so overlaps never cancel.
+        // The pen is centred on the middle of the path's pixels, as a thin line is.
         const double half = std::min(width, 1e6) / 2;
         std::vector<Contour> parts;
         for (size_t i = 0; i < segments; ++i) {
-            const PointD a = points[i], b = points[(i + 1) % points.size()];
+            const PointD a{points[i].x + 0.5, points[i].y + 0.5};
+            const PointD b{points[(i + 1) % points.size()].x + 0.5,
+                           points[(i + 1) % points.size()].y + 0.5};
             const double len = std::hypot(b.x - a.x, b.y - a.y);
             if (!(len > 0)) continue;
             const double nx = -(b.y - a.y) / len * half, ny = (b.x - a.x) / len * half;
-            parts.push_back({{a.x - nx, a.y - ny}, {b.x - nx, b.y - ny}, {b.x + nx, b.y + ny},
+            parts.push_back({{a.x - nx, a.y - ny},
+                             {b.x - nx, b.y - ny},
+                             {b.x + nx, b.y + ny},
                              {a.x + nx, a.y + ny}});
         }
         const int n = std::clamp(static_cast<int>(half * 2), 8, 32);
@@ -395,7 +441,7 @@ private:
             Contour disc;
             for (int i = 0; i < n; ++i) {
                 const double a = 2 * kPi * i / n;
-                disc.push_back({p.x + half * std::cos(a), p.y + half * std::sin(a)});
+                disc.push_back({p.x + 0.5 + half * std::cos(a), p.y + 0.5 + half * std::sin(a)});
             }
             parts.push_back(std::move(disc));
         }
@@ -550,7 +596,8 @@ private:
             const double length = std::hypot(p1.x - p0.x, p1.y - p0.y) +
                                   std::hypot(p2.x - p1.x, p2.y - p1.y) +
                                   std::hypot(p3.x - p2.x, p3.y - p2.y);
-            const int n = std::isfinite(length) ? std::clamp(static_cast<int>(length / 4), 1, 64) : 1;
+            const int n =
+                std::isfinite(length) ? static_cast<int>(std::clamp(length / 4, 1.0, 64.0)) : 1;
             for (int k = 1; k <= n; ++k) {
                 const double t = double(k) / n, u = 1 - t;
                 const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
@@ -585,22 +632,18 @@ private:
     // source, brush and destination by the ternary raster operation. dib may be null for the
     // operations that use no source. scanStart is the first row (from the bottom) that dib
     // holds, for bitmaps handed over in bands.
-    void Blit(const Dib* dib, double sx, double sy, double sw, double sh, int scanStart,
-              double dx, double dy, double dw, double dh, uint32_t rop) {
+    void Blit(const Dib* dib, double sx, double sy, double sw, double sh, int scanStart, double dx,
+              double dy, double dw, double dh, uint32_t rop) {
         const Xform m = LogicalToDevice();
         const PointD a = m.Apply(dx, dy), c = m.Apply(dx + dw, dy + dh);
         if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(c.x) ||
             !std::isfinite(c.y) || a.x == c.x || a.y == c.y) {
             return;
         }
-        const int x0 = std::max(m_dc.clip.left,
-                                static_cast<int>(std::clamp(std::ceil(std::min(a.x, c.x) - 0.5), -1e9, 1e9)));
-        const int x1 = std::min(m_dc.clip.right,
-                                static_cast<int>(std::clamp(std::ceil(std::max(a.x, c.x) - 0.5), -1e9, 1e9)));
-        const int y0 = std::max(m_dc.clip.top,
-                                static_cast<int>(std::clamp(std::ceil(std::min(a.y, c.y) - 0.5), -1e9, 1e9)));
-        const int y1 = std::min(m_dc.clip.bottom,
-                                static_cast<int>(std::clamp(std::ceil(std::max(a.y, c.y) - 0.5), -1e9, 1e9)));
+        const int x0 = std::max(m_dc.clip.left, FirstPixelAtOrAfter(std::min(a.x, c.x)));
+        const int x1 = std::min(m_dc.clip.right, FirstPixelAtOrAfter(std::max(a.x, c.x)));
+        const int y0 = std::max(m_dc.clip.top, FirstPixelAtOrAfter(std::min(a.y, c.y)));
+        const int y1 = std::min(m_dc.clip.bottom, FirstPixelAtOrAfter(std::max(a.y, c.y)));
         if (x1 <= x0 || y1 <= y0) return;
         if (!m_budget.Spend(uint64_t(x1 - x0) * uint64_t(y1 - y0))) return;
         // The result depends on the source when the table differs between s = 0 and s = 1.
@@ -613,14 +656,16 @@ private:
             int srcRow = 0;
             bool rowValid = true;
             if (usesSource) {
+                // Source positions are worked out in floating point and range-checked before
+                // they become indices.
                 if (dib->TopDown()) {
-                    srcRow = static_cast<int>(std::floor(sy + v * sh));
-                    rowValid = srcRow >= 0 && srcRow < dib->Height();
+                    const double row = std::floor(sy + v * sh);
+                    rowValid = row >= 0 && row < dib->Height();
+                    if (rowValid) srcRow = static_cast<int>(row);
                 } else {
-                    const int fromBottom = static_cast<int>(std::ceil(sy + sh * (1 - v))) - 1;
-                    const int local = fromBottom - scanStart;
+                    const double local = std::ceil(sy + sh * (1 - v)) - 1 - scanStart;
                     rowValid = local >= 0 && local < dib->Height();
-                    srcRow = dib->Height() - 1 - local;
+                    if (rowValid) srcRow = dib->Height() - 1 - static_cast<int>(local);
                 }
                 if (!rowValid) continue;
             }
@@ -628,9 +673,9 @@ private:
                 RgbQuad s{};
                 if (usesSource) {
                     const double u = (x + 0.5 - a.x) / (c.x - a.x);
-                    const int col = static_cast<int>(std::floor(sx + u * sw));
-                    if (col < 0 || col >= dib->Width()) continue;
-                    s = dib->Pixel(col, srcRow);
+                    const double col = std::floor(sx + u * sw);
+                    if (!(col >= 0 && col < dib->Width())) continue;
+                    s = dib->Pixel(static_cast<int>(col), srcRow);
                 }
                 RgbQuad out;
                 if (rop == kSrcCopy) {
@@ -691,12 +736,11 @@ private:
             !std::isfinite(c.y)) {
             return;
         }
-        auto px = [](double v) { return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e9, 1e9)); };
         PixelRect& clip = m_dc.clip;
-        clip.left = std::max(clip.left, px(std::min(a.x, c.x)));
-        clip.right = std::min(clip.right, px(std::max(a.x, c.x)));
-        clip.top = std::max(clip.top, px(std::min(a.y, c.y)));
-        clip.bottom = std::min(clip.bottom, px(std::max(a.y, c.y)));
+        clip.left = std::max(clip.left, FirstPixelAtOrAfter(std::min(a.x, c.x)));
+        clip.right = std::min(clip.right, FirstPixelAtOrAfter(std::max(a.x, c.x)));
+        clip.top = std::max(clip.top, FirstPixelAtOrAfter(std::min(a.y, c.y)));
+        clip.bottom = std::min(clip.bottom, FirstPixelAtOrAfter(std::max(a.y, c.y)));
     }
     void Select(size_t index) {
         if (index >= m_objects.size()) return;
@@ -711,18 +755,41 @@ private:
             return b;
         };
         switch (index) {
-            case 0: m_dc.brush = solid(255); break;
-            case 1: m_dc.brush = solid(192); break;
-            case 2: m_dc.brush = solid(128); break;
-            case 3: m_dc.brush = solid(64); break;
-            case 4: m_dc.brush = solid(0); break;
-            case 5: m_dc.brush.kind = Brush::Kind::Null; break;
-            case 6: m_dc.pen = Pen{false, {255, 255, 255, 0}, 0, true}; break;
-            case 7: m_dc.pen = Pen{}; break;
-            case 8: m_dc.pen.null = true; break;
-            case 18: m_dc.brush = solid(255); break;  // DC brush, white until changed
-            case 19: m_dc.pen = Pen{}; break;          // DC pen, black until changed
-            default: break;
+            case 0:
+                m_dc.brush = solid(255);
+                break;
+            case 1:
+                m_dc.brush = solid(192);
+                break;
+            case 2:
+                m_dc.brush = solid(128);
+                break;
+            case 3:
+                m_dc.brush = solid(64);
+                break;
+            case 4:
+                m_dc.brush = solid(0);
+                break;
+            case 5:
+                m_dc.brush.kind = Brush::Kind::Null;
+                break;
+            case 6:
+                m_dc.pen = Pen{false, {255, 255, 255, 0}, 0, true};
+                break;
+            case 7:
+                m_dc.pen = Pen{};
+                break;
+            case 8:
+                m_dc.pen.null = true;
+                break;
+            case 18:
+                m_dc.brush = solid(255);
+                break;  // DC brush, white until changed
+            case 19:
+                m_dc.pen = Pen{};
+                break;  // DC pen, black until changed
+            default:
+                break;
         }
     }
     // The lowest free slot, as the old metafile format numbers its objects.
@@ -947,8 +1014,7 @@ void Player::PlayWmfRecord(uint16_t function, std::span<const uint8_t> params) {
             const PointD p = ToDevice({x, y});
             if (std::isfinite(p.x) && std::isfinite(p.y) && m_budget.Spend(1)) {
                 PutPixel(static_cast<int>(std::clamp(std::floor(p.x), -1.0, 1e9)),
-                         static_cast<int>(std::clamp(std::floor(p.y), -1.0, 1e9)),
-                         FromColorRef(c));
+                         static_cast<int>(std::clamp(std::floor(p.y), -1.0, 1e9)), FromColorRef(c));
             }
             break;
         }
@@ -1044,9 +1110,9 @@ void Player::PlayWmfRecord(uint16_t function, std::span<const uint8_t> params) {
             AddWmfObject(PatternBrush(std::move(dib)));
             break;
         }
-        case 0x00F7:  // CREATEPALETTE
-        case 0x01F9:  // CREATEPATTERNBRUSH
-        case 0x02FB:  // CREATEFONTINDIRECT
+        case 0x00F7:    // CREATEPALETTE
+        case 0x01F9:    // CREATEPATTERNBRUSH
+        case 0x02FB:    // CREATEFONTINDIRECT
         case 0x06FF: {  // CREATEREGION
             // Not drawn with, but each takes an object slot that later indices count on.
             GdiObject o;
@@ -1092,7 +1158,7 @@ void Player::PlayWmfRecord(uint16_t function, std::span<const uint8_t> params) {
             Blit(&dib, sx, sy, sw, sh, 0, dx, dy, dw, dh, rop);
             break;
         }
-        case 0x0D33: {  // SETDIBTODEV
+        case 0x0D33: {   // SETDIBTODEV
             in.Skip(2);  // colour usage
             const int scans = in.U16LE();
             const int start = in.U16LE();
@@ -1120,42 +1186,42 @@ bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
     switch (type) {
         case 14:  // EOF
             return false;
-        case 2:    // POLYBEZIER
+        case 2:     // POLYBEZIER
         case 85: {  // POLYBEZIER16
             const auto pts = ReadEmfPoly(in, type == 85);
             if (pts.size() >= 4) PolyBezier(pts, false);
             break;
         }
-        case 3:    // POLYGON
+        case 3:     // POLYGON
         case 86: {  // POLYGON16
             auto pts = ReadEmfPoly(in, type == 86);
             if (pts.size() >= 2) Polygons({std::move(pts)});
             break;
         }
-        case 4:    // POLYLINE
+        case 4:     // POLYLINE
         case 87: {  // POLYLINE16
             const auto pts = ReadEmfPoly(in, type == 87);
             if (pts.size() >= 2) Polyline(pts);
             break;
         }
-        case 5:    // POLYBEZIERTO
+        case 5:     // POLYBEZIERTO
         case 88: {  // POLYBEZIERTO16
             const auto pts = ReadEmfPoly(in, type == 88);
             if (pts.size() >= 3) PolyBezier(pts, true);
             break;
         }
-        case 6:    // POLYLINETO
+        case 6:     // POLYLINETO
         case 89: {  // POLYLINETO16
             const auto pts = ReadEmfPoly(in, type == 89);
             PolylineTo(pts);
             break;
         }
-        case 7:    // POLYPOLYLINE
+        case 7:     // POLYPOLYLINE
         case 90: {  // POLYPOLYLINE16
             for (const auto& line : ReadEmfPolyPoly(in, type == 90)) Polyline(line);
             break;
         }
-        case 8:    // POLYPOLYGON
+        case 8:     // POLYPOLYGON
         case 91: {  // POLYPOLYGON16
             const auto polys = ReadEmfPolyPoly(in, type == 91);
             if (!polys.empty()) Polygons(polys);
@@ -1194,8 +1260,7 @@ bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
             const uint32_t c = in.U32LE();
             if (!in.Failed() && std::isfinite(p.x) && std::isfinite(p.y) && m_budget.Spend(1)) {
                 PutPixel(static_cast<int>(std::clamp(std::floor(p.x), -1.0, 1e9)),
-                         static_cast<int>(std::clamp(std::floor(p.y), -1.0, 1e9)),
-                         FromColorRef(c));
+                         static_cast<int>(std::clamp(std::floor(p.y), -1.0, 1e9)), FromColorRef(c));
             }
             break;
         }
@@ -1291,11 +1356,20 @@ bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
             if (!x.Finite()) break;
             Xform result = m_dc.world;
             switch (mode) {
-                case 1: result = Xform{}; break;
-                case 2: result = x.Then(m_dc.world); break;
-                case 3: result = m_dc.world.Then(x); break;
-                case 4: result = x; break;
-                default: break;
+                case 1:
+                    result = Xform{};
+                    break;
+                case 2:
+                    result = x.Then(m_dc.world);
+                    break;
+                case 3:
+                    result = m_dc.world.Then(x);
+                    break;
+                case 4:
+                    result = x;
+                    break;
+                default:
+                    break;
             }
             if (result.Finite()) m_dc.world = result;
             break;
@@ -1447,8 +1521,8 @@ bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
                 m_pathPoints = 0;
             }
             break;
-        case 76:    // BITBLT
-        case 77: {  // STRETCHBLT
+        case 76:          // BITBLT
+        case 77: {        // STRETCHBLT
             in.Skip(16);  // bounds
             const double dx = s32(), dy = s32(), dw = s32(), dh = s32();
             const uint32_t rop = in.U32LE();

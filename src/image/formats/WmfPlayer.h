@@ -14,8 +14,10 @@ namespace tavolin::codecs {
 
 /// Most records played from one file; the rest are ignored.
 inline constexpr uint64_t kMaxMetafileRecords = 1'000'000;
-/// Most work units (edge crossings and pixels written) spent on one file.
-inline constexpr uint64_t kMaxMetafileWork = uint64_t{1} << 29;
+/// Work units (edge crossings and pixels written) one file may spend: this many per pixel of
+/// the picture, plus a fixed allowance for the edges of small pictures.
+inline constexpr uint64_t kMetafileWorkPerPixel = 64;
+inline constexpr uint64_t kMetafileWorkAllowance = uint64_t{1} << 24;
 
 /// Logical rectangle of a placeable metafile's bounding box.
 struct WmfBounds {
