@@ -66,7 +66,8 @@ public:
     }
     uint32_t U32LE() {
         if (Remaining() < 4) return Fail(), 0;
-        const uint32_t v = static_cast<uint32_t>(m_data[m_pos]) | (static_cast<uint32_t>(m_data[m_pos + 1]) << 8) |
+        const uint32_t v = static_cast<uint32_t>(m_data[m_pos]) |
+                           (static_cast<uint32_t>(m_data[m_pos + 1]) << 8) |
                            (static_cast<uint32_t>(m_data[m_pos + 2]) << 16) |
                            (static_cast<uint32_t>(m_data[m_pos + 3]) << 24);
         m_pos += 4;

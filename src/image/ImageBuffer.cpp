@@ -106,8 +106,10 @@ void ImageBuffer::WriteInfoHeader() {
 }
 
 void ImageBuffer::SetDpi(int x, int y) {
-    m_dpiX = x;
-    m_dpiY = y;
+    // Files carry any number here; beyond this range pixels per metre would not fit the header.
+    constexpr int kMaxDpi = 1000000;
+    m_dpiX = std::clamp(x, 0, kMaxDpi);
+    m_dpiY = std::clamp(y, 0, kMaxDpi);
     WriteInfoHeader();
 }
 

@@ -97,6 +97,7 @@ public:
     // Resolution in dots per inch; the header holds pixels per metre.
     int DpiX() const { return m_dpiX; }
     int DpiY() const { return m_dpiY; }
+    /// Kept within 0 to 1000000.
     void SetDpi(int x, int y);
 
     /// Transparent palette index (GIF, ...); -1 for none.

@@ -118,6 +118,80 @@ Contributions SmoothTable(int source, int target) {
     return c;
 }
 
+/// The smoothing resampler: a horizontal pass per source row (cached, since neighbouring
+/// target rows share source rows), then a vertical blend per target row. With an alpha plane,
+/// colours are weighted by alpha so that transparent pixels lend no colour. The target is a
+/// 24-bit picture of the new size; false when the cancel flag stops it.
+bool SmoothInto(ImageBuffer& source, ImageBuffer& target) {
+    const int srcW = source.Width();
+    const int width = target.Width();
+    const int height = target.Height();
+    const Contributions cx = SmoothTable(srcW, width);
+    const Contributions cy = SmoothTable(source.Height(), height);
+    const bool alpha = source.HasAlpha();
+    const size_t channels = alpha ? 4 : 3;
+    const size_t lineSize = static_cast<size_t>(width) * channels;
+    std::vector<float> line(static_cast<size_t>(srcW) * channels);
+    constexpr int kSlots = 4;
+    std::vector<float> cache(kSlots * lineSize);
+    int cachedRow[kSlots] = {-1, -1, -1, -1};
+    std::vector<float> sum(lineSize);
+
+    auto filtered = [&](int sy) -> const float* {
+        float* slot = &cache[static_cast<size_t>(sy % kSlots) * lineSize];
+        if (cachedRow[sy % kSlots] == sy) return slot;
+        cachedRow[sy % kSlots] = sy;
+        const uint8_t* row = source.Row(sy);
+        const uint8_t* a = alpha ? source.AlphaRow(sy) : nullptr;
+        for (int x = 0; x < srcW; ++x) {
+            const RgbQuad c = source.BitsPerPixel() == 24
+                                  ? RgbQuad{row[3 * x], row[3 * x + 1], row[3 * x + 2], 0}
+                                  : source.Palette()[source.GetPixelIndex(x, sy)];
+            const float weight = a ? a[x] / 255.0f : 1.0f;
+            float* p = &line[static_cast<size_t>(x) * channels];
+            p[0] = c.blue * weight;
+            p[1] = c.green * weight;
+            p[2] = c.red * weight;
+            if (a) p[3] = weight;
+        }
+        for (int x = 0; x < width; ++x) {
+            float acc[4] = {0, 0, 0, 0};
+            for (int k = 0; k < cx.count[x]; ++k) {
+                const float w = cx.weights[cx.offset[x] + k];
+                const float* p = &line[static_cast<size_t>(cx.first[x] + k) * channels];
+                for (size_t ch = 0; ch < channels; ++ch) acc[ch] += w * p[ch];
+            }
+            std::copy(acc, acc + channels, slot + static_cast<size_t>(x) * channels);
+        }
+        return slot;
+    };
+
+    for (int y = 0; y < height; ++y) {
+        source.SetProgress(static_cast<int>(100LL * y / height));
+        if (source.Cancelled()) return false;
+        std::fill(sum.begin(), sum.end(), 0.0f);
+        for (int k = 0; k < cy.count[y]; ++k) {
+            const float w = cy.weights[cy.offset[y] + k];
+            const float* f = filtered(cy.first[y] + k);
+            for (size_t i = 0; i < lineSize; ++i) sum[i] += w * f[i];
+        }
+        uint8_t* dst = target.Row(y);
+        uint8_t* dstAlpha = alpha ? target.AlphaRow(y) : nullptr;
+        for (int x = 0; x < width; ++x) {
+            float* p = &sum[static_cast<size_t>(x) * channels];
+            if (dstAlpha) {
+                const float a = p[3];
+                for (int ch = 0; ch < 3; ++ch) p[ch] = a > 0 ? p[ch] / a : 0;
+                dstAlpha[x] = static_cast<uint8_t>(std::clamp(a * 255.0f + 0.5f, 0.0f, 255.0f));
+            }
+            for (int ch = 0; ch < 3; ++ch) {
+                dst[3 * x + ch] = static_cast<uint8_t>(std::clamp(p[ch] + 0.5f, 0.0f, 255.0f));
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ImageBuffer::Resample(int width, int height, bool fast) {
@@ -190,63 +264,9 @@ bool ImageBuffer::Resample(int width, int height, bool fast) {
                 if (HasAlpha()) GatherRow8(AlphaRow(sy), target.AlphaRow(y), alphaCols);
             }
         } else {
-            const Contributions cx = SmoothTable(m_width, width);
-            const Contributions cy = SmoothTable(m_height, height);
-            const bool alpha = HasAlpha();
-            const int channels = alpha ? 4 : 3;
-            const size_t srcW = static_cast<size_t>(m_width);
-            std::vector<float> line(srcW * channels);    // one source row as numbers
-            std::vector<float> column(srcW * channels);  // rows blended vertically
-            for (int y = 0; y < height; ++y) {
-                m_progress = static_cast<int>(100LL * y / height);
-                if (m_cancel) {
-                    SetLastError("Cancelled");
-                    return false;
-                }
-                std::fill(column.begin(), column.end(), 0.0f);
-                for (int k = 0; k < cy.count[y]; ++k) {
-                    const int sy = cy.first[y] + k;
-                    const float wy = cy.weights[cy.offset[y] + k];
-                    for (size_t x = 0; x < srcW; ++x) {
-                        const RgbQuad c = m_bpp == 24 ? RgbQuad{Row(sy)[3 * x], Row(sy)[3 * x + 1],
-                                                                Row(sy)[3 * x + 2], 0}
-                                                      : GetPixelColor(static_cast<int>(x), sy);
-                        float* p = &line[x * channels];
-                        if (alpha) {
-                            // Weighted by alpha, so transparent pixels lend no colour.
-                            const float a = AlphaRow(sy)[x] / 255.0f;
-                            p[0] = c.blue * a;
-                            p[1] = c.green * a;
-                            p[2] = c.red * a;
-                            p[3] = a;
-                        } else {
-                            p[0] = c.blue;
-                            p[1] = c.green;
-                            p[2] = c.red;
-                        }
-                    }
-                    for (size_t i = 0; i < line.size(); ++i) column[i] += wy * line[i];
-                }
-                uint8_t* dst = target.Row(y);
-                uint8_t* dstAlpha = alpha ? target.AlphaRow(y) : nullptr;
-                for (int x = 0; x < width; ++x) {
-                    float acc[4] = {0, 0, 0, 0};
-                    for (int k = 0; k < cx.count[x]; ++k) {
-                        const float wx = cx.weights[cx.offset[x] + k];
-                        const float* p = &column[static_cast<size_t>(cx.first[x] + k) * channels];
-                        for (int ch = 0; ch < channels; ++ch) acc[ch] += wx * p[ch];
-                    }
-                    if (alpha) {
-                        const float a = acc[3];
-                        for (int ch = 0; ch < 3; ++ch) acc[ch] = a > 0 ? acc[ch] / a : 0;
-                        dstAlpha[x] =
-                            static_cast<uint8_t>(std::clamp(a * 255.0f + 0.5f, 0.0f, 255.0f));
-                    }
-                    for (int ch = 0; ch < 3; ++ch) {
-                        dst[3 * x + ch] =
-                            static_cast<uint8_t>(std::clamp(acc[ch] + 0.5f, 0.0f, 255.0f));
-                    }
-                }
+            if (!SmoothInto(*this, target)) {
+                SetLastError("Cancelled");
+                return false;
             }
         }
     } catch (const std::bad_alloc&) {

@@ -63,8 +63,10 @@ bool ReadToken(FILE* f, std::string& token) {
 }  // namespace
 
 bool MagickDecode(const std::filesystem::path& path, RgbImage& out, bool alpha) {
-    // PAM carries width, height and depth in a small text header, then raw samples.
-    const std::string command = "convert " + Quote(path) + "[0] -depth 8 " +
+    // PAM carries width, height and depth in a small text header, then raw samples. The
+    // samples come at 16 bits and are rounded here: ImageMagick's own reduction to 8 bits
+    // truncates some values of 16-bit files.
+    const std::string command = "convert " + Quote(path) + "[0] -colorspace sRGB -depth 16 " +
                                 (alpha ? "-alpha on" : "-alpha off") + " pam:-";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return false;
@@ -87,8 +89,13 @@ bool MagickDecode(const std::filesystem::path& path, RgbImage& out, bool alpha) 
             depth = std::atoi(value.c_str());
     }
     if (ok && width > 0 && height > 0 && depth >= 1 && depth <= 4) {
-        std::vector<uint8_t> raw(static_cast<size_t>(width) * height * depth);
-        ok = std::fread(raw.data(), 1, raw.size(), pipe) == raw.size();
+        std::vector<uint8_t> bytes(static_cast<size_t>(width) * height * depth * 2);
+        ok = std::fread(bytes.data(), 1, bytes.size(), pipe) == bytes.size();
+        std::vector<uint8_t> raw(bytes.size() / 2);
+        for (size_t i = 0; i < raw.size(); ++i) {
+            const unsigned v = bytes[2 * i] << 8 | bytes[2 * i + 1];
+            raw[i] = static_cast<uint8_t>((v * 255 + 32767) / 65535);
+        }
         const int channels = alpha ? 4 : 3;
         out.width = width;
         out.height = height;
