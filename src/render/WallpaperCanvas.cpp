@@ -371,6 +371,12 @@ int WallpaperCanvas::Save(const std::filesystem::path& path) const {
     return AtomicWriteFile(path, bytes, Durability::NoSync) ? kCanvasOk : kCanvasWriteFailed;
 }
 
+void WallpaperCanvas::SetResolution(int32_t xPixelsPerMetre, int32_t yPixelsPerMetre) {
+    m_infoHeader.xPixelsPerMetre = xPixelsPerMetre;
+    m_infoHeader.yPixelsPerMetre = yPixelsPerMetre;
+    if (m_buffer) WriteHeadersToBuffer();
+}
+
 uint8_t* WallpaperCanvas::Row(int y) {
     if (!m_buffer || y < 0 || y >= m_height) return nullptr;
     return Pixels() + static_cast<size_t>(m_height - 1 - y) * static_cast<size_t>(m_stride);

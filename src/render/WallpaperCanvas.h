@@ -146,6 +146,9 @@ public:
 
     // Bulk operations for the pipeline, so screen-sized work needs no per-pixel calls.
 
+    /// Sets the info header's resolution fields (pixels per metre), as a loaded file would have.
+    void SetResolution(int32_t xPixelsPerMetre, int32_t yPixelsPerMetre);
+
     /// Fills the clipped rectangle on a 24-bit canvas.
     void FillRect(int x, int y, int width, int height, Colour colour);
 

@@ -128,9 +128,16 @@ bool FlattenPicture(ImageBuffer& picture, Colour background) {
     return true;
 }
 
+// One generation. Background.bmp holds the prepared background only until the finished
+// wallpaper replaces it, so with a drawable layout that intermediate file is skipped: should the
+// final save fail, the background is prepared again with every file written, which ends the
+// same way the full sequence would have (the same log line, or the save message).
 class Run {
 public:
     explicit Run(GeneratorPaths paths) : m_paths(std::move(paths)) {}
+
+    void SetWriteIntermediate(bool write) { m_writeIntermediate = write; }
+    void SetLogSizeWarnings(bool log) { m_logSizeWarnings = log; }
 
     // Failing with a code: log it and give false.
     bool Fail(int code) {
@@ -142,10 +149,10 @@ public:
     // as loading the file again would.
     bool SaveAndLoad(ImageBuffer& image, const std::filesystem::path& path, WallpaperCanvas& into) {
         std::string bytes;
+        if (!image.Encode(bytes, kFormatBmp)) return false;
+        const bool skip = path == m_paths.background && !m_writeIntermediate;
         // A wallpaper can always be made again: atomic, but without waiting for the disk.
-        if (!image.Encode(bytes, kFormatBmp) || !AtomicWriteFile(path, bytes, Durability::NoSync)) {
-            return false;
-        }
+        if (!skip && !AtomicWriteFile(path, bytes, Durability::NoSync)) return false;
         into.LoadFromMemory(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
         return true;
     }
@@ -159,8 +166,32 @@ public:
         pixel.Save(m_paths.background);
         ImageBuffer image(kFormatBmp);
         if (!image.Load(m_paths.background, kFormatBmp)) return Fail(kErrorPictureNotFound);
+        if (FillFromPixel(image, width, height)) {
+            if (m_writeIntermediate && m_canvas.Save(m_paths.background) != kCanvasOk) {
+                return Fail(kErrorPictureFormat);
+            }
+            return true;
+        }
         if (!image.Resample(width, height, true)) return Fail(kErrorPictureFormat);
         if (!SaveAndLoad(image, m_paths.background, m_canvas)) return Fail(kErrorPictureFormat);
+        return true;
+    }
+
+    // Stretching a one-pixel picture with the nearest-pixel resampler fills the screen with that
+    // pixel; filling the canvas directly gives the same file bytes without three screen-sized
+    // copies. False when the loaded picture is anything else (an old Background.bmp, say).
+    bool FillFromPixel(ImageBuffer& image, int width, int height) {
+        if (image.Width() != 1 || image.Height() != 1 || image.BitsPerPixel() != 24) return false;
+        if (m_canvas.Create(width, height, 24, nullptr, 1) == 0) return false;
+        const RgbQuad c = image.GetPixelColor(0, 0);
+        m_canvas.FillRect(0, 0, width, height, PackColour(c.red, c.green, c.blue));
+        // The resolution the image buffer would have written into the stretched file.
+        const auto header = image.InfoHeader();
+        auto le32 = [&](size_t o) {
+            return static_cast<int32_t>(header[o] | header[o + 1] << 8 | header[o + 2] << 16 |
+                                        static_cast<uint32_t>(header[o + 3]) << 24);
+        };
+        m_canvas.SetResolution(le32(24), le32(28));
         return true;
     }
 
@@ -177,11 +208,11 @@ public:
         const auto w = static_cast<unsigned>(image.Width());
         const auto h = static_cast<unsigned>(image.Height());
         if (static_cast<unsigned>(width) < w) {
-            WallpaperGenerator::LogError(kErrorPictureTooWide);
+            if (m_logSizeWarnings) WallpaperGenerator::LogError(kErrorPictureTooWide);
             centre = false;
         }
         if (static_cast<unsigned>(height) < h) {
-            WallpaperGenerator::LogError(kErrorPictureTooHigh);
+            if (m_logSizeWarnings) WallpaperGenerator::LogError(kErrorPictureTooHigh);
             centre = false;
         }
         if (!centre) {
@@ -200,7 +231,7 @@ public:
         const int offY = (height - picture.Height()) / 2;
         if (!PrepareColour(width, height, background)) return false;
         m_canvas.Blit(picture, offX, offY);
-        const bool saved = m_canvas.Save(m_paths.background) == kCanvasOk;
+        const bool saved = !m_writeIntermediate || m_canvas.Save(m_paths.background) == kCanvasOk;
         std::error_code ec;
         std::filesystem::remove(m_paths.temp, ec);
         // The canvas goes on with what Background.bmp now holds.
@@ -221,6 +252,8 @@ public:
 private:
     GeneratorPaths m_paths;
     WallpaperCanvas m_canvas;
+    bool m_writeIntermediate = true;
+    bool m_logSizeWarnings = true;
 };
 
 void DrawCentred(WallpaperCanvas& canvas, const std::string& text, int x1, int top, Colour colour) {
@@ -255,8 +288,10 @@ bool WallpaperGenerator::Generate() {
     const int W = screen.width;
     const int H = screen.height;
 
-    const bool prepared = s.picture ? run.PreparePicture(s, W, H) : run.PrepareColour(W, H, s.background);
-    if (!prepared) return false;
+    auto prepare = [&] { return s.picture ? run.PreparePicture(s, W, H) : run.PrepareColour(W, H, s.background); };
+    const bool drawable = s.layout >= 1 && s.layout <= 4;
+    run.SetWriteIntermediate(!drawable);
+    if (!prepare()) return false;
     WallpaperCanvas& canvas = run.Canvas();
 
     const TimePoint now = Now();
@@ -309,6 +344,10 @@ bool WallpaperGenerator::Generate() {
     }
 
     if (canvas.Save(run.Paths().background) != kCanvasOk) {
+        // Replay the preparation with its files, as the full sequence would have written them.
+        run.SetWriteIntermediate(true);
+        run.SetLogSizeWarnings(false);
+        if (!prepare()) return false;
         ShowUserMessage(W1252("Fehler beim Speichern"), kProgramName, MessageIcon::Warning);
         return false;
     }

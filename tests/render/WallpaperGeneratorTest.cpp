@@ -16,6 +16,7 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
+#include "util/FileIO.h"
 
 namespace tavolin {
 namespace {
@@ -207,6 +208,22 @@ TEST_F(GeneratorTest, UnknownLayoutLeavesThePreparedBackground) {
     EXPECT_TRUE(m_desktop->handed.empty());
 }
 
+TEST_F(GeneratorTest, PreparedBackgroundIsTheStretchedPixelByteForByte) {
+    WriteConfig("Layout/KArt=0");
+    EXPECT_FALSE(WallpaperGenerator().Generate());
+    // The same picture the long way: the one-pixel canvas file, loaded, stretched and saved.
+    WallpaperCanvas pixel;
+    pixel.Create(1, 1, 24, nullptr, 1);
+    pixel.SetPixel(0, 0, kBackground);
+    ASSERT_EQ(pixel.Save(File("pixel.bmp")), 0);
+    ImageBuffer image;
+    ASSERT_TRUE(image.Load(File("pixel.bmp"), kFormatBmp));
+    ASSERT_TRUE(image.Resample(kW, kH, true));
+    std::string expected;
+    ASSERT_TRUE(image.Encode(expected, kFormatBmp));
+    EXPECT_TRUE(test::ReadBytes(File("Background.bmp")) == expected);
+}
+
 TEST_F(GeneratorTest, YearWrapsInJanuaryAndDecember) {
     WriteConfig();
     // Compares the sheet region at (x, y) with the given month sheet drawn on its own.
@@ -347,6 +364,28 @@ TEST_F(GeneratorTest, RefusedHandOverIsShownAndFails) {
     EXPECT_FALSE(generator.Generate());
     EXPECT_EQ(generator.LastWallpaperResult().status, WallpaperStatus::NoDesktop);
     EXPECT_EQ(m_messages.messages().size(), 1u);
+}
+
+TEST_F(GeneratorTest, UnwritableWallpaperEndsAsTheFullSequenceWould) {
+    WriteConfig();
+    // No Background.bmp yet: the one-pixel picture cannot be written, so it cannot be loaded.
+    SetAtomicWriteFailureForTesting(true);
+    EXPECT_FALSE(WallpaperGenerator().Generate());
+    SetAtomicWriteFailureForTesting(false);
+    EXPECT_EQ(LoggedCodes(), std::vector<int>{4});
+
+    // An old Background.bmp is loaded instead, and saving the stretched one fails.
+    test::WriteBytes(File("Background.bmp"), test::ReadBytes(File("config.ini")));
+    ASSERT_TRUE(WallpaperGenerator().Generate());
+    const std::string old = test::ReadBytes(File("Background.bmp"));
+    std::filesystem::remove(File("ErrorLog.dat"));
+    SetAtomicWriteFailureForTesting(true);
+    EXPECT_FALSE(WallpaperGenerator().Generate());
+    SetAtomicWriteFailureForTesting(false);
+    EXPECT_EQ(LoggedCodes(), std::vector<int>{5});
+    EXPECT_TRUE(m_messages.messages().empty());
+    EXPECT_EQ(test::ReadBytes(File("Background.bmp")), old);
+    EXPECT_EQ(m_desktop->handed.size(), 1u);
 }
 
 TEST_F(GeneratorTest, ColourValuesWrapToTheirLowBits) {
