@@ -226,6 +226,38 @@ TEST(BmpDecode, ThirtyTwoBitTakesTheFirstThreeBytesOrItsMasks) {
     EXPECT_FALSE(image.HasAlpha());
 }
 
+TEST(BmpDecode, BareTrueColourBitmapSkipsItsColourTable) {
+    BmpSpec s;
+    s.fileHeader = false;  // no offset: the pixels follow the colour table
+    s.bpp = 24;
+    s.palette = {kFive[1], kFive[2]};
+    s.colorsUsed = 2;
+    s.pixels = Row({7, 8, 9, 0});
+    ImageBuffer image;
+    ASSERT_TRUE(image.Decode(Bytes(MakeBmp(s)), kFormatBmp)) << image.LastError();
+    EXPECT_EQ(image.GetPixelColor(0, 0), Bgr(7, 8, 9));
+}
+
+TEST(BmpDecode, NonsenseResolutionsStayWithinTheHeader) {
+    // Negative or huge pixels per metre must survive a save and a reload unchanged.
+    for (int32_t ppm : {INT32_MIN, -5, 0, INT32_MAX}) {
+        BmpSpec s;
+        s.pelsPerMeter = ppm;
+        s.pixels = Row({1, 2, 3, 0});
+        ImageBuffer image;
+        ASSERT_TRUE(image.Decode(Bytes(MakeBmp(s)), kFormatBmp)) << ppm;
+        EXPECT_GE(image.DpiX(), 0);
+        EXPECT_LE(image.DpiX(), 1000000);
+        std::string saved;
+        ASSERT_TRUE(image.Encode(saved, kFormatBmp));
+        ImageBuffer back;
+        ASSERT_TRUE(back.Decode(Bytes(saved), kFormatBmp));
+        EXPECT_TRUE(std::equal(back.Block().begin(), back.Block().end(), image.Block().begin(),
+                               image.Block().end()))
+            << ppm;
+    }
+}
+
 TEST(BmpDecode, PixelDataOffsetIsHonoured) {
     BmpSpec s;
     s.width = 1;

@@ -17,6 +17,11 @@ struct ConvertCase {
     int depth;  // bits per pixel of the bitmap written
 };
 
+// Test names and failure messages show the file, not the bytes of the case.
+void PrintTo(const ConvertCase& c, std::ostream* os) {
+    *os << c.file;
+}
+
 class ConvertCli : public ::testing::TestWithParam<ConvertCase> {};
 
 TEST_P(ConvertCli, BitmapMatchesImageMagicksDecode) {

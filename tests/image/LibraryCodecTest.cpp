@@ -871,6 +871,11 @@ struct MagickCase {
     int tolerance;
 };
 
+// Test names and failure messages show the file, not the bytes of the case.
+void PrintTo(const MagickCase& c, std::ostream* os) {
+    *os << c.file;
+}
+
 class MagickFiles : public ::testing::TestWithParam<MagickCase> {};
 
 TEST_P(MagickFiles, DecodeAsImageMagickDoes) {

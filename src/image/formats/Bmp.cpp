@@ -252,32 +252,32 @@ bool DecodeBmp(ByteReader& in, ImageBuffer& image) {
         masks = {0xFF0000, 0xFF00, 0xFF, 0};
     }
 
-    // Palette.
+    // Palette. Pictures above 8 bits may carry a colour table too (a hint for palette
+    // displays); it is skipped.
     RgbQuad palette[256] = {};
     int paletteEntries = 0;
-    if (bpp <= 8) {
-        const uint32_t full = 1u << bpp;
-        const uint32_t stored = info.colorsUsed == 0 ? full : info.colorsUsed;
-        const size_t entrySize = info.core ? 3 : 4;
-        paletteEntries = static_cast<int>(std::min(stored, full));
-        for (int i = 0; i < paletteEntries; ++i) {
-            palette[i].blue = in.U8();
-            palette[i].green = in.U8();
-            palette[i].red = in.U8();
-            if (!info.core) in.U8();
+    const uint32_t addressable = bpp <= 8 ? 1u << bpp : 0;
+    const uint32_t stored = info.colorsUsed == 0 ? addressable : info.colorsUsed;
+    const size_t entrySize = info.core ? 3 : 4;
+    paletteEntries = static_cast<int>(std::min(stored, addressable));
+    for (int i = 0; i < paletteEntries; ++i) {
+        palette[i].blue = in.U8();
+        palette[i].green = in.U8();
+        palette[i].red = in.U8();
+        if (!info.core) in.U8();
+    }
+    // Entries beyond what the depth can address matter only for finding the pixels.
+    const uint64_t extra = uint64_t{stored - static_cast<uint32_t>(paletteEntries)} * entrySize;
+    if (dataOffset == 0 && extra > 0) {
+        if (extra > in.Remaining()) {
+            in.Skip(in.Remaining() + 1);  // fails: truncated
+        } else {
+            in.Skip(static_cast<size_t>(extra));
         }
-        // Entries beyond what the depth can address are skipped, not read.
-        const uint64_t extra = uint64_t{stored - std::min(stored, full)} * entrySize;
-        if (dataOffset == 0 && extra > 0) {
-            if (extra > in.Remaining())
-                in.Skip(in.Remaining() + 1);  // fails: truncated
-            else
-                in.Skip(static_cast<size_t>(extra));
-        }
-        if (in.Failed()) {
-            image.SetLastError("Error reading BMP info");
-            return false;
-        }
+    }
+    if (in.Failed()) {
+        image.SetLastError("Error reading BMP info");
+        return false;
     }
 
     if (dataOffset != 0) {
