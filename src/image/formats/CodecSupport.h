@@ -24,16 +24,4 @@ inline uint8_t Unpremultiply(uint32_t value, uint32_t alpha) {
     return static_cast<uint8_t>(v > 255 ? 255 : v);
 }
 
-/// True when every alpha value of the plane is 255, so the plane carries nothing.
-inline bool AlphaIsOpaque(const ImageBuffer& image) {
-    if (!image.HasAlpha()) return true;
-    for (int y = 0; y < image.Height(); ++y) {
-        const uint8_t* a = image.AlphaRow(y);
-        for (int x = 0; x < image.Width(); ++x) {
-            if (a[x] != 255) return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace tavolin::codecs
