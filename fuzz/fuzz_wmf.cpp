@@ -1,40 +1,6 @@
-// Arbitrary bytes as a metafile (WMF or EMF): decoding never crashes, hangs or allocates without
-// bound; every failure says why, and a picture that decodes is well formed and readable to its
-// last pixel.
-#include <cstdint>
-#include <cstdlib>
-#include <span>
-#include <string>
-
-#include "image/ImageBuffer.h"
-
-using namespace tavolin;
+// Arbitrary bytes as a metafile (WMF or EMF); the checks are those of every decoder.
+#include "DecoderFuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // A small ceiling keeps every run fast; the size checks themselves are the same.
-    static const bool limited = (ImageBuffer::SetPixelLimitForTesting(uint64_t{1} << 20), true);
-    (void)limited;
-    ImageBuffer image;
-    if (!image.Decode(std::span<const uint8_t>(data, size), kFormatWmf)) {
-        if (image.LastError().empty()) std::abort();
-        return 0;
-    }
-    const int bpp = image.BitsPerPixel();
-    if (image.Width() <= 0 || image.Height() <= 0 ||
-        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24)) {
-        std::abort();
-    }
-    // Metafiles are played into 24-bit pictures of at most 4000 pixels either way.
-    if (bpp != 24 || image.Width() > 4000 || image.Height() > 4000) std::abort();
-    if (image.Block().size() != 40 + 4 * size_t(image.PaletteEntries()) + image.ImageSize())
-        std::abort();
-    // Every pixel and alpha value is read, so a wrong size or stride shows under the sanitizers.
-    unsigned sum = 0;
-    for (int y = 0; y < image.Height(); ++y) {
-        for (int x = 0; x < image.Width(); ++x)
-            sum += image.GetPixelColor(x, y).red + image.GetAlpha(x, y);
-    }
-    std::string bmp;
-    if (!image.Encode(bmp, kFormatBmp) || sum == 0xFFFFFFFFu) std::abort();
-    return 0;
+    return tavolin::fuzz::FuzzDecoder(data, size, tavolin::kFormatWmf);
 }
