@@ -14,19 +14,6 @@
 namespace tavolin {
 namespace {
 
-bool WriteAll(int fd, std::string_view data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Whether the regular file at path ends with a line feed. False when it cannot be read (for
 // example a file with write permission only): a line end too many is harmless, one too few
 // would glue two records together.

@@ -14,6 +14,8 @@ namespace {
 
 std::atomic<bool> g_failAtomicWrite{false};
 
+}  // namespace
+
 bool WriteAll(int fd, std::string_view data) {
     size_t done = 0;
     while (done < data.size()) {
@@ -26,8 +28,6 @@ bool WriteAll(int fd, std::string_view data) {
     }
     return true;
 }
-
-}  // namespace
 
 void SetAtomicWriteFailureForTesting(bool fail) { g_failAtomicWrite = fail; }
 

@@ -27,6 +27,9 @@ enum class Durability { Sync, NoSync };
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
                      Durability durability = Durability::Sync);
 
+/// Writes all of data to an open descriptor, going on after short writes and interrupts.
+bool WriteAll(int fd, std::string_view data);
+
 /// Appends data to the file, creating it when missing.
 bool AppendToFile(const std::filesystem::path& path, std::string_view data);
 
