@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "FormatTestSupport.h"
 
@@ -290,6 +292,52 @@ TEST(WmfPlayer, DrawsDeviceIndependentBitmaps) {
     EXPECT_EQ(At(image, 152, 80), kWhite);
     EXPECT_EQ(At(image, 130, 60), kGreen);
     EXPECT_EQ(At(image, 145, 60), kWhite);
+}
+
+// A 2 x 1 DIB of the given depth; palette entries and masks as given, then one row.
+std::string Dib2x1(int bits, const std::vector<uint32_t>& table, const std::string& row,
+                   uint32_t compression = 0) {
+    std::string d;
+    PutLe32(d, 40);
+    PutLe32(d, 2);
+    PutLe32(d, 1);
+    PutLe16(d, 1);
+    PutLe16(d, static_cast<uint32_t>(bits));
+    PutLe32(d, compression);
+    PutLe32(d, 0);
+    PutLe32(d, 0);
+    PutLe32(d, 0);
+    PutLe32(d, bits <= 8 ? static_cast<uint32_t>(table.size()) : 0);
+    PutLe32(d, 0);
+    for (uint32_t v : table) PutLe32(d, v);  // colours (0x00RRGGBB) or masks
+    return d + row;
+}
+
+TEST(WmfPlayer, BitmapsOfEveryDepth) {
+    const std::string pad2 = std::string(2, '\0'), pad3 = std::string(3, '\0');
+    const std::pair<std::string, std::pair<RgbQuad, RgbQuad>> bitmaps[] = {
+        {Dib2x1(1, {0x000000, 0xFF0000}, "\x40" + pad3), {kBlack, kRed}},
+        {Dib2x1(4, {0x00FF00, 0x0000FF}, "\x01" + pad3), {kGreen, kBlue}},
+        {Dib2x1(8, {0xFF0000, 0x00FF00}, std::string("\x01\x00", 2) + pad2), {kGreen, kRed}},
+        {Dib2x1(16, {}, std::string("\x00\x7C\x1F\x00", 4)), {kRed, kBlue}},  // 5-5-5
+        {Dib2x1(16, {0xF800, 0x07E0, 0x001F}, std::string("\xE0\x07\x00\xF8", 4), 3),
+         {kGreen, kRed}},  // 5-6-5 bit fields
+        {Dib2x1(24, {}, std::string("\x00\x00\xFF\xFF\x00\x00", 6) + pad2), {kRed, kBlue}},
+        {Dib2x1(32, {}, std::string("\xFF\x00\x00\x00\x00\xFF\x00\x00", 8)), {kBlue, kGreen}},
+    };
+    WmfBuilder wmf;
+    int band = 0;
+    for (const auto& [dib, colours] : bitmaps) {
+        wmf.AddRaw(0x0F43, Words({0x0020, 0x00CC, 0, 1, 2, 0, 0, 10, 100, band * 10, 0}) + dib);
+        ++band;
+    }
+    const ImageBuffer image = Decode(wmf.Build(0, 0, 100, 100, kInch));
+    band = 0;
+    for (const auto& [dib, colours] : bitmaps) {
+        EXPECT_EQ(At(image, 25, band * 10 + 5), colours.first) << "band " << band;
+        EXPECT_EQ(At(image, 75, band * 10 + 5), colours.second) << "band " << band;
+        ++band;
+    }
 }
 
 TEST(WmfPlayer, SkipsUnknownRecordsAndStopsAtABrokenOne) {
