@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 
+#include "DecodeUri.h"
 #include "RecordingRunner.h"
 #include "ScopedEnv.h"
 #include "platform/linux/FreshCopy.h"
@@ -24,18 +25,7 @@ using test::RecordingRunner;
 
 constexpr const char* kGnome = "org.gnome.desktop.background";
 
-std::string DecodeUri(const std::string& uri) {
-    std::string out;
-    for (size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size()) {
-            out += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += uri[i];
-        }
-    }
-    return out;
-}
+using test::DecodeUri;
 
 class DesktopTest : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "DecodeUri.h"
 #include "platform/ProcessRunner.h"
 #include "platform/linux/WallpaperText.h"
 
@@ -22,19 +23,7 @@ const std::vector<std::string> kHostile = {
     "/tmp/</script>\xE2\x80\xA8\xE2\x80\xA9/B.bmp",  // JavaScript's old line separators
 };
 
-// Reverses the %XX encoding.
-std::string DecodeUri(const std::string& uri) {
-    std::string out;
-    for (size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size()) {
-            out += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += uri[i];
-        }
-    }
-    return out;
-}
+using test::DecodeUri;
 
 std::string Hex(const std::string& bytes) {
     static const char* digits = "0123456789abcdef";
