@@ -188,8 +188,11 @@ int WallpaperCanvas::Create(int32_t width, int32_t height, int32_t bitsPerPixel,
     WriteHeadersToBuffer();
 
     uint8_t* pixels = Pixels();
-    std::memset(pixels, 0xFF, static_cast<size_t>(imageSize));
-    if (!source) return -1;
+    if (!source) {
+        std::memset(pixels, 0xFF, static_cast<size_t>(imageSize));
+        return -1;
+    }
+    // The copy below covers every byte, so painting the block white first would be wasted.
     if (rowOrder == 2) {
         for (int32_t i = 0; i < height; ++i) {
             std::memcpy(pixels + static_cast<size_t>(height - 1 - i) * m_stride,

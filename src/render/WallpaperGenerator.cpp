@@ -103,22 +103,39 @@ RgbQuad ToQuad(Colour c) {
 // every picture gets its calendar and no hidden colour of a transparent pixel shows.
 bool FlattenPicture(ImageBuffer& picture, Colour background) {
     const bool palette = picture.BitsPerPixel() < 24;
-    const int transparent = picture.TransparentIndex();
     if (!palette && !picture.HasAlpha()) return true;
     ImageBuffer flat(picture.Format());
     if (!flat.Create(picture.Width(), picture.Height(), 24, picture.Format())) return false;
     flat.SetDpi(picture.DpiX(), picture.DpiY());
     const RgbQuad bg = ToQuad(background);
+    auto mix = [](RgbQuad c, RgbQuad under, int alpha) {
+        auto channel = [alpha](int fg, int bgc) {
+            return static_cast<uint8_t>((fg * alpha + bgc * (255 - alpha) + 127) / 255);
+        };
+        return RgbQuad{channel(c.blue, under.blue), channel(c.green, under.green), channel(c.red, under.red), 0};
+    };
+    // Palette pictures map each index once; the transparent index shows the background.
+    std::array<RgbQuad, 256> colours{};
+    if (palette) {
+        for (int i = 0; i < picture.PaletteEntries(); ++i) {
+            colours[i] = i == picture.TransparentIndex() ? bg : picture.Palette()[i];
+        }
+    }
+    const bool alpha = picture.HasAlpha();
     for (int y = 0; y < picture.Height(); ++y) {
         uint8_t* out = flat.Row(y);
+        const uint8_t* in = picture.Row(y);
+        const uint8_t* a = alpha ? picture.AlphaRow(y) : nullptr;
         for (int x = 0; x < picture.Width(); ++x, out += 3) {
-            RgbQuad c = picture.GetPixelColor(x, y);
-            int alpha = picture.GetAlpha(x, y);
-            if (palette && transparent >= 0 && picture.GetPixelIndex(x, y) == transparent) alpha = 0;
-            if (alpha < 255) {
-                auto mix = [alpha](int fg, int bgc) { return static_cast<uint8_t>((fg * alpha + bgc * (255 - alpha) + 127) / 255); };
-                c = {mix(c.blue, bg.blue), mix(c.green, bg.green), mix(c.red, bg.red), 0};
+            RgbQuad c;
+            if (!palette) {
+                c = {in[3 * x], in[3 * x + 1], in[3 * x + 2], 0};
+            } else if (picture.BitsPerPixel() == 8) {
+                c = colours[in[x]];
+            } else {
+                c = colours[picture.GetPixelIndex(x, y)];
             }
+            if (a && a[x] < 255) c = mix(c, bg, a[x]);
             out[0] = c.blue;
             out[1] = c.green;
             out[2] = c.red;
@@ -126,6 +143,13 @@ bool FlattenPicture(ImageBuffer& picture, Colour background) {
     }
     picture = std::move(flat);
     return true;
+}
+
+// A 32-bit field of the picture's info header, as its BMP file would carry it.
+int32_t HeaderField(ImageBuffer& image, size_t offset) {
+    const auto h = image.InfoHeader();
+    return static_cast<int32_t>(h[offset] | h[offset + 1] << 8 | h[offset + 2] << 16 |
+                                static_cast<uint32_t>(h[offset + 3]) << 24);
 }
 
 // One generation. Background.bmp holds the prepared background only until the finished
@@ -148,9 +172,15 @@ public:
     // Saves the picture as BMP to path and hands the canvas the very bytes that were written,
     // as loading the file again would.
     bool SaveAndLoad(ImageBuffer& image, const std::filesystem::path& path, WallpaperCanvas& into) {
+        const bool skip = path == m_paths.background && !m_writeIntermediate;
+        if (skip && image.BitsPerPixel() == 24) {
+            // What loading the saved file would give: its pixels and its resolution.
+            if (into.Create(image.Width(), image.Height(), 24, image.Bits(), 1) == 0) return false;
+            into.SetResolution(HeaderField(image, 24), HeaderField(image, 28));
+            return true;
+        }
         std::string bytes;
         if (!image.Encode(bytes, kFormatBmp)) return false;
-        const bool skip = path == m_paths.background && !m_writeIntermediate;
         // A wallpaper can always be made again: atomic, but without waiting for the disk.
         if (!skip && !AtomicWriteFile(path, bytes, Durability::NoSync)) return false;
         into.LoadFromMemory(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
@@ -186,12 +216,7 @@ public:
         const RgbQuad c = image.GetPixelColor(0, 0);
         m_canvas.FillRect(0, 0, width, height, PackColour(c.red, c.green, c.blue));
         // The resolution the image buffer would have written into the stretched file.
-        const auto header = image.InfoHeader();
-        auto le32 = [&](size_t o) {
-            return static_cast<int32_t>(header[o] | header[o + 1] << 8 | header[o + 2] << 16 |
-                                        static_cast<uint32_t>(header[o + 3]) << 24);
-        };
-        m_canvas.SetResolution(le32(24), le32(28));
+        m_canvas.SetResolution(HeaderField(image, 24), HeaderField(image, 28));
         return true;
     }
 

@@ -350,6 +350,50 @@ TEST_F(GeneratorTest, PalettePicturesAreBroughtToTrueColour) {
     EXPECT_EQ(result.GetPixel(0, kH - 1), PackColour(0, 255, 0));  // bottom-left pixel of the pattern
 }
 
+TEST_F(GeneratorTest, TransparentPixelsShowTheBackgroundColour) {
+    const auto gif = test::TestDataDir() / "images" / "gif" / "transparent.gif";
+    ImageBuffer picture;
+    ASSERT_TRUE(picture.Load(gif, kFormatGif));
+    ASSERT_GE(picture.TransparentIndex(), 0);
+    WriteConfig("Background/BGArt=1");
+    Set("Background/BGBild=" + gif.string());
+    Set("Background/BGCenter=1");
+    Set("Layout/KArt=4");
+    ASSERT_TRUE(WallpaperGenerator().Generate());
+    WallpaperCanvas result = Result();
+    const int offX = (kW - picture.Width()) / 2;
+    const int offY = (kH - picture.Height()) / 2;
+    int transparent = 0;
+    for (int y = 0; y < picture.Height(); ++y) {
+        for (int x = 0; x < picture.Width(); ++x) {
+            const int row = picture.Height() - 1 - y;  // the buffer counts rows from the bottom
+            const RgbQuad c = picture.GetPixelColor(x, row);
+            Colour expected = PackColour(c.red, c.green, c.blue);
+            if (picture.GetPixelIndex(x, row) == picture.TransparentIndex()) {
+                expected = kBackground;
+                ++transparent;
+            }
+            ASSERT_EQ(result.GetPixel(offX + x, offY + y), expected) << x << "," << y;
+        }
+    }
+    EXPECT_GT(transparent, 0);
+}
+
+TEST_F(GeneratorTest, StretchedPictureKeepsItsResolutionInTheFile) {
+    ImageBuffer image;
+    ASSERT_TRUE(image.Create(40, 30, 24, kFormatBmp));
+    image.SetDpi(96, 150);
+    ASSERT_TRUE(image.Save(File("bild.bmp"), kFormatBmp));
+    WriteConfig("Background/BGArt=1");
+    Set("Background/BGBild=" + File("bild.bmp").string());
+    ASSERT_TRUE(WallpaperGenerator().Generate());
+    // The header the image buffer writes for the stretched picture, which the canvas loads.
+    ASSERT_TRUE(image.Resample(kW, kH, true));
+    std::string stretched;
+    ASSERT_TRUE(image.Encode(stretched, kFormatBmp));
+    EXPECT_EQ(test::ReadBytes(File("Background.bmp")).substr(0, 54), stretched.substr(0, 54));
+}
+
 TEST_F(GeneratorTest, RefusedHandOverIsShownAndFails) {
     WriteConfig();
     m_desktop->status = WallpaperStatus::Failed;
