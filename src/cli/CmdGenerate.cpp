@@ -38,8 +38,11 @@ public:
 bool ParseSize(const std::string& text, ScreenSize& size) {
     int w = 0, h = 0;
     char x = 0, extra = 0;
-    if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X')) return false;
-    if (w < 1 || h < 1 || w > static_cast<int>(kMaxScreenSide) || h > static_cast<int>(kMaxScreenSide)) return false;
+    if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X'))
+        return false;
+    if (w < 1 || h < 1 || w > static_cast<int>(kMaxScreenSide) ||
+        h > static_cast<int>(kMaxScreenSide))
+        return false;
     size = {w, h};
     return true;
 }
@@ -83,7 +86,8 @@ int RunGenerate(const Args& args) {
 
     const auto logPath = DataFile("ErrorLog.dat");
     std::error_code ec;
-    const auto logSize = std::filesystem::exists(logPath, ec) ? std::filesystem::file_size(logPath, ec) : 0;
+    const auto logSize =
+        std::filesystem::exists(logPath, ec) ? std::filesystem::file_size(logPath, ec) : 0;
     WallpaperGenerator generator;
     const bool ok = generator.Generate();
     const WallpaperResult& result = generator.LastWallpaperResult();
@@ -96,7 +100,8 @@ int RunGenerate(const Args& args) {
     }
     if (result.status == WallpaperStatus::NoDesktop) {
         if (result.detail == "--no-wallpaper") {
-            std::printf("wrote %s; not handed to the desktop (--no-wallpaper)\n", background.c_str());
+            std::printf("wrote %s; not handed to the desktop (--no-wallpaper)\n",
+                        background.c_str());
         } else {
             std::printf("wrote %s; no desktop found to hand it to (%s)\n", background.c_str(),
                         result.detail.c_str());
@@ -104,7 +109,8 @@ int RunGenerate(const Args& args) {
         return kExitOk;
     }
     if (!result.detail.empty()) {
-        std::fprintf(stderr, "tavolin-cli: desktop %s: %s\n", result.desktop.c_str(), result.detail.c_str());
+        std::fprintf(stderr, "tavolin-cli: desktop %s: %s\n", result.desktop.c_str(),
+                     result.detail.c_str());
     }
     return Failure("generation failed (the error log is " + logPath.string() + ")");
 }

@@ -23,7 +23,8 @@ std::optional<CalendarDate> ParseBlockDate(std::string_view date) {
     d.day = Atoi(date.substr(0, dot1));
     d.month = Atoi(date.substr(dot1 + 1, dot2 - dot1 - 1));
     d.year = Atoi(date.substr(dot2 + 1));
-    if (d.year < 1 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > DaysInMonth(d.month, d.year)) {
+    if (d.year < 1 || d.month < 1 || d.month > 12 || d.day < 1 ||
+        d.day > DaysInMonth(d.month, d.year)) {
         return std::nullopt;
     }
     return d;
@@ -37,7 +38,8 @@ void ReplaceFirstHash(std::string& text) {
 
 std::vector<AppointmentBlockLine> AppointmentBlockLines(const std::vector<std::string>& records,
                                                         TimePoint now, Colour dayColour,
-                                                        Colour currentDayColour, bool calendarWeeks) {
+                                                        Colour currentDayColour,
+                                                        bool calendarWeeks) {
     const CalendarDate today = LocalDate(now);
     const auto todayKey = std::tuple(today.year, today.month, today.day);
     std::vector<AppointmentBlockLine> lines;
@@ -45,7 +47,8 @@ std::vector<AppointmentBlockLine> AppointmentBlockLines(const std::vector<std::s
         const auto record = SplitRecord(line);
         if (!record) continue;
         if (record->IsNote()) {
-            lines.push_back({std::string(calendarWeeks ? 23 : 19, ' ') + record->remark, currentDayColour});
+            lines.push_back(
+                {std::string(calendarWeeks ? 23 : 19, ' ') + record->remark, currentDayColour});
             continue;
         }
         const size_t dash = record->key.find(kDateTimeSeparator);
@@ -67,7 +70,8 @@ std::vector<AppointmentBlockLine> AppointmentBlockLines(const std::vector<std::s
         std::string text;
         if (calendarWeeks) {
             char week[8];
-            std::snprintf(week, sizeof week, "%02d", WeekOfYear(date->day, date->month, date->year, false));
+            std::snprintf(week, sizeof week, "%02d",
+                          WeekOfYear(date->day, date->month, date->year, false));
             text = record->key + " (" + week + ") # " + record->remark;
         } else {
             text = line;
@@ -82,7 +86,8 @@ void DrawAppointmentBlock(WallpaperCanvas& canvas, const std::filesystem::path& 
                           int x, int y, TimePoint now, Colour dayColour, Colour currentDayColour,
                           bool calendarWeeks) {
     const auto records = AppointmentStore(appointmentsFile).ReadRecords();
-    for (const auto& line : AppointmentBlockLines(records, now, dayColour, currentDayColour, calendarWeeks)) {
+    for (const auto& line :
+         AppointmentBlockLines(records, now, dayColour, currentDayColour, calendarWeeks)) {
         canvas.DrawText(line.text, x, y, line.colour);
         y += kAppointmentLineHeight;
     }

@@ -96,7 +96,8 @@ bool CanOpenForReading(const std::filesystem::path& path) {
 }
 
 RgbQuad ToQuad(Colour c) {
-    return {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c), 0};
+    return {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c),
+            0};
 }
 
 // Brings a palette picture to 24 bits and composes transparency over the background colour, so
@@ -112,7 +113,8 @@ bool FlattenPicture(ImageBuffer& picture, Colour background) {
         auto channel = [alpha](int fg, int bgc) {
             return static_cast<uint8_t>((fg * alpha + bgc * (255 - alpha) + 127) / 255);
         };
-        return RgbQuad{channel(c.blue, under.blue), channel(c.green, under.green), channel(c.red, under.red), 0};
+        return RgbQuad{channel(c.blue, under.blue), channel(c.green, under.green),
+                       channel(c.red, under.red), 0};
     };
     // Palette pictures map each index once; the transparent index shows the background.
     std::array<RgbQuad, 256> colours{};
@@ -183,7 +185,8 @@ public:
         if (!image.Encode(bytes, kFormatBmp)) return false;
         // A wallpaper can always be made again: atomic, but without waiting for the disk.
         if (!skip && !AtomicWriteFile(path, bytes, Durability::NoSync)) return false;
-        into.LoadFromMemory(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
+        into.LoadFromMemory(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                            1);
         return true;
     }
 
@@ -223,7 +226,8 @@ public:
     bool PreparePicture(const Snapshot& s, int width, int height) {
         const std::filesystem::path picturePath = s.picturePath;
         if (!CanOpenForReading(picturePath)) return Fail(kErrorPictureNotFound);
-        const int format = FormatFromExtension(AsciiLower(WallpaperGenerator::FileExtension(s.picturePath)));
+        const int format =
+            FormatFromExtension(AsciiLower(WallpaperGenerator::FileExtension(s.picturePath)));
         if (format < 0) return Fail(kErrorPictureFormat);
         ImageBuffer image(format);
         if (!image.Load(picturePath, format)) return Fail(kErrorPictureNotFound);
@@ -287,10 +291,16 @@ void DrawCentred(WallpaperCanvas& canvas, const std::string& text, int x1, int t
 
 }  // namespace
 
-void WallpaperGenerator::LogError(int code) { tavolin::LogError(code); }
+void WallpaperGenerator::LogError(int code) {
+    tavolin::LogError(code);
+}
 
-int WallpaperGenerator::ScreenWidth() { return PrimaryScreenSize().width; }
-int WallpaperGenerator::ScreenHeight() { return PrimaryScreenSize().height; }
+int WallpaperGenerator::ScreenWidth() {
+    return PrimaryScreenSize().width;
+}
+int WallpaperGenerator::ScreenHeight() {
+    return PrimaryScreenSize().height;
+}
 
 std::string WallpaperGenerator::FileExtension(std::string_view path) {
     const size_t dot = path.rfind('.');
@@ -313,7 +323,9 @@ bool WallpaperGenerator::Generate() {
     const int W = screen.width;
     const int H = screen.height;
 
-    auto prepare = [&] { return s.picture ? run.PreparePicture(s, W, H) : run.PrepareColour(W, H, s.background); };
+    auto prepare = [&] {
+        return s.picture ? run.PreparePicture(s, W, H) : run.PrepareColour(W, H, s.background);
+    };
     const bool drawable = s.layout >= 1 && s.layout <= 4;
     run.SetWriteIntermediate(!drawable);
     if (!prepare()) return false;
@@ -329,7 +341,8 @@ bool WallpaperGenerator::Generate() {
     int y0 = 0;
     bool dateText = false;
     auto month = [&](int m, int left, int top) {
-        canvas.DrawMonth(m, left, top, s.day, s.month, s.holiday, s.currentDay, s.sundayFirst, todayDate);
+        canvas.DrawMonth(m, left, top, s.day, s.month, s.holiday, s.currentDay, s.sundayFirst,
+                         todayDate);
     };
     switch (s.layout) {
         case 1:
@@ -378,7 +391,8 @@ bool WallpaperGenerator::Generate() {
     }
     m_wallpaper = SetWallpaper();
     if (m_wallpaper.status == WallpaperStatus::Failed) {
-        ShowUserMessage(W1252("Fehler beim Setzen des Hintergrundbildes."), kProgramName, MessageIcon::Warning);
+        ShowUserMessage(W1252("Fehler beim Setzen des Hintergrundbildes."), kProgramName,
+                        MessageIcon::Warning);
         return false;
     }
     return m_wallpaper.Succeeded();

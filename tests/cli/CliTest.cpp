@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "CliRunner.h"
+#include "render/WallpaperCanvas.h"
+#include "settings/Settings.h"
 #include "support/TestSupport.h"
 
 namespace tavolin {
@@ -57,9 +59,10 @@ class CliGenerate : public ::testing::Test {
 protected:
     test::CliResult Run(const std::vector<std::string>& args) {
         // No graphical session: the hand-over has nobody to talk to.
-        return test::RunCli(m_dir.path(), args,
-                            {"TZ=Europe/Berlin", "TAVOLIN_NOW=1765393200", "DISPLAY=", "WAYLAND_DISPLAY=",
-                             "XDG_CURRENT_DESKTOP=", "DESKTOP_SESSION=", "XDG_SESSION_DESKTOP="});
+        return test::RunCli(
+            m_dir.path(), args,
+            {"TZ=Europe/Berlin", "TAVOLIN_NOW=1765393200", "DISPLAY=", "WAYLAND_DISPLAY=",
+             "XDG_CURRENT_DESKTOP=", "DESKTOP_SESSION=", "XDG_SESSION_DESKTOP="});
     }
     test::TempDir m_dir;
 };
@@ -87,7 +90,9 @@ TEST_F(CliGenerate, FailuresPrintTheLogLinesAndExitOne) {
     test::WriteBytes(m_dir / "config.ini", "[Layout]\r\nKArt=7\r\n");
     const auto r = Run({"generate", "--size", "640x480", "--no-wallpaper"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Das in den Einstellungen gesetzte Layout existiert nicht."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Das in den Einstellungen gesetzte Layout existiert nicht."),
+              std::string::npos)
+        << r.err;
     EXPECT_NE(r.err.find("Unstimmigkeiten"), std::string::npos);
 }
 
@@ -98,6 +103,50 @@ TEST_F(CliGenerate, BadSizesAreUsageErrors) {
     }
     EXPECT_EQ(Run({"generate", "--size"}).exitCode, 2);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "Background.bmp"));
+}
+
+}  // namespace
+}  // namespace tavolin
+
+namespace tavolin {
+namespace {
+
+TEST(CliMonth, WritesTheSheetWithTodayAndTheChosenFirstWeekday) {
+    test::TempDir dir;
+    auto sheet = [&](const std::string& name, bool sunday) {
+        std::vector<std::string> args{"month", "--today", "24.12.2026",
+                                      "2026",  "12",      (dir / name).string()};
+        if (sunday) args.insert(args.begin() + 1, "--sunday");
+        const auto r = test::RunCli(dir.path(), args, {"TZ=Europe/Berlin"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        WallpaperCanvas canvas;
+        EXPECT_EQ(canvas.Load(dir / name, 1), 0);
+        return canvas;
+    };
+    const WallpaperCanvas monday = sheet("mo.bmp", false);
+    int gold = 0;
+    for (int y = 0; y < monday.Height(); ++y) {
+        for (int x = 0; x < monday.Width(); ++x)
+            gold += monday.GetPixel(x, y) == PackColour(255, 215, 0);
+    }
+    EXPECT_GT(gold, 0);  // the 24th in the current-day colour
+    const WallpaperCanvas sunday = sheet("so.bmp", true);
+    EXPECT_NE(test::ReadBytes(dir / "mo.bmp"), test::ReadBytes(dir / "so.bmp"));
+    EXPECT_EQ(sunday.Width(), monday.Width());
+}
+
+TEST(CliMonth, BadArgumentsAndUnwritableOutput) {
+    test::TempDir dir;
+    EXPECT_EQ(test::RunCli(dir.path(), {"month", "2026", "13", (dir / "x.bmp").string()}).exitCode,
+              2);
+    EXPECT_EQ(test::RunCli(dir.path(), {"month", "2026"}).exitCode, 2);
+    EXPECT_EQ(test::RunCli(dir.path(), {"month", "--today", "31.02.2026", "2026", "1",
+                                        (dir / "x.bmp").string()})
+                  .exitCode,
+              2);
+    EXPECT_EQ(
+        test::RunCli(dir.path(), {"month", "2026", "1", (dir / "no" / "x.bmp").string()}).exitCode,
+        1);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-#include "render/AppointmentBlock.h"
-
 #include <gtest/gtest.h>
 
+#include "render/AppointmentBlock.h"
 #include "render/WallpaperCanvas.h"
 #include "support/TestSupport.h"
 
@@ -16,7 +15,8 @@ protected:
     // Wednesday 10 December 2025, 20:00 in Berlin.
     TimePoint m_now = test::Local(2025, 12, 10, 20, 0, 0);
 
-    std::vector<AppointmentBlockLine> Lines(const std::vector<std::string>& records, bool weeks = false) {
+    std::vector<AppointmentBlockLine> Lines(const std::vector<std::string>& records,
+                                            bool weeks = false) {
         return AppointmentBlockLines(records, m_now, kDay, kToday, weeks);
     }
 };
@@ -39,8 +39,8 @@ TEST_F(AppointmentBlockTest, TodayNotesAndLaterAppointmentsInFileOrder) {
 }
 
 TEST_F(AppointmentBlockTest, CalendarWeeksAreMondayFirstWithTwoDigits) {
-    const auto lines = Lines({"10.12.2025 - 14:30 # Zahnarzt", "Notiz # n", "01.01.2026 - 09:00 # Neujahr",
-                              "29.12.2025 - 09:00 # KW eins"},
+    const auto lines = Lines({"10.12.2025 - 14:30 # Zahnarzt", "Notiz # n",
+                              "01.01.2026 - 09:00 # Neujahr", "29.12.2025 - 09:00 # KW eins"},
                              true);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].text, "10.12.2025 - 14:30 (50) - Zahnarzt");
@@ -58,8 +58,13 @@ TEST_F(AppointmentBlockTest, OnlyTheSeparatorHashBecomesADash) {
 
 TEST_F(AppointmentBlockTest, MalformedLinesAreSkipped) {
     const auto lines = Lines({
-        "", "kein Trenner", "11.12.2025 # ohne Zeit", "31.02.2026 - 10:00 # kein Tag",
-        "11.13.2025 - 10:00 # kein Monat", "notiz # klein", "x.y.z - 10:00 # Unsinn",
+        "",
+        "kein Trenner",
+        "11.12.2025 # ohne Zeit",
+        "31.02.2026 - 10:00 # kein Tag",
+        "11.13.2025 - 10:00 # kein Monat",
+        "notiz # klein",
+        "x.y.z - 10:00 # Unsinn",
         "11.12.2025 - 10:00 # gut",
     });
     ASSERT_EQ(lines.size(), 1u);
@@ -74,9 +79,10 @@ TEST_F(AppointmentBlockTest, DatesWithoutLeadingZerosCountAsDates) {
 }
 
 TEST_F(AppointmentBlockTest, DrawsTwentyPixelLinesFromTheStartLine) {
-    test::WriteBytes(File("Termine.dat"),
-                     "12.12.2025 - 10:00 # a\r\n09.12.2025 - 10:00 # old\r\n13.12.2025 - 10:00 # b\r\n"
-                     "14.12.2025 - 10:00 # c");
+    test::WriteBytes(
+        File("Termine.dat"),
+        "12.12.2025 - 10:00 # a\r\n09.12.2025 - 10:00 # old\r\n13.12.2025 - 10:00 # b\r\n"
+        "14.12.2025 - 10:00 # c");
     WallpaperCanvas canvas;
     canvas.Create(600, 200, 24, nullptr, 1);
     canvas.FillRect(0, 0, 600, 200, 0);

@@ -1,7 +1,5 @@
 // End-to-end runs of the generation in a temporary data directory, with a fixed clock, a fixed
 // screen and a desktop that records what it was handed.
-#include "render/WallpaperGenerator.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "render/DateRules.h"
 #include "render/ErrorLog.h"
 #include "render/WallpaperCanvas.h"
+#include "render/WallpaperGenerator.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
@@ -57,7 +56,8 @@ protected:
         ASSERT_TRUE(ini.Open(File("config.ini"), false));
         const size_t slash = assignment.find('/');
         const size_t eq = assignment.find('=');
-        ASSERT_TRUE(ini.WriteValue(assignment.substr(0, slash), assignment.substr(slash + 1, eq - slash - 1),
+        ASSERT_TRUE(ini.WriteValue(assignment.substr(0, slash),
+                                   assignment.substr(slash + 1, eq - slash - 1),
                                    assignment.substr(eq + 1), true));
     }
 
@@ -166,7 +166,8 @@ TEST_F(GeneratorTest, EachLayoutPaintsItsFramesSheetsAndText) {
         WriteConfig("Layout/KArt=" + std::to_string(layout));
         Set("Layout/Sunday=1");
         Set("Programm/Termine=1");
-        test::WriteBytes(File("Termine.dat"), "11.12.2025 - 10:00 # a\r\n12.12.2025 - 10:00 # b\r\nNotiz # c");
+        test::WriteBytes(File("Termine.dat"),
+                         "11.12.2025 - 10:00 # a\r\n12.12.2025 - 10:00 # b\r\nNotiz # c");
         ASSERT_TRUE(WallpaperGenerator().Generate()) << layout;
 
         WallpaperCanvas expected = Plain(kBackground);
@@ -190,7 +191,8 @@ TEST_F(GeneratorTest, EachLayoutPaintsItsFramesSheetsAndText) {
         if (layout == 2 || layout == 3) {
             expected.DrawText("Mittwoch", kW - 214 + 76, 79, kWhite);
             const std::string date = FormatLongDate(Now());
-            expected.DrawText(date, (194 - WallpaperCanvas::TextWidth(date)) / 2 + kW - 214, 96, kWhite);
+            expected.DrawText(date, (194 - WallpaperCanvas::TextWidth(date)) / 2 + kW - 214, 96,
+                              kWhite);
         }
         expected.DrawText("Tavolin by Pelmar", x0, y0, kWhite);
         expected.DrawText("11.12.2025 - 10:00 - a", kW - 428, y0 + 40, kWhite);
@@ -233,7 +235,8 @@ TEST_F(GeneratorTest, YearWrapsInJanuaryAndDecember) {
         expected.DrawFrame(x, y, kWhite);
         expected.DrawMonthSheet(month, year, x, y, kWhite, kWhite, kRed, kGold, false, today);
         for (int row = y; row < y + WallpaperCanvas::kFrameHeight; ++row) {
-            if (std::memcmp(result.Row(row) + 3 * x, expected.Row(row) + 3 * x, 3 * WallpaperCanvas::kFrameWidth) != 0) {
+            if (std::memcmp(result.Row(row) + 3 * x, expected.Row(row) + 3 * x,
+                            3 * WallpaperCanvas::kFrameWidth) != 0) {
                 return false;
             }
         }
@@ -326,7 +329,9 @@ TEST_F(GeneratorTest, TooLargePicturesAreLoggedAndShrunk) {
     WallpaperCanvas expected;
     std::string bytes;
     ASSERT_TRUE(source.Encode(bytes, kFormatBmp));
-    ASSERT_EQ(expected.LoadFromMemory(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1), 0);
+    ASSERT_EQ(expected.LoadFromMemory(
+                  std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1),
+              0);
     expected.DrawText("Tavolin by Pelmar", kW - 214, 24, kWhite);
     EXPECT_TRUE(SamePixels(Result(), expected));
 
@@ -347,7 +352,8 @@ TEST_F(GeneratorTest, PalettePicturesAreBroughtToTrueColour) {
     EXPECT_EQ(result.BitsPerPixel(), 24);
     // The calendar is painted (a 1-bit canvas could not be drawn on).
     EXPECT_EQ(result.GetPixel(kW - 428, 20), kWhite);
-    EXPECT_EQ(result.GetPixel(0, kH - 1), PackColour(0, 255, 0));  // bottom-left pixel of the pattern
+    EXPECT_EQ(result.GetPixel(0, kH - 1),
+              PackColour(0, 255, 0));  // bottom-left pixel of the pattern
 }
 
 TEST_F(GeneratorTest, TransparentPixelsShowTheBackgroundColour) {
