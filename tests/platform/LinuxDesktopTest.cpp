@@ -10,9 +10,11 @@
 #include "DecodeUri.h"
 #include "RecordingRunner.h"
 #include "ScopedEnv.h"
+#include "image/ImageBuffer.h"
 #include "platform/linux/FreshCopy.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/WallpaperText.h"
+#include "render/WallpaperCanvas.h"
 #include "support/TestSupport.h"
 
 namespace tavolin {
@@ -383,13 +385,35 @@ TEST_F(DesktopTest, LxqtLxdeSwayAndX11UseTheFileItself) {
     EXPECT_TRUE(Copies().empty());
 }
 
-TEST_F(DesktopTest, PlainX11UsesXwallpaperWithoutFehAndFailsWithNeither) {
+TEST_F(DesktopTest, PlainX11UsesXwallpaperWithAPngCopyWithoutFehAndFailsWithNeither) {
     m_runner.installed = {"xwallpaper"};
+    // xwallpaper cannot read bitmaps: a fake one is refused before it is called.
+    auto r = Set(DesktopKind::X11);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_TRUE(m_runner.calls.empty());
+
+    WallpaperCanvas canvas;
+    canvas.Create(3, 2, 24, nullptr, 1);
+    canvas.SetPixel(0, 0, 0x000000FF);
+    canvas.SetPixel(2, 1, 0x00FF0000);
+    canvas.SetPixel(1, 0, 0x0000FF00);
+    ASSERT_EQ(canvas.Save(m_bmp), 0);
     ASSERT_TRUE(Set(DesktopKind::X11).Succeeded());
-    EXPECT_EQ(m_runner.calls, (std::vector<Argv>{{"xwallpaper", "--zoom", m_bmp.native()}}));
+    const fs::path png = m_bmp.parent_path() / "Background.png";
+    EXPECT_EQ(m_runner.calls, (std::vector<Argv>{{"xwallpaper", "--zoom", png.native()}}));
+    ImageBuffer decoded;
+    ASSERT_TRUE(decoded.Load(png, kFormatPng));
+    ASSERT_EQ(decoded.Width(), 3);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            const RgbQuad c =
+                decoded.GetPixelColor(x, 1 - y);  // the buffer counts rows from the bottom
+            EXPECT_EQ(PackColour(c.red, c.green, c.blue), canvas.GetPixel(x, y)) << x << "," << y;
+        }
+    }
 
     m_runner.installed.clear();
-    const auto r = Set(DesktopKind::X11);
+    r = Set(DesktopKind::X11);
     EXPECT_EQ(r.status, WallpaperStatus::Failed);
     EXPECT_EQ(r.detail, "neither feh nor xwallpaper is installed");
     EXPECT_EQ(r.desktop, "plain X11");

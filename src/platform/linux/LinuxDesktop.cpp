@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/linux/BmpToPng.h"
 #include "platform/linux/FreshCopy.h"
 #include "platform/linux/WallpaperText.h"
 
@@ -287,7 +288,12 @@ LinuxDesktop::Outcome LinuxDesktop::SetPlainX11(const std::filesystem::path& fil
         return RunStep({"feh", "--no-fehbg", "--bg-fill", file.native()}, "feh --bg-fill");
     }
     if (m_runner.IsInstalled("xwallpaper")) {
-        return RunStep({"xwallpaper", "--zoom", file.native()}, "xwallpaper --zoom");
+        // xwallpaper reads PNG and JPEG only.
+        std::filesystem::path png = file;
+        png.replace_extension(".png");
+        std::string error;
+        if (!ConvertBmpToPng(file, png, error)) return {false, error};
+        return RunStep({"xwallpaper", "--zoom", png.native()}, "xwallpaper --zoom");
     }
     return {false, "neither feh nor xwallpaper is installed"};
 }
