@@ -12,6 +12,8 @@ packages=(
     imagemagick netpbm
     gsettings-desktop-schemas libglib2.0-bin
     nodejs
+    # Used at run time on a plain X11 session: the wallpaper setter and the screen size.
+    xwallpaper x11-xserver-utils
 )
 
 missing=()
