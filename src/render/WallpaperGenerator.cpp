@@ -171,8 +171,8 @@ public:
         return false;
     }
 
-    // Saves the picture as BMP to path and hands the canvas the very bytes that were written,
-    // as loading the file again would.
+    // Saves the picture as BMP to path (an intermediate Background.bmp only when it is to be
+    // written) and gives the canvas exactly what loading that file again would give.
     bool SaveAndLoad(ImageBuffer& image, const std::filesystem::path& path, WallpaperCanvas& into) {
         const bool skip = path == m_paths.background && !m_writeIntermediate;
         if (skip && image.BitsPerPixel() == 24) {
