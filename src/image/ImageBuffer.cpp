@@ -136,15 +136,7 @@ const uint8_t* ImageBuffer::Bits() const {
 
 uint8_t ImageBuffer::GetPixelIndex(int x, int y) const {
     if (m_block.empty() || m_bpp == 24 || x < 0 || y < 0 || x >= m_width || y >= m_height) return 0;
-    const uint8_t* row = Row(y);
-    switch (m_bpp) {
-        case 8:
-            return row[x];
-        case 4:
-            return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-        default:
-            return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    }
+    return PackedIndex(Row(y), x, m_bpp);
 }
 
 void ImageBuffer::SetPixelIndex(int x, int y, uint8_t index) {

@@ -123,6 +123,18 @@ public:
     bool Cancelled() const { return m_cancel; }
     void SetCancel(bool cancel) { m_cancel = cancel; }
 
+    /// The palette index of pixel x in a row of 1-, 4- or 8-bit pixels (high bits first).
+    static uint8_t PackedIndex(const uint8_t* row, int x, int bitsPerPixel) {
+        switch (bitsPerPixel) {
+            case 8:
+                return row[x];
+            case 4:
+                return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+            default:
+                return (row[x >> 3] >> (7 - (x & 7))) & 1;
+        }
+    }
+
     /// Row stride for a width and depth: ((width * bpp + 31) / 32) * 4, in 64 bits.
     static uint64_t StrideFor(uint64_t width, int bitsPerPixel);
     /// 1, 4, 8 or 24.

@@ -119,15 +119,7 @@ const uint8_t* Dib::RowPtr(int yFromTop) const {
 
 uint8_t Dib::Index(int x, int yFromTop) const {
     if (x < 0 || yFromTop < 0 || x >= m_width || yFromTop >= m_height || m_bpp > 8) return 0;
-    const uint8_t* row = RowPtr(yFromTop);
-    switch (m_bpp) {
-        case 8:
-            return row[x];
-        case 4:
-            return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-        default:
-            return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    }
+    return ImageBuffer::PackedIndex(RowPtr(yFromTop), x, m_bpp);
 }
 
 RgbQuad Dib::Pixel(int x, int yFromTop) const {
