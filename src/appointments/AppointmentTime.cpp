@@ -36,7 +36,7 @@ TimePoint ParseWhen(std::string_view key) {
     const int minute = Atoi(After(time, ':'));
 
     // Carry the month into the year here, in 64 bits: the extreme values atoi can produce
-    // would overflow the int fields of struct tm before mktime ever saw them.
+    // would overflow the int fields of struct tm before they were ever normalised.
     const int64_t month0 = int64_t{month} - 1;
     int64_t carry = month0 / 12;
     int64_t monthInYear = month0 % 12;

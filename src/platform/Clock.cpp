@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 
@@ -39,6 +40,10 @@ std::tm LocalFields(TimePoint t) {
 }
 
 TimePoint MakeLocal(int year, int month, int day, int hour, int minute, int second) {
+    // mktime's answer for a wall-clock time that occurs twice (the hour the clocks go back)
+    // depends on the calls made before it, so the same record could sort differently from one
+    // tidy-up to the next. Resolve it here instead: the fields are normalised as UTC (no
+    // daylight saving involved), then every UTC offset in force around that moment is tried.
     std::tm fields{};
     fields.tm_year = year - 1900;
     fields.tm_mon = month - 1;
@@ -46,9 +51,46 @@ TimePoint MakeLocal(int year, int month, int day, int hour, int minute, int seco
     fields.tm_hour = hour;
     fields.tm_min = minute;
     fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    const std::time_t t = std::mktime(&fields);
-    return static_cast<TimePoint>(t);
+    errno = 0;
+    const std::time_t wall = ::timegm(&fields);
+    if (wall == static_cast<std::time_t>(-1) && errno != 0) return -1;
+
+    const auto offsetAt = [](std::time_t t, long* offset) {
+        std::tm local{};
+        if (!localtime_r(&t, &local)) return false;
+        *offset = local.tm_gmtoff;
+        return true;
+    };
+    // The offsets in force a day either side: transitions are far further apart than that.
+    // At the very ends of the representable range one side may not exist.
+    constexpr std::time_t kDay = 86400;
+    long offsets[2] = {};
+    size_t count = 0;
+    for (const std::time_t probe : {wall - kDay, wall + kDay}) {
+        if (offsetAt(probe, &offsets[count])) ++count;
+    }
+    if (count == 0) return -1;
+
+    // The earlier instant whose own offset matches: the first of a repeated hour.
+    std::time_t best = 0;
+    bool found = false;
+    for (size_t i = 0; i < count; ++i) {
+        const std::time_t candidate = wall - offsets[i];
+        long actual = 0;
+        if (offsetAt(candidate, &actual) && actual == offsets[i] &&
+            (!found || candidate < best)) {
+            best = candidate;
+            found = true;
+        }
+    }
+    // None matches in the hour the clocks skip: read the time with the offset before the
+    // change, which moves it forward by the gap, as the clocks themselves did.
+    if (!found) {
+        best = wall - offsets[0];
+        std::tm check{};
+        if (!localtime_r(&best, &check)) return -1;
+    }
+    return static_cast<TimePoint>(best);
 }
 
 TimePoint StartOfLocalDay(TimePoint t) {

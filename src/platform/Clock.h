@@ -1,6 +1,6 @@
 #pragma once
 // Time seam. The core never calls time() itself, so tests and the command line can fix the
-// clock. Local calendar fields come from localtime_r/mktime, so TZ decides.
+// clock. Local calendar fields come from localtime_r and timegm, so TZ decides.
 
 #include <cstdint>
 #include <ctime>
@@ -20,8 +20,9 @@ void SetClockForTesting(std::function<TimePoint()> clock);
 /// Local calendar fields of t (tm_year since 1900, tm_mon 0..11, as struct tm).
 std::tm LocalFields(TimePoint t);
 
-/// Local time of the given fields with mktime's normalisation (month 13, day 0, ...) and its
-/// daylight-saving guess (tm_isdst = -1); -1 when the time cannot be represented.
+/// Local time of the given fields with mktime's normalisation (month 13, day 0, ...). A time
+/// the clocks pass twice is the first of the two, one they skip is moved on by the gap; the
+/// answer never depends on earlier calls. -1 when the time cannot be represented.
 TimePoint MakeLocal(int year, int month, int day, int hour, int minute, int second);
 
 /// 00:00 local time of the day that holds t.

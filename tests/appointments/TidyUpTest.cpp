@@ -153,6 +153,19 @@ TEST_F(TidyUpTest, TodayStartsAtLocalMidnightOnDaylightSavingDays) {
               Lines{"26.10.2003 - 00:00 # heute"});
 }
 
+TEST_F(TidyUpTest, TheRepeatedHourSortsTheSameWhateverComesBeforeIt) {
+    // 02:30 on 26 October 2003 happens twice; it must always be the first one, even after a
+    // summer date (the C library would otherwise guess from the conversion before). Both
+    // copies then sort next to each other and become one, and a second tidy-up agrees.
+    const Lines input{"01.07.2004 - 12:00 # s", "26.10.2003 - 02:30 # a",
+                      "26.10.2003 - 02:45 # a", "01.01.2004 - 12:00 # w",
+                      "26.10.2003 - 02:30 # a"};
+    const Lines expected{"26.10.2003 - 02:30 # a", "26.10.2003 - 02:45 # a",
+                         "01.01.2004 - 12:00 # w", "01.07.2004 - 12:00 # s"};
+    EXPECT_EQ(Tidy(input, kDelete), expected);
+    EXPECT_EQ(Tidy(expected, kDelete), expected);
+}
+
 TEST_F(TidyUpTest, NoLimitOnTheNumberOfRecords) {
     Lines lines;
     for (int i = 0; i < 5000; ++i) {
