@@ -87,8 +87,8 @@ TimePoint MakeLocal(int year, int month, int day, int hour, int minute, int seco
     // change, which moves it forward by the gap, as the clocks themselves did.
     if (!found) {
         best = wall - offsets[0];
-        std::tm check{};
-        if (!localtime_r(&best, &check)) return -1;
+        long unused = 0;
+        if (!offsetAt(best, &unused)) return -1;  // past the end of the representable range
     }
     return static_cast<TimePoint>(best);
 }
