@@ -43,3 +43,28 @@ function(tavolin_add_fuzzer)
     endif()
     set_property(GLOBAL APPEND PROPERTY TAVOLIN_FUZZERS "${F_NAME}")
 endfunction()
+
+# tavolin_add_qt_test(NAME name SOURCES a.cpp [LIBS extra])
+# A QTest executable for widgets; runs headless on the offscreen platform with a fixed locale,
+# so it needs no display and no LANG.
+function(tavolin_add_qt_test)
+    cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${T_NAME} PRIVATE tavolin::core Qt6::Widgets Qt6::Test ${T_LIBS})
+    tavolin_warnings(${T_NAME})
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT
+        "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TAVOLIN_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+        TIMEOUT 300)
+endfunction()
+
+# tavolin_add_x11_test(NAME name COMMAND cmd args...)
+# A test that needs real windows: runs the command inside a fresh Xvfb server with openbox
+# and a tray host (tests/support/run-in-x11.sh), labelled x11.
+function(tavolin_add_x11_test)
+    cmake_parse_arguments(T "" "NAME" "COMMAND" ${ARGN})
+    add_test(NAME ${T_NAME} COMMAND ${PROJECT_SOURCE_DIR}/tests/support/run-in-x11.sh ${T_COMMAND})
+    set_tests_properties(${T_NAME} PROPERTIES LABELS x11 TIMEOUT 300
+        ENVIRONMENT "LC_ALL=C.UTF-8;TAVOLIN_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+endfunction()

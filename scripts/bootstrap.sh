@@ -8,7 +8,11 @@ packages=(
     libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    qt6-base-dev
+    qt6-base-dev libqt6test6 qt6-qpa-plugins fonts-dejavu-core
+    libical-dev
+    # Real-window tests: a virtual X server, a window manager, a tray host, input and screenshots.
+    xvfb xauth openbox trayer xdotool x11-apps x11-utils dbus dbus-x11
+    appstream
     imagemagick netpbm
     gsettings-desktop-schemas libglib2.0-bin
     nodejs
