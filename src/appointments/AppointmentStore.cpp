@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/DataDirectory.h"
+#include "platform/Clock.h"
 #include "util/FileIO.h"
 
 namespace tavolin {
@@ -77,13 +77,10 @@ std::string JoinRecordLines(const std::vector<std::string>& lines) {
     return out;
 }
 
-AppointmentStore::AppointmentStore() : m_path(DefaultPath()) {}
+AppointmentStore::AppointmentStore(const Context& context)
+    : m_path(context.DataFile("Termine.dat")) {}
 
 AppointmentStore::AppointmentStore(std::filesystem::path path) : m_path(std::move(path)) {}
-
-std::filesystem::path AppointmentStore::DefaultPath() {
-    return DataFile("Termine.dat");
-}
 
 StoreStatus AppointmentStore::Load(std::string& bytes) const {
     bytes.clear();
@@ -165,9 +162,9 @@ StoreStatus AppointmentStore::RemoveRecord(std::string_view line) const {
     return Rewrite(bytes, lines);
 }
 
-StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TidyStats* stats) const {
+StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TimePoint now, TidyStats* stats) const {
     if (stats) *stats = TidyStats{};
-    const TimePoint todayStart = StartOfLocalDay(Now());
+    const TimePoint todayStart = StartOfLocalDay(now);
     std::string bytes;
     if (const StoreStatus s = Load(bytes); s != StoreStatus::Ok) return s;
     const auto lines = TidyRecords(SplitRecordLines(bytes), deleteExpired, todayStart, stats);

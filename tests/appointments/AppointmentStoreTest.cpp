@@ -47,8 +47,7 @@ protected:
 };
 
 TEST_F(AppointmentStoreTest, DefaultPathIsTermineDatInTheDataDirectory) {
-    EXPECT_EQ(AppointmentStore::DefaultPath(), Path());
-    EXPECT_EQ(AppointmentStore().Path(), Path());
+    EXPECT_EQ(AppointmentStore(m_context).Path(), Path());
 }
 
 TEST_F(AppointmentStoreTest, ReadingAMissingFileGivesNothingAndCreatesNothing) {
@@ -151,7 +150,7 @@ TEST_F(AppointmentStoreTest, ADirectoryInPlaceOfTheFileIsLeftAlone) {
     EXPECT_EQ(Store().AppendRecord("Notiz # a"), StoreStatus::WriteFailed);
     EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::Unreadable);
     EXPECT_EQ(Store().ReplaceRecord("Notiz # a", "Notiz # b"), StoreStatus::Unreadable);
-    EXPECT_EQ(Store().TidyUp(true), StoreStatus::Unreadable);
+    EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::Unreadable);
     EXPECT_TRUE(fs::is_directory(Path()));
     EXPECT_TRUE(fs::is_empty(Path()));
 }
@@ -159,7 +158,7 @@ TEST_F(AppointmentStoreTest, ADirectoryInPlaceOfTheFileIsLeftAlone) {
 TEST_F(AppointmentStoreTest, AFileInAMissingDirectoryIsNotCreated) {
     const AppointmentStore store(File("nowhere") / "Termine.dat");
     EXPECT_EQ(store.AppendRecord("Notiz # a"), StoreStatus::WriteFailed);
-    EXPECT_EQ(store.TidyUp(true), StoreStatus::Missing);
+    EXPECT_EQ(store.TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::Missing);
     EXPECT_FALSE(fs::exists(File("nowhere")));
 }
 
@@ -167,7 +166,7 @@ TEST_F(AppointmentStoreTest, AnUnreadableFileIsNeitherRewrittenNorTruncated) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     Write("Notiz # a");
     fs::permissions(Path(), fs::perms::owner_write, fs::perm_options::replace);
-    EXPECT_EQ(Store().TidyUp(true), StoreStatus::Unreadable);
+    EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::Unreadable);
     EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::Unreadable);
     EXPECT_EQ(Store().AppendRecord("Notiz # b"), StoreStatus::Ok);
     fs::permissions(Path(), fs::perms::owner_read | fs::perms::owner_write,
@@ -188,7 +187,7 @@ TEST_F(AppointmentStoreTest, AFailedRewriteLeavesTheOldFileAndNoDebris) {
         FailingRewrites failing;
         EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::WriteFailed);
         EXPECT_EQ(Store().ReplaceRecord("Notiz # a", "Notiz # c"), StoreStatus::WriteFailed);
-        EXPECT_EQ(Store().TidyUp(true), StoreStatus::WriteFailed);
+        EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::WriteFailed);
     }
     EXPECT_EQ(Bytes(), before);
     size_t files = 0;

@@ -25,9 +25,18 @@ TEST(CliInit, CreatesConfigOnceThenLeavesItAlone) {
     EXPECT_EQ(test::ReadBytes(dir / "config.ini"), created);
 }
 
+TEST(CliInit, MissingDataDirectoryIsMade) {
+    test::TempDir dir;
+    const auto data = dir / "not" / "yet";
+    const auto r = test::RunCli(data, {"init"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(data / "config.ini"));
+}
+
 TEST(CliInit, UnwritableDirectoryFailsWithTheGermanMessage) {
     test::TempDir dir;
-    auto r = test::RunCli(dir / "does-not-exist", {"init"});
+    test::WriteBytes(dir / "file", "");  // a file where the directory would have to be
+    auto r = test::RunCli(dir / "file" / "data", {"init"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Beim Schreiben auf die Festplatte"), std::string::npos);
     EXPECT_NE(r.err.find("überprüfen"), std::string::npos);  // printed as UTF-8

@@ -21,7 +21,8 @@ using namespace std::chrono_literals;
 using Status = ProcessResult::Status;
 
 ProcessRunner& Runner() {
-    return SystemProcessRunner();
+    static const auto runner = test::SystemRunner();
+    return *runner;
 }
 
 // True once the process is gone or only a zombie waiting for its new parent.

@@ -11,13 +11,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
 #include "platform/ProcessRunner.h"
-
-extern char** environ;
 
 namespace tavolin {
 namespace {
@@ -161,9 +158,25 @@ bool IsExecutableFile(const std::string& path) {
 
 class PosixProcessRunner final : public ProcessRunner {
 public:
+    explicit PosixProcessRunner(std::vector<std::string> environment)
+        : m_environment(std::move(environment)) {
+        m_path = "/usr/local/bin:/usr/bin:/bin";
+        for (const auto& entry : m_environment) {
+            if (entry.rfind("PATH=", 0) == 0) m_path = entry.substr(5);
+        }
+        m_envp.reserve(m_environment.size() + 1);
+        for (auto& entry : m_environment) m_envp.push_back(entry.data());
+        m_envp.push_back(nullptr);
+    }
+
     ProcessResult Run(const std::vector<std::string>& argv,
                       std::chrono::milliseconds timeout) override {
         if (argv.empty() || argv.front().empty()) return SpawnFailure(EINVAL);
+        // Looked up on our own PATH, not the process's, so the environment read at start holds.
+        // A path is started as it is, so the system says why it cannot be.
+        const std::string program =
+            argv.front().find('/') != std::string::npos ? argv.front() : Find(argv.front());
+        if (program.empty()) return SpawnFailure(ENOENT);
         Fd outRead, outWrite, errRead, errWrite;
         if (!MakePipe(outRead, outWrite) || !MakePipe(errRead, errWrite)) {
             return SpawnFailure(errno);
@@ -178,29 +191,15 @@ public:
         args.push_back(nullptr);
 
         pid_t pid = -1;
-        const int error =
-            ::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), environ);
+        const int error = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(),
+                                        args.data(), m_envp.data());
         outWrite.Close();
         errWrite.Close();
         if (error != 0) return SpawnFailure(error);
         return Supervise(pid, outRead, errRead, timeout);
     }
 
-    bool IsInstalled(const std::string& program) override {
-        if (program.empty()) return false;
-        if (program.find('/') != std::string::npos) return IsExecutableFile(program);
-        const char* pathVar = std::getenv("PATH");
-        const std::string path = pathVar ? pathVar : "/usr/local/bin:/usr/bin:/bin";
-        size_t begin = 0;
-        for (;;) {
-            const size_t end = path.find(':', begin);
-            std::string dir = path.substr(begin, end == std::string::npos ? end : end - begin);
-            if (dir.empty()) dir = ".";
-            if (IsExecutableFile(dir + "/" + program)) return true;
-            if (end == std::string::npos) return false;
-            begin = end + 1;
-        }
-    }
+    bool IsInstalled(const std::string& program) override { return !Find(program).empty(); }
 
 private:
     static ProcessResult Supervise(pid_t pid, Fd& outRead, Fd& errRead,
@@ -257,13 +256,35 @@ private:
             }
         }
     }
+
+    // The executable file program names: itself when it holds a '/', else the first match on
+    // PATH; empty when there is none.
+    std::string Find(const std::string& program) const {
+        if (program.empty()) return {};
+        if (program.find('/') != std::string::npos) {
+            return IsExecutableFile(program) ? program : std::string();
+        }
+        size_t begin = 0;
+        for (;;) {
+            const size_t end = m_path.find(':', begin);
+            std::string dir = m_path.substr(begin, end == std::string::npos ? end : end - begin);
+            if (dir.empty()) dir = ".";
+            std::string candidate = dir + "/" + program;
+            if (IsExecutableFile(candidate)) return candidate;
+            if (end == std::string::npos) return {};
+            begin = end + 1;
+        }
+    }
+
+    std::vector<std::string> m_environment;
+    std::vector<char*> m_envp;
+    std::string m_path;
 };
 
 }  // namespace
 
-ProcessRunner& SystemProcessRunner() {
-    static PosixProcessRunner runner;
-    return runner;
+std::shared_ptr<ProcessRunner> MakeProcessRunner(std::vector<std::string> environment) {
+    return std::make_shared<PosixProcessRunner>(std::move(environment));
 }
 
 }  // namespace tavolin
