@@ -11,7 +11,7 @@
 #include "platform/Screen.h"
 #include "platform/UserMessages.h"
 #include "render/WallpaperGenerator.h"
-#include "settings/IniFile.h"
+#include "settings/IniSnapshot.h"
 #include "settings/Settings.h"
 #include "util/Cp1252.h"
 #include "util/FileIO.h"
@@ -69,8 +69,8 @@ int RunGenerate(const Context& systemContext, const Args& args) {
     if (EnsureConfigFile(configPath) == ConfigCreation::Failed) {
         return Failure(Cp1252ToUtf8(ConfigCreationFailedText()) + " (" + configPath.string() + ")");
     }
-    IniFile ini;
-    if (ini.Open(configPath, false)) {
+    IniSnapshot ini;
+    if (ini.Load(configPath)) {
         const AppointmentStore store(context);
         store.TidyUp(SilentStartDeletesExpired(ini), context.Now());
     }

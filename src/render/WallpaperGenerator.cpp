@@ -17,7 +17,7 @@
 #include "render/DateRules.h"
 #include "render/ErrorLog.h"
 #include "render/WallpaperCanvas.h"
-#include "settings/IniFile.h"
+#include "settings/IniSnapshot.h"
 #include "settings/Settings.h"
 #include "util/Atoi.h"
 #include "util/Cp1252.h"
@@ -50,7 +50,7 @@ struct Snapshot {
     bool appointments = false;
 };
 
-Snapshot ReadSnapshot(const IniFile& ini, const std::function<void(int)>& log) {
+Snapshot ReadSnapshot(const IniSnapshot& ini, const std::function<void(int)>& log) {
     // One log line per missing key, in the order the keys are read.
     auto read = [&](const char* section, const char* key) {
         std::string value;
@@ -322,8 +322,9 @@ GenerationResult WallpaperGenerator::Render(std::stop_token stop) {
         result.status = GenerationStatus::Cancelled;
         return true;
     };
-    IniFile ini;
-    if (!ini.Open(run.Paths().config, false)) {
+    // config.ini is read once; every setting of the run comes from that one reading.
+    IniSnapshot ini;
+    if (!ini.Load(run.Paths().config)) {
         run.Fail(kErrorConfigMissing);
         return result;
     }
