@@ -305,6 +305,10 @@ TEST_F(FileSafetyTest, StaleTemporaryFilesGoOnTheNextRewrite) {
 
 // Runs tests/cli/full-disk.sh in a private mount namespace with a full tmpfs.
 TEST_F(FileSafetyTest, AFullDiskLeavesEveryFileAsItWasAndFails) {
+    // Without user namespaces (some containers) no private mount can be made.
+    if (std::system("unshare --user --map-root-user --mount true >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "no private mount namespace here (the fault-hook tests cover this)";
+    }
     const std::string script = std::string(TAVOLIN_SOURCE_DIR) + "/tests/cli/full-disk.sh";
     const auto log = m_dir / "full-disk.log";
     const std::string command = "unshare --user --map-root-user --mount sh '" + script + "' '" +
