@@ -5,10 +5,13 @@
 // bottom row (stored row 0), as in a DIB.
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "image/ImageFormat.h"
@@ -22,6 +25,35 @@ struct RgbQuad {
     uint8_t reserved = 0;
     friend bool operator==(const RgbQuad&, const RgbQuad&) = default;
 };
+
+/// Memory from calloc, left as the allocator gave it: large blocks come straight from the
+/// kernel as zero pages that only cost memory once written, so a picture whose header promises
+/// more than its data delivers never occupies its full size.
+template <class T>
+struct LazyZeroAllocator {
+    using value_type = T;
+    LazyZeroAllocator() = default;
+    template <class U>
+    LazyZeroAllocator(const LazyZeroAllocator<U>&) noexcept {}
+    T* allocate(size_t n) {
+        void* p = std::calloc(n, sizeof(T));
+        if (!p) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t) noexcept { std::free(p); }
+    /// Value-initialisation would write every byte; calloc has zeroed them already.
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const LazyZeroAllocator&, const LazyZeroAllocator&) { return true; }
+};
+
+using ByteBlock = std::vector<uint8_t, LazyZeroAllocator<uint8_t>>;
 
 /// The shared ceiling on decoded pictures, checked by every decoder right after its header.
 inline constexpr uint32_t kMaxImageDimension = 16384;
@@ -106,8 +138,9 @@ public:
 
     /// Optional alpha plane, one byte per pixel, in the pixel rows' order (bottom row first).
     bool HasAlpha() const { return !m_alpha.empty(); }
-    /// Creates an opaque alpha plane when there is none.
-    void AllocateAlpha();
+    /// Creates an alpha plane when there is none: opaque, or zero for a decoder that writes
+    /// every row itself (its pages then cost memory only as the rows arrive).
+    void AllocateAlpha(bool opaque = true);
     void ReleaseAlpha() { m_alpha.clear(); }
     uint8_t* AlphaRow(int y) { return m_alpha.data() + static_cast<size_t>(m_width) * y; }
     const uint8_t* AlphaRow(int y) const {
@@ -160,8 +193,8 @@ private:
     int m_progress = 0;
     bool m_cancel = false;
     std::string m_lastError;
-    std::vector<uint8_t> m_block;
-    std::vector<uint8_t> m_alpha;
+    ByteBlock m_block;
+    ByteBlock m_alpha;
 };
 
 }  // namespace tavolin

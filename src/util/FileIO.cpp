@@ -68,6 +68,11 @@ ReadStatus ReadWholeFile(const std::filesystem::path& path, std::string& out, ui
 }
 
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, Durability durability) {
+    return AtomicWriteFile(path, {data}, durability);
+}
+
+bool AtomicWriteFile(const std::filesystem::path& path, std::initializer_list<std::string_view> pieces,
+                     Durability durability) {
     std::string tmpl = path.string() + ".tmp-XXXXXX";
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) return false;
@@ -82,8 +87,9 @@ bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, D
         ::umask(mask);
         mode &= ~mask;
     }
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) &&
-              (durability == Durability::NoSync || ::fsync(fd) == 0);
+    bool ok = ::fchmod(fd, mode) == 0;
+    for (const std::string_view piece : pieces) ok = ok && WriteAll(fd, piece);
+    ok = ok && (durability == Durability::NoSync || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (ok && g_failAtomicWrite) ok = false;
     if (ok && ::rename(tmpl.c_str(), path.c_str()) != 0) ok = false;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,11 @@ enum class Durability { Sync, NoSync };
 /// over the original. The original's permission bits are kept. On false the original is
 /// untouched and no temporary file remains.
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
+                     Durability durability = Durability::Sync);
+
+/// The same for contents in pieces, written one after another, so a large file need not be
+/// joined in memory first.
+bool AtomicWriteFile(const std::filesystem::path& path, std::initializer_list<std::string_view> pieces,
                      Durability durability = Durability::Sync);
 
 /// Writes all of data to an open descriptor, going on after short writes and interrupts.
