@@ -21,8 +21,6 @@ void PutU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-uint64_t g_pixelLimit = kMaxImagePixels;
-
 int PixelsPerMetre(int dpi) {
     return static_cast<int>(std::lround(dpi * 39.37007874015748));
 }
@@ -44,15 +42,11 @@ int ImageBuffer::NormaliseDepth(int bitsPerPixel) {
 
 bool ImageBuffer::CheckSize(uint64_t width, uint64_t height) {
     if (width == 0 || height == 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
-        width * height > g_pixelLimit) {
+        width * height > kMaxImagePixels) {
         SetLastError("Image too large");
         return false;
     }
     return true;
-}
-
-void ImageBuffer::SetPixelLimitForTesting(uint64_t maxPixels) {
-    g_pixelLimit = maxPixels == 0 ? kMaxImagePixels : std::min(maxPixels, kMaxImagePixels);
 }
 
 void ImageBuffer::SetLastError(std::string_view text) {

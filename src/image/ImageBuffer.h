@@ -174,9 +174,6 @@ public:
     static int NormaliseDepth(int bitsPerPixel);
     /// True when a picture of that size may be decoded; else sets LastError to "Image too large".
     bool CheckSize(uint64_t width, uint64_t height);
-    /// Lowers the pixel-count ceiling for the whole process (fuzzers keep their memory small
-    /// this way); 0 restores kMaxImagePixels.
-    static void SetPixelLimitForTesting(uint64_t maxPixels);
 
 private:
     void WriteInfoHeader();
