@@ -65,7 +65,7 @@ bool ImageBuffer::Create(uint32_t width, uint32_t height, int bitsPerPixel, int 
     const uint64_t total = kInfoHeaderSize + 4u * entries + stride * height;
     ByteBlock block;
     try {
-        block.resize(static_cast<size_t>(total));
+        block.Allocate(static_cast<size_t>(total));
     } catch (const std::bad_alloc&) {
         SetLastError("Can't allocate memory");
         return false;
@@ -194,11 +194,8 @@ void ImageBuffer::SetPixelColor(int x, int y, RgbQuad colour) {
 void ImageBuffer::AllocateAlpha(bool opaque) {
     if (m_block.empty() || !m_alpha.empty()) return;
     const size_t size = static_cast<size_t>(m_width) * static_cast<size_t>(m_height);
-    if (opaque) {
-        m_alpha.assign(size, 255);
-    } else {
-        m_alpha.resize(size);
-    }
+    m_alpha.Allocate(size);
+    if (opaque) std::memset(m_alpha.data(), 255, size);
 }
 
 uint8_t ImageBuffer::GetAlpha(int x, int y) const {

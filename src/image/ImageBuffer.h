@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <span>
@@ -26,34 +27,60 @@ struct RgbQuad {
     friend bool operator==(const RgbQuad&, const RgbQuad&) = default;
 };
 
-/// Memory from calloc, left as the allocator gave it: large blocks come straight from the
-/// kernel as zero pages that only cost memory once written, so a picture whose header promises
-/// more than its data delivers never occupies its full size.
-template <class T>
-struct LazyZeroAllocator {
-    using value_type = T;
-    LazyZeroAllocator() = default;
-    template <class U>
-    LazyZeroAllocator(const LazyZeroAllocator<U>&) noexcept {}
-    T* allocate(size_t n) {
-        void* p = std::calloc(n, sizeof(T));
-        if (!p) throw std::bad_alloc();
-        return static_cast<T*>(p);
+/// A block of bytes from calloc. Large blocks come straight from the kernel as zero pages that
+/// only cost memory once written, so a picture whose header promises more than its data
+/// delivers never occupies its full size (and no loop touches every byte to zero it).
+class ByteBlock {
+public:
+    ByteBlock() = default;
+    ByteBlock(const ByteBlock& other) { *this = other; }
+    ByteBlock(ByteBlock&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+    ByteBlock& operator=(const ByteBlock& other) {
+        if (this != &other) {
+            ByteBlock copy;
+            copy.Allocate(other.m_size);
+            if (other.m_size) std::memcpy(copy.m_data, other.m_data, other.m_size);
+            swap(copy);
+        }
+        return *this;
     }
-    void deallocate(T* p, size_t) noexcept { std::free(p); }
-    /// Value-initialisation would write every byte; calloc has zeroed them already.
-    template <class U>
-    void construct(U* p) noexcept {
-        ::new (static_cast<void*>(p)) U;
+    ByteBlock& operator=(ByteBlock&& other) noexcept {
+        ByteBlock moved(std::move(other));
+        swap(moved);
+        return *this;
     }
-    template <class U, class... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-    friend bool operator==(const LazyZeroAllocator&, const LazyZeroAllocator&) { return true; }
-};
+    ~ByteBlock() { std::free(m_data); }
 
-using ByteBlock = std::vector<uint8_t, LazyZeroAllocator<uint8_t>>;
+    /// Replaces the contents by size zero bytes; throws std::bad_alloc.
+    void Allocate(size_t size) {
+        ByteBlock fresh;
+        if (size) {
+            fresh.m_data = static_cast<uint8_t*>(std::calloc(size, 1));
+            if (!fresh.m_data) throw std::bad_alloc();
+            fresh.m_size = size;
+        }
+        swap(fresh);
+    }
+    void clear() { ByteBlock().swap(*this); }
+    void swap(ByteBlock& other) noexcept {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+    }
+
+    bool empty() const { return m_size == 0; }
+    size_t size() const { return m_size; }
+    uint8_t* data() { return m_data; }
+    const uint8_t* data() const { return m_data; }
+    uint8_t* begin() { return m_data; }
+    uint8_t* end() { return m_data + m_size; }
+    const uint8_t* begin() const { return m_data; }
+    const uint8_t* end() const { return m_data + m_size; }
+
+private:
+    uint8_t* m_data = nullptr;
+    size_t m_size = 0;
+};
 
 /// The shared ceiling on decoded pictures, checked by every decoder right after its header.
 inline constexpr uint32_t kMaxImageDimension = 16384;
@@ -113,8 +140,8 @@ public:
     void SetLastError(std::string_view text);
 
     // The block and its parts.
-    std::span<const uint8_t> Block() const { return m_block; }
-    std::span<uint8_t> InfoHeader() { return std::span(m_block).first(m_block.empty() ? 0 : 40); }
+    std::span<const uint8_t> Block() const { return {m_block.data(), m_block.size()}; }
+    std::span<uint8_t> InfoHeader() { return {m_block.data(), m_block.empty() ? 0u : 40u}; }
     RgbQuad* Palette();
     const RgbQuad* Palette() const;
     void SetPaletteColor(int index, RgbQuad colour);
