@@ -14,8 +14,9 @@ namespace tavolin::codecs {
 
 /// Most records played from one file; the rest are ignored.
 inline constexpr uint64_t kMaxMetafileRecords = 1'000'000;
-/// Work units (edge crossings and pixels written) one file may spend: this many per pixel of
-/// the picture, plus a fixed allowance for the edges of small pictures.
+/// Work units (each about the time one pixel of a solid fill takes) one file may spend: this
+/// many per pixel of the picture, plus a fixed allowance for the edges of small pictures. The
+/// largest picture's budget lasts about a second.
 inline constexpr uint64_t kMetafileWorkPerPixel = 64;
 inline constexpr uint64_t kMetafileWorkAllowance = uint64_t{1} << 24;
 
@@ -25,6 +26,14 @@ struct WmfBounds {
     int top = 0;
     int right = 0;
     int bottom = 0;
+};
+
+/// Where a placeable metafile goes: its bounding box and the picture's size in pixels of the
+/// 96-dpi reference device, before any shrinking to the largest picture.
+struct WmfPlacement {
+    WmfBounds bounds;
+    int64_t pixelsX = 0;
+    int64_t pixelsY = 0;
 };
 
 /// The enhanced metafile header fields that place the picture.
@@ -43,9 +52,9 @@ struct EmfFrame {
 enum class PlayResult { Done, Cancelled };
 
 /// Plays the 16-bit records (everything after the 18-byte metafile header) into image, which
-/// is a 24-bit picture already filled with the background. The bounding box is the window
-/// that covers the whole picture until the metafile sets its own.
-PlayResult PlayWmfRecords(std::span<const uint8_t> records, const WmfBounds& bounds,
+/// is a 24-bit picture already filled with the background. The bounding box is the window and
+/// the reference-device size the viewport until the metafile sets its own.
+PlayResult PlayWmfRecords(std::span<const uint8_t> records, const WmfPlacement& placement,
                           int objectCount, ImageBuffer& image);
 
 /// Plays the records of an enhanced metafile that follow its header record.
