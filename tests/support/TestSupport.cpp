@@ -1,5 +1,11 @@
 #include "support/TestSupport.h"
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -9,6 +15,36 @@
 #include "platform/linux/Environment.h"
 
 namespace tavolin::test {
+
+bool AsUnprivilegedUser(const std::vector<std::filesystem::path>& handOver,
+                        const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    constexpr uid_t kNobody = 65534;
+    constexpr gid_t kNoGroup = 65534;
+    for (const auto& path : handOver) {
+        if (::lchown(path.c_str(), kNobody, kNoGroup) != 0) return false;
+        if (!std::filesystem::is_directory(path)) continue;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+            if (::lchown(entry.path().c_str(), kNobody, kNoGroup) != 0) return false;
+        }
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kNoGroup, kNoGroup, kNoGroup) != 0 ||
+            ::setresuid(kNobody, kNobody, kNobody) != 0) {
+            ::_exit(3);
+        }
+        const bool ok = check();
+        std::fflush(nullptr);
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "tavolin-test-XXXXXX").string();

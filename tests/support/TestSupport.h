@@ -111,6 +111,13 @@ TimePoint Local(int year, int month, int day, int hour = 0, int minute = 0, int 
 /// (LC_ALL=C.UTF-8, the session bus spelled out).
 std::shared_ptr<ProcessRunner> SystemRunner();
 
+/// Runs check as an ordinary user, so that tests of file permissions mean something when the
+/// tests run as root (as in CI): there it runs in a child process that has handed the given
+/// files and directories (recursively) to the user nobody and then taken on that user's
+/// identity. Otherwise it runs here. True when check returned true.
+bool AsUnprivilegedUser(const std::vector<std::filesystem::path>& handOver,
+                        const std::function<bool()>& check);
+
 /// Directory of checked-in test data (tests/data).
 std::filesystem::path TestDataDir();
 
