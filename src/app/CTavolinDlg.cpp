@@ -202,6 +202,12 @@ void CTavolinDlg::BuildMenu() {
 void CTavolinDlg::BuildControls() {
     m_page = new QWidget(this);
     m_page->setObjectName(QStringLiteral("page"));
+    // Group titles sit on the frame line, as the dialog's layout expects; the style's own
+    // group boxes put the title above the frame and would cover the boxes inside.
+    m_page->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0 2px; }"));
     const ui::DialogUnits du = ui::DialogUnits::of(this);
 
     auto place = [&](QWidget* w, int id, int l, int t, int wd, int h) {
