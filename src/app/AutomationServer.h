@@ -18,6 +18,10 @@ namespace tavolin {
 class AutomationInstance : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.tavolin.Application")
+    // Named in the introspection data although it is empty, so clients can see what it is.
+    Q_CLASSINFO("D-Bus Introspection",
+                "  <interface name=\"org.tavolin.Application\">\n"
+                "  </interface>\n")
 
 public:
     using QObject::QObject;

@@ -34,6 +34,11 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     auto* second = new QLabel(QStringLiteral("© 2026 Pelmar"), this);
     du.place(second, 40, 25, 144, 8);
     auto* group = new QGroupBox(QStringLiteral("Kontakt"), this);
+    // The title on the frame line, as in the main dialog.
+    group->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0 2px; }"));
     du.place(group, 7, 45, 177, 48);
 
     auto link = [this, &du](int id, const QString& target, const QString& text, const QString& tip,
