@@ -215,9 +215,15 @@ void CTavolinDlg::BuildControls() {
         du.place(w, l, t, wd, h);
         return w;
     };
-    auto label = [&](int id, const QString& text, int l, int t, int wd) {
+    // A label may run on up to the control beside it (at "room"), since Linux fonts are often
+    // wider than the one the layout was made for.
+    auto label = [&](int id, const QString& text, int l, int t, int wd, int room = 0) {
         auto* w = new QLabel(text, m_page);
         place(w, id, l, t, wd, 8);
+        if (room > l + wd) {
+            const int most = du.x(room) - du.x(l) - 1;
+            w->resize(qMax(w->width(), qMin(w->sizeHint().width(), most)), w->height());
+        }
         return w;
     };
     auto check = [&](int id, const QString& text, int l, int t, int wd) {
@@ -247,9 +253,9 @@ void CTavolinDlg::BuildControls() {
 
     m_pictureBox = check(1008, QStringLiteral("Hintergrundbild"), 7, 54, 65);
     m_centreBox = check(1052, QStringLiteral("Hintergrundbild &zentrieren"), 75, 55, 99);
-    m_colourLabel = label(1007, QStringLiteral("Hintergrundfarbe:"), 7, 73, 59);
+    m_colourLabel = label(1007, QStringLiteral("Hintergrundfarbe:"), 7, 73, 59, 74);
     m_backgroundPicker = picker(1003, QStringLiteral("Hintergrundfarbe"), 74, 70);
-    m_pathLabel = label(1006, QStringLiteral("Hintergrundbild:"), 7, 73, 52);
+    m_pathLabel = label(1006, QStringLiteral("Hintergrundbild:"), 7, 73, 52, 71);
     m_pathEdit = new QLineEdit(m_page);
     place(m_pathEdit, 1004, 71, 70, 241, 14);
     m_pathEdit->setReadOnly(true);
@@ -265,13 +271,13 @@ void CTavolinDlg::BuildControls() {
     m_backgroundPicker->hide();
     m_centreBox->hide();
 
-    label(1011, QStringLiteral("Tagesfarbe:"), 7, 89, 59);
+    label(1011, QStringLiteral("Tagesfarbe:"), 7, 89, 59, 74);
     picker(1012, QStringLiteral("Tagesfarbe"), 74, 86);
-    label(1017, QStringLiteral("Feiertagsfarbe:"), 7, 105, 59);
+    label(1017, QStringLiteral("Feiertagsfarbe:"), 7, 105, 59, 74);
     picker(1018, QStringLiteral("Feiertagsfarbe"), 74, 102);
-    label(1020, QStringLiteral("Monatsfarbe:"), 7, 121, 59);
+    label(1020, QStringLiteral("Monatsfarbe:"), 7, 121, 59, 74);
     picker(1021, QStringLiteral("Monatsfarbe"), 74, 118);
-    label(1023, QStringLiteral("akt. Tagesfarbe:"), 7, 137, 59);
+    label(1023, QStringLiteral("akt. Tagesfarbe:"), 7, 137, 59, 74);
     picker(1024, QStringLiteral("akt. Tagesfarbe"), 74, 134);
 
     group(1027, QStringLiteral("Layout"), 117, 87, 95, 61);
@@ -288,7 +294,7 @@ void CTavolinDlg::BuildControls() {
     m_autostart = check(1028, QStringLiteral("A&utomatisch starten"), 223, 95, 85);
     group(1033, QStringLiteral("Termine"), 217, 108, 95, 22);
     m_showAppointments = check(1029, QStringLiteral("&Termine anzeigen"), 223, 117, 85);
-    label(0, QStringLiteral("Erster W-Tag:"), 217, 134, 48)
+    label(0, QStringLiteral("Erster W-Tag:"), 217, 134, 48, 268)
         ->setObjectName(QStringLiteral("lblFirstWeekday"));
     m_firstWeekday = new QComboBox(m_page);
     place(m_firstWeekday, 1051, 268, 132, 44, 12);

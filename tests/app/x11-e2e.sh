@@ -19,7 +19,15 @@ fail() {
     exit 1
 }
 trap 'rm -rf "$work"' EXIT
-shot() { [ -n "${SHOTS:-}" ] && import -window root "$SHOTS/$1.png"; }
+# shot NAME [WINDOW]: the window with its frame, or the top right corner (the tray and its menu).
+shot() {
+    [ -n "${SHOTS:-}" ] || return 0
+    if [ -n "${2:-}" ]; then
+        import -frame -window "$2" "$SHOTS/$1.png"
+    else
+        import -window root -crop 420x190+860+0 +repage "$SHOTS/$1.png"
+    fi
+}
 # Waits up to $2 tenths of a second for the shell condition $1.
 wait_for() {
     for _ in $(seq "$2"); do
@@ -56,12 +64,11 @@ wait_for '[ "$(config_value KArt)" = 1 ]' 50 || fail "alt+1 did not write KArt=1
 xdotool key --clearmodifiers alt+t
 wait_for '[ "$(config_value Termine)" = 1 ]' 50 || fail "alt+t did not write Termine=1"
 sleep 0.3
-shot dialog
+shot dialog "$wid"
 
 # "&Programm" > "&Erstellen".
 xdotool key --clearmodifiers alt+p
 sleep 0.3
-shot menu
 xdotool key e
 wait_for '[ -s "$TAVOLIN_DIR/Background.bmp" ]' 300 || fail "Erstellen wrote no Background.bmp"
 [ "$(head -c2 "$TAVOLIN_DIR/Background.bmp")" = BM ] || fail "Background.bmp is no bitmap"
@@ -72,7 +79,7 @@ sleep 0.3
 xdotool key i
 if wait_for '[ -n "$(xdotool search --onlyvisible --name "^Info über Tavolin$" 2>/dev/null)" ]' 30; then
     sleep 0.3
-    shot info
+    shot info "$(xdotool search --onlyvisible --name "^Info über Tavolin$" | head -1)"
     xdotool key Return
     wait_for '[ -z "$(xdotool search --onlyvisible --name "^Info über Tavolin$" 2>/dev/null)" ]' 30 ||
         fail "Enter did not close the information window"
