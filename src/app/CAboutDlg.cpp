@@ -6,6 +6,7 @@
 
 #include "app/Resources.h"
 #include "controls/DialogUnits.h"
+#include "controls/HyperLink.h"
 
 namespace tavolin {
 
@@ -43,13 +44,12 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
     auto link = [this, &du](int id, const QString& target, const QString& text, const QString& tip,
                             int top) {
-        // Placeholder until the hyperlink control is wired in.
-        auto* l = new QLabel(text, this);
+        auto* l = new ui::HyperLink(text, this);
         l->setObjectName(QStringLiteral("ctl%1").arg(id));
         du.place(l, 20, top, 140, 8);
-        l->setToolTip(tip);
-        l->setProperty("target", target);
-        l->setAccessibleName(text);
+        l->SetTarget(target);
+        l->Attach();
+        l->SetTipText(tip);
         return l;
     };
     m_mail = link(1037, kMailTarget, QStringLiteral("pelmar@example.org"),

@@ -3,7 +3,9 @@
 
 #include <QDialog>
 
-class QLabel;
+namespace tavolin::ui {
+class HyperLink;
+}
 
 namespace tavolin {
 
@@ -16,12 +18,12 @@ public:
     static const QString kMailTarget;
     static const QString kWebTarget;
 
-    QWidget* mailLink() const { return m_mail; }
-    QWidget* webLink() const { return m_web; }
+    ui::HyperLink* mailLink() const { return m_mail; }
+    ui::HyperLink* webLink() const { return m_web; }
 
 private:
-    QWidget* m_mail = nullptr;  // 1037
-    QWidget* m_web = nullptr;   // 1038
+    ui::HyperLink* m_mail = nullptr;  // 1037
+    ui::HyperLink* m_web = nullptr;   // 1038
 };
 
 }  // namespace tavolin

@@ -23,6 +23,8 @@
 #include "app/HelpBalloon.h"
 #include "app/Resources.h"
 #include "app/TrayIcon.h"
+#include "controls/BuddyButton.h"
+#include "controls/CColourPicker.h"
 #include "controls/DialogUnits.h"
 #include "controls/FileDialog.h"
 #include "controls/MessageBox.h"
@@ -122,6 +124,14 @@ const HelpEntry* FindHelp(int id) {
 QString ControlName(int id) {
     return QStringLiteral("ctl%1").arg(id);
 }
+
+// The five colour pickers' places in config.ini, in the order of m_pickers.
+struct ColourSetting {
+    const char* section;
+    const char* prefix;
+};
+const ColourSetting kColourSettings[5] = {
+    {"Background", "BG"}, {"Tag", "T"}, {"Feiertag", "FT"}, {"Monat", "M"}, {"Beschriftung", "B"}};
 
 // The id of a control from its object name, 0 for anything else.
 int ControlId(const QWidget* w) {
@@ -238,8 +248,7 @@ void CTavolinDlg::BuildControls() {
         return w;
     };
     auto picker = [&](int id, const QString& name, int l, int t) {
-        // Placeholder until the colour picker control is wired in.
-        auto* w = new QPushButton(m_page);
+        auto* w = new ui::CColourPicker(m_page);
         place(w, id, l, t, 39, 14);
         w->setAccessibleName(name);
         return w;
@@ -255,6 +264,7 @@ void CTavolinDlg::BuildControls() {
     m_centreBox = check(1052, QStringLiteral("Hintergrundbild &zentrieren"), 75, 55, 99);
     m_colourLabel = label(1007, QStringLiteral("Hintergrundfarbe:"), 7, 73, 59, 74);
     m_backgroundPicker = picker(1003, QStringLiteral("Hintergrundfarbe"), 74, 70);
+    m_pickers[0] = m_backgroundPicker;
     m_pathLabel = label(1006, QStringLiteral("Hintergrundbild:"), 7, 73, 52, 71);
     m_pathEdit = new QLineEdit(m_page);
     place(m_pathEdit, 1004, 71, 70, 241, 14);
@@ -272,13 +282,13 @@ void CTavolinDlg::BuildControls() {
     m_centreBox->hide();
 
     label(1011, QStringLiteral("Tagesfarbe:"), 7, 89, 59, 74);
-    picker(1012, QStringLiteral("Tagesfarbe"), 74, 86);
+    m_pickers[1] = picker(1012, QStringLiteral("Tagesfarbe"), 74, 86);
     label(1017, QStringLiteral("Feiertagsfarbe:"), 7, 105, 59, 74);
-    picker(1018, QStringLiteral("Feiertagsfarbe"), 74, 102);
+    m_pickers[2] = picker(1018, QStringLiteral("Feiertagsfarbe"), 74, 102);
     label(1020, QStringLiteral("Monatsfarbe:"), 7, 121, 59, 74);
-    picker(1021, QStringLiteral("Monatsfarbe"), 74, 118);
+    m_pickers[3] = picker(1021, QStringLiteral("Monatsfarbe"), 74, 118);
     label(1023, QStringLiteral("akt. Tagesfarbe:"), 7, 137, 59, 74);
-    picker(1024, QStringLiteral("akt. Tagesfarbe"), 74, 134);
+    m_pickers[4] = picker(1024, QStringLiteral("akt. Tagesfarbe"), 74, 134);
 
     group(1027, QStringLiteral("Layout"), 117, 87, 95, 61);
     const int layoutIds[4] = {1014, 1015, 1016, 1026};
@@ -384,6 +394,7 @@ bool CTavolinDlg::Initialise() {
     // Step 2 (going to the notification area) happens in Start, once the window exists.
     setWindowIcon(m_windowIcon);
     m_settingsPath = DataFile("config.ini");
+    ui::AttachBuddyButton(m_pathEdit, m_browse, ui::BuddyRight);
 
     // Outlook check: only a working Outlook gets an active import command.
     command(OutlookImport)->setEnabled(m_imports->OutlookAvailable());
@@ -396,6 +407,17 @@ bool CTavolinDlg::Initialise() {
         return false;
     }
 
+    // The pickers store their colours themselves. Given the file only now that it exists: an
+    // earlier hand-over would create it empty, and the defaults would never be written.
+    for (ui::CColourPicker* picker : m_pickers) {
+        picker->ChangeDefaultText(QStringLiteral("Automatisch"));
+        picker->ChangeCustomText(QStringLiteral("Weitere ..."));
+    }
+    for (int i = 0; i < 5; ++i) {
+        m_pickers[i]->ConfigureStorage(m_settingsPath, kColourSettings[i].section,
+                                       kColourSettings[i].prefix);
+    }
+
     m_pictureBox->setChecked(ReadDialogValue("Background", "BGArt") == QLatin1String("1"));
     {
         std::string path;
@@ -404,7 +426,7 @@ bool CTavolinDlg::Initialise() {
         m_pathEdit->setText(m_picturePath);
     }
     m_centreBox->setChecked(Atoi(ReadDialogValue("Background", "BGCenter").toStdString()) == 1);
-    // The colour pickers read their own components (ConfigureStorage) once they are wired in.
+    ColourValueFromSettings();
     const int layout = Atoi(ReadDialogValue("Layout", "KArt").toStdString());
     m_layout[(layout >= 1 && layout <= 4) ? layout - 1 : 0]->setChecked(true);
     m_autostart->setChecked(Atoi(ReadDialogValue("Programm", "Autostart").toStdString()) == 1);
@@ -442,6 +464,18 @@ bool CTavolinDlg::Initialise() {
     m_appointments->Initialise(*this);
     m_initialised = true;
     return true;
+}
+
+void CTavolinDlg::ColourValueFromSettings() {
+    for (int i = 0; i < 5; ++i) {
+        const std::string prefix = kColourSettings[i].prefix;
+        auto component = [&](const char* name) {
+            const std::string key = prefix + name;
+            return Atoi(ReadDialogValue(kColourSettings[i].section, key.c_str()).toStdString());
+        };
+        const int r = component("Rot"), g = component("Gruen"), b = component("Blau");
+        m_pickers[i]->ChangeColour(PackColour(r, g, b));
+    }
 }
 
 bool CTavolinDlg::Start() {

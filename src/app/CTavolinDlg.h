@@ -28,6 +28,10 @@ class QPushButton;
 class QRadioButton;
 class QTableWidget;
 
+namespace tavolin::ui {
+class CColourPicker;
+}
+
 namespace tavolin {
 
 class TrayIcon;
@@ -108,6 +112,7 @@ private:
     void BuildControls();
     void BuildMenu();
     void ApplyBackgroundKind(bool picture);
+    void ColourValueFromSettings();
     void SetAppointmentAreaOpen(bool open);
     void WriteSetting(const char* section, const char* key, const QString& value);
     QString ReadDialogValue(const char* section, const char* key) const;
@@ -152,23 +157,24 @@ private:
     QMenu* m_appointmentsMenu = nullptr;
     QWidget* m_page = nullptr;
     QLabel* m_banner = nullptr;
-    QCheckBox* m_pictureBox = nullptr;        // 1008
-    QCheckBox* m_centreBox = nullptr;         // 1052
-    QLabel* m_colourLabel = nullptr;          // 1007
-    QWidget* m_backgroundPicker = nullptr;    // 1003
-    QLabel* m_pathLabel = nullptr;            // 1006
-    QLineEdit* m_pathEdit = nullptr;          // 1004
-    QPushButton* m_browse = nullptr;          // 1002
-    QRadioButton* m_layout[4] = {};           // 1014, 1015, 1016, 1026
-    QCheckBox* m_autostart = nullptr;         // 1028
-    QCheckBox* m_showAppointments = nullptr;  // 1029
-    QComboBox* m_firstWeekday = nullptr;      // 1051
-    QWidget* m_separator = nullptr;           // 1039
-    QCheckBox* m_calendarWeeks = nullptr;     // 1046
-    QCheckBox* m_deleteBox = nullptr;         // 1030
-    QCheckBox* m_alarm = nullptr;             // 1050
-    QTableWidget* m_list = nullptr;           // 1038
-    QPushButton* m_listButtons[3] = {};       // 1041, 1042, 1043
+    QCheckBox* m_pictureBox = nullptr;                // 1008
+    QCheckBox* m_centreBox = nullptr;                 // 1052
+    QLabel* m_colourLabel = nullptr;                  // 1007
+    ui::CColourPicker* m_backgroundPicker = nullptr;  // 1003
+    ui::CColourPicker* m_pickers[5] = {};             // 1003, 1012, 1018, 1021, 1024
+    QLabel* m_pathLabel = nullptr;                    // 1006
+    QLineEdit* m_pathEdit = nullptr;                  // 1004
+    QPushButton* m_browse = nullptr;                  // 1002
+    QRadioButton* m_layout[4] = {};                   // 1014, 1015, 1016, 1026
+    QCheckBox* m_autostart = nullptr;                 // 1028
+    QCheckBox* m_showAppointments = nullptr;          // 1029
+    QComboBox* m_firstWeekday = nullptr;              // 1051
+    QWidget* m_separator = nullptr;                   // 1039
+    QCheckBox* m_calendarWeeks = nullptr;             // 1046
+    QCheckBox* m_deleteBox = nullptr;                 // 1030
+    QCheckBox* m_alarm = nullptr;                     // 1050
+    QTableWidget* m_list = nullptr;                   // 1038
+    QPushButton* m_listButtons[3] = {};               // 1041, 1042, 1043
 };
 
 }  // namespace tavolin

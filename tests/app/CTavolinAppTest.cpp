@@ -14,6 +14,7 @@
 #include "app/CTavolinDlg.h"
 #include "app/CommandLine.h"
 #include "controls/DialogRecorder.h"
+#include "controls/HyperLink.h"
 
 using namespace tavolin;
 using tavolin::test::AppSandbox;
@@ -152,8 +153,10 @@ private slots:
         QCOMPARE(about.mailLink()->toolTip(),
                  QString("Senden Sie Ihre Meinung zu diesem Programm"));
         QCOMPARE(about.webLink()->toolTip(), QString("Besuchen Sie den Autor im Internet"));
-        QCOMPARE(CAboutDlg::kMailTarget,
+        QCOMPARE(about.mailLink()->Target(),
                  QString("mailto:pelmar@example.org?subject=Fragen und Anregungen zu Tavolin"));
+        QCOMPARE(about.webLink()->Target(), QString("https://tavolin.example.org"));
+        QCOMPARE(about.mailLink()->objectName(), QString("ctl1037"));
         QCOMPARE(about.minimumSize(), about.maximumSize());
     }
 };

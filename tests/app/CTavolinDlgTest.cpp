@@ -18,8 +18,10 @@
 #include "app/CTavolinDlg.h"
 #include "app/HelpBalloon.h"
 #include "app/TrayIcon.h"
+#include "controls/CColourPicker.h"
 #include "controls/DialogRecorder.h"
 #include "controls/FileDialog.h"
+#include "settings/Settings.h"
 #include "util/FileIO.h"
 
 using namespace tavolin;
@@ -196,6 +198,37 @@ private slots:
         QCOMPARE(after.value(key), value);
         after.remove(key);
         before.remove(key);
+        QCOMPARE(after, before);
+    }
+
+    void pickersShowAndStoreTheirColours() {
+        m_box->WriteConfig(std::string(kAllKeys) + "[Monat]\r\nMRot=300\r\n");
+        auto dlg = MakeDialog();
+        QVERIFY(dlg->Initialise());
+        dlg->show();
+        auto picker = [&](int id) { return Control<ui::CColourPicker>(*dlg, id); };
+        QCOMPARE(picker(1003)->CurrentColour(), PackColour(58, 110, 165));
+        QCOMPARE(picker(1018)->CurrentColour(), PackColour(255, 0, 0));
+        QCOMPARE(picker(1021)->CurrentColour(), PackColour(44, 255, 255));  // 300 wraps
+        QCOMPARE(picker(1024)->CurrentColour(), PackColour(255, 215, 0));
+        QCOMPARE(picker(1012)->DefaultText(), QString("Automatisch"));
+        QCOMPARE(picker(1012)->CustomText(), QString("Weitere ..."));
+
+        // Choosing "Rot" for the day colour writes exactly its three keys.
+        auto before = m_box->ReadConfig();
+        picker(1012)->OpenPopup();
+        ui::ColourDropDown* popup = picker(1012)->Popup();
+        QVERIFY(popup);
+        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->CellRect(16).center());
+        QTRY_VERIFY(!picker(1012)->IsPopupOpen());
+        auto after = m_box->ReadConfig();
+        QCOMPARE(after.value("Tag/TRot"), QString("255"));
+        QCOMPARE(after.value("Tag/TGruen"), QString("0"));
+        QCOMPARE(after.value("Tag/TBlau"), QString("0"));
+        for (const char* k : {"Tag/TRot", "Tag/TGruen", "Tag/TBlau"}) {
+            after.remove(k);
+            before.remove(k);
+        }
         QCOMPARE(after, before);
     }
 
