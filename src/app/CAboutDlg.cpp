@@ -61,6 +61,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     ok->setObjectName(QStringLiteral("ctl1"));
     du.place(ok, 71, 98, 50, 16);
     ok->setDefault(true);
+    ok->setFocus();  // Enter closes the window, whatever else can take the focus
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     setFixedSize(du.size(191, 121));
 }
