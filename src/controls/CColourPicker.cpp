@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QStyleOption>
 
+#include "controls/AccessibleName.h"
 #include "controls/ColourDropDown.h"
 #include "controls/ControlId.h"
 
@@ -75,6 +76,11 @@ void CColourPicker::ApplySizeLimits() {
 void CColourPicker::changeEvent(QEvent* event) {
     QPushButton::changeEvent(event);
     if (event->type() == QEvent::StyleChange) ApplySizeLimits();
+}
+
+void CColourPicker::showEvent(QShowEvent* event) {
+    NameFromBuddyLabel(this);
+    QPushButton::showEvent(event);
 }
 
 void CColourPicker::ChangeColour(ColourValue colour) {

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <memory>
 
+#include "controls/AccessibleName.h"
 #include "controls/ControlId.h"
 #include "controls/Sound.h"
 
@@ -551,6 +552,11 @@ void COXMaskedEdit::HandleCharacter(QChar ch) {
 }
 
 // ---- focus and mouse --------------------------------------------------------------------
+
+void COXMaskedEdit::showEvent(QShowEvent* event) {
+    NameFromBuddyLabel(this);
+    QLineEdit::showEvent(event);
+}
 
 void COXMaskedEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
