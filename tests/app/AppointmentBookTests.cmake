@@ -1,5 +1,9 @@
 # Widget tests of the appointment book (offscreen), and its desktop notifications on a private
 # session bus.
+tavolin_add_qt_test(NAME test_appointment_dialog SOURCES ${CMAKE_CURRENT_LIST_DIR}/CTerminDlgTest.cpp
+    LIBS tavolin_appointment_book)
+tavolin_add_qt_test(NAME test_appointment_list SOURCES ${CMAKE_CURRENT_LIST_DIR}/AppointmentListTest.cpp
+    LIBS tavolin_appointment_book tavolin_testsupport)
 tavolin_add_qt_test(NAME test_reminders SOURCES ${CMAKE_CURRENT_LIST_DIR}/RemindersTest.cpp
     LIBS tavolin_appointment_book tavolin_testsupport)
 add_executable(test_desktop_notifier ${CMAKE_CURRENT_LIST_DIR}/DesktopNotifierTest.cpp)
