@@ -1,4 +1,5 @@
 #include "app/AppointmentList.h"
+#include "platform/ProcessContext.h"
 
 #include <QHeaderView>
 #include <QTableWidget>
@@ -83,7 +84,7 @@ void AppointmentList::SetUpColumns() {
 
 void AppointmentList::RefreshList() {
     m_list->setRowCount(0);
-    m_store.TidyUp(m_deleteExpired());
+    m_store.TidyUp(m_deleteExpired(), Now());
     for (const std::string& line : m_store.ReadRecords()) {
         // A hand-edited line without " # " is all key, as a reader that splits at the first
         // " # " sees it.

@@ -1,4 +1,5 @@
 #include "app/CTavolinApp.h"
+#include "platform/ProcessContext.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -13,7 +14,6 @@
 #include "app/Resources.h"
 #include "appointments/AppointmentStore.h"
 #include "controls/MessageBox.h"
-#include "platform/DataDirectory.h"
 #include "platform/UserMessages.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
@@ -125,7 +125,7 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
                     "Fehler", MessageBox::Icon::Critical);
                 return false;
             }
-            AppointmentStore().TidyUp(SilentStartDeletesExpired(ini));
+            AppointmentStore(ProcessContext()).TidyUp(SilentStartDeletesExpired(ini), Now());
             m_dialog = std::make_unique<CTavolinDlg>(false);
             break;
         }

@@ -1,4 +1,5 @@
 #include "app/CTavolinDlg.h"
+#include "platform/ProcessContext.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -29,7 +30,6 @@
 #include "controls/FileDialog.h"
 #include "controls/MessageBox.h"
 #include "platform/Clock.h"
-#include "platform/DataDirectory.h"
 #include "settings/Settings.h"
 #include "util/Atoi.h"
 

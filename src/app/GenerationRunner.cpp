@@ -1,4 +1,5 @@
 #include "app/GenerationRunner.h"
+#include "platform/ProcessContext.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -8,7 +9,7 @@
 namespace tavolin {
 
 GenerationRunner::GenerationRunner(QObject* parent)
-    : QObject(parent), m_job([] { return WallpaperGenerator().Generate(); }) {}
+    : QObject(parent), m_job([] { return WallpaperGenerator(ProcessContext()).Generate().Succeeded(); }) {}
 
 GenerationRunner::~GenerationRunner() {
     joinWorker();

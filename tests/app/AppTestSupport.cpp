@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "platform/ProcessContext.h"
 
 #include <QFile>
 #include <fstream>

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "platform/Clock.h"
-#include "platform/DataDirectory.h"
 
 namespace tavolin::test {
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "platform/ProcessContext.h"
 #include "app/ActivationFile.h"
 #include "app/CAboutDlg.h"
 #include "app/CTavolinApp.h"
