@@ -99,6 +99,7 @@ StoreStatus AppointmentStore::Load(std::string& bytes) const {
         case ReadStatus::Missing:
             return StoreStatus::Missing;
         case ReadStatus::Unreadable:
+        case ReadStatus::NotRegular:
             return StoreStatus::Unreadable;
         case ReadStatus::TooLarge:
             return StoreStatus::TooLarge;

@@ -231,6 +231,9 @@ bool ImageBuffer::Load(const std::filesystem::path& path, int format) {
         case ReadStatus::TooLarge:
             SetLastError("File too large");
             return false;
+        case ReadStatus::NotRegular:
+            SetLastError("Not a regular file");
+            return false;
         default:
             return false;  // cannot be opened: no text
     }

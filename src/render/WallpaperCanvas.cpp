@@ -205,7 +205,8 @@ int WallpaperCanvas::Create(int32_t width, int32_t height, int32_t bitsPerPixel,
 }
 
 int WallpaperCanvas::Load(const std::filesystem::path& path, int32_t rowOrder) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a FIFO in the place of the file is refused below, not waited on.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return kCanvasCannotOpen;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return kCanvasCannotOpen;

@@ -68,11 +68,11 @@ TEST(FileIO, FailedAtomicWriteLeavesOriginalAndNoTemporary) {
     EXPECT_FALSE(AtomicWriteFile(dir / "missing-dir" / "x", "data"));
 }
 
-TEST(FileIO, ReadDistinguishesMissingDirectoryAndTooLarge) {
+TEST(FileIO, ReadDistinguishesMissingNotRegularAndTooLarge) {
     test::TempDir dir;
     std::string out;
     EXPECT_EQ(ReadWholeFile(dir / "none", out), ReadStatus::Missing);
-    EXPECT_EQ(ReadWholeFile(dir.path(), out), ReadStatus::Unreadable);
+    EXPECT_EQ(ReadWholeFile(dir.path(), out), ReadStatus::NotRegular);
     test::WriteBytes(dir / "big", std::string(100, 'x'));
     EXPECT_EQ(ReadWholeFile(dir / "big", out, 99), ReadStatus::TooLarge);
     EXPECT_TRUE(out.empty());
