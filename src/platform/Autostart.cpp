@@ -41,7 +41,7 @@ ShortcutInfo AutostartShortcut(const std::filesystem::path& program) {
 AutostartResult ApplyAutostart(bool enable, const std::optional<std::filesystem::path>& folder,
                                const std::filesystem::path& program) {
     if (!folder) return AutostartResult::FolderUnavailable;
-    std::filesystem::path entry = *folder / kAutostartEntryName;
+    const std::filesystem::path entry = *folder / kAutostartEntryName;
     std::error_code ec;
 
     if (!enable) {
@@ -56,11 +56,6 @@ AutostartResult ApplyAutostart(bool enable, const std::optional<std::filesystem:
     std::filesystem::create_directories(*folder, ec);
     if (ec || !std::filesystem::is_directory(*folder, ec)) {
         return AutostartResult::FolderUnavailable;
-    }
-    // A linked entry (dotfiles kept elsewhere) is rewritten where it really lives.
-    if (std::filesystem::is_symlink(entry, ec)) {
-        const auto target = std::filesystem::weakly_canonical(entry, ec);
-        if (!ec) entry = target;
     }
     const auto shortcut = CreateShellShortcut();
     if (!shortcut->SetInfo(AutostartShortcut(program)) || !shortcut->Save(entry)) {

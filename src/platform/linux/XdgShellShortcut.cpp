@@ -90,6 +90,7 @@ std::optional<ShortcutInfo> XdgShellShortcut::ParseEntry(std::string_view text) 
 }
 
 bool XdgShellShortcut::Save(const std::filesystem::path& path) {
+    // A linked entry (dotfiles kept elsewhere) is rewritten where it lives.
     return AtomicWriteFile(path, EntryText(m_info));
 }
 
