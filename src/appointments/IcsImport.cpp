@@ -612,20 +612,12 @@ IcsImportResult ParseIcs(std::string_view text, TimePoint now, double expansionS
 IcsImportResult ImportIcsFile(const std::filesystem::path& file, const AppointmentStore& store,
                               TimePoint now, const std::function<void()>& refreshList) {
     std::string text;
-    switch (ReadWholeFile(file, text, kMaxIcsFileBytes)) {
-        case ReadStatus::Ok:
-            break;
-        case ReadStatus::TooLarge: {
-            IcsImportResult r;
-            r.status = IcsFileStatus::TooLarge;
-            return r;
-        }
-        case ReadStatus::Missing:
-        case ReadStatus::Unreadable: {
-            IcsImportResult r;
-            r.status = IcsFileStatus::Unreadable;
-            return r;
-        }
+    const ReadStatus read = ReadWholeFile(file, text, kMaxIcsFileBytes);
+    if (read != ReadStatus::Ok) {
+        IcsImportResult r;
+        r.status =
+            read == ReadStatus::TooLarge ? IcsFileStatus::TooLarge : IcsFileStatus::Unreadable;
+        return r;
     }
     IcsImportResult result = ParseIcs(text, now);
     if (result.status != IcsFileStatus::Ok) return result;
