@@ -10,6 +10,7 @@
 
 #include "platform/DataDirectory.h"
 #include "util/FileIO.h"
+#include "util/FileLock.h"
 
 namespace tavolin {
 namespace {
@@ -50,18 +51,7 @@ const char* StoreStatusText(StoreStatus status) {
 
 std::vector<std::string> SplitRecordLines(std::string_view bytes) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        const size_t lf = bytes.find('\n', start);
-        if (lf == std::string_view::npos) {
-            lines.emplace_back(bytes.substr(start));
-            break;
-        }
-        size_t end = lf;
-        if (end > start && bytes[end - 1] == '\r') --end;
-        lines.emplace_back(bytes.substr(start, end - start));
-        start = lf + 1;
-    }
+    ForEachRecordLine(bytes, [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -86,13 +76,7 @@ std::filesystem::path AppointmentStore::DefaultPath() {
 }
 
 StoreStatus AppointmentStore::Load(std::string& bytes) const {
-    bytes.clear();
-    // Only regular files: opening a FIFO or a device for reading could block or never end.
-    struct stat st {};
-    if (::stat(m_path.c_str(), &st) != 0) {
-        return errno == ENOENT || errno == ENOTDIR ? StoreStatus::Missing : StoreStatus::Unreadable;
-    }
-    if (!S_ISREG(st.st_mode)) return StoreStatus::Unreadable;
+    // Only regular files, opened without blocking: a FIFO or a device could block or never end.
     switch (ReadWholeFile(m_path, bytes, kMaxAppointmentFileBytes)) {
         case ReadStatus::Ok:
             return StoreStatus::Ok;
@@ -107,11 +91,11 @@ StoreStatus AppointmentStore::Load(std::string& bytes) const {
     return StoreStatus::Unreadable;
 }
 
-StoreStatus AppointmentStore::Rewrite(const std::string& oldBytes,
-                                      const std::vector<std::string>& lines) const {
-    const std::string bytes = JoinRecordLines(lines);
+StoreStatus AppointmentStore::Rewrite(const std::string& oldBytes, const std::string& bytes) const {
     // Same bytes: leave the file alone (no needless temporary file, no needless sync).
     if (bytes == oldBytes) return StoreStatus::Ok;
+    // What one command refuses to read, no command writes.
+    if (bytes.size() > kMaxAppointmentFileBytes) return StoreStatus::TooLarge;
     return AtomicWriteFile(m_path, bytes) ? StoreStatus::Ok : StoreStatus::WriteFailed;
 }
 
@@ -125,54 +109,86 @@ std::vector<std::string> AppointmentStore::ReadRecords(StoreStatus* status) cons
 
 StoreStatus AppointmentStore::AppendRecord(std::string_view line) const {
     if (line.find('\n') != std::string_view::npos) return StoreStatus::InvalidLine;
+    // Under the lock the length below is the real end: no other append or rewrite can come
+    // between, so two appends never glue their records together and a tidy-up never renames an
+    // older copy over a new record.
+    const FileLock lock(m_path);
     // Never truncates: an existing file that cannot be read is appended to, not replaced.
     // O_NONBLOCK keeps a FIFO in the way from blocking; it is refused below.
-    const int fd =
-        ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) return StoreStatus::WriteFailed;
+    const UniqueFd fd(::open(
+        m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
+    if (!fd.IsValid()) return StoreStatus::WriteFailed;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return StoreStatus::WriteFailed;
-    }
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return StoreStatus::WriteFailed;
     std::string data;
     data.reserve(line.size() + 2);
     // A hand-edited file may already end with a line end; a second one would add an empty line.
     if (st.st_size > 0 && !EndsWithLineFeed(m_path, st.st_size)) data += "\r\n";
     data += line;
-    const bool ok = WriteAll(fd, data);
-    return (::close(fd) == 0 && ok) ? StoreStatus::Ok : StoreStatus::WriteFailed;
+    // The same limit as every reader's: a file that tidy-up and list would refuse is not made.
+    if (static_cast<uint64_t>(st.st_size) + data.size() > kMaxAppointmentFileBytes) {
+        return StoreStatus::TooLarge;
+    }
+    // A full disk leaves no part of the record behind.
+    if (!AppendAllOrNothing(fd.Get(), st.st_size, data)) return StoreStatus::WriteFailed;
+    return StoreStatus::Ok;
 }
+
+namespace {
+
+// The lines of bytes as views into it.
+std::vector<std::string_view> LineViews(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    ForEachRecordLine(bytes, [&lines](std::string_view line) { lines.push_back(line); });
+    return lines;
+}
+
+std::string JoinViews(const std::vector<std::string_view>& lines) {
+    size_t size = 0;
+    for (std::string_view line : lines) size += line.size() + 2;
+    std::string out;
+    out.reserve(size);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) out += "\r\n";
+        out += lines[i];
+    }
+    return out;
+}
+
+}  // namespace
 
 StoreStatus AppointmentStore::ReplaceRecord(std::string_view oldLine,
                                             std::string_view newLine) const {
     if (newLine.find('\n') != std::string_view::npos) return StoreStatus::InvalidLine;
+    const FileLock lock(m_path);
     std::string bytes;
     if (const StoreStatus s = Load(bytes); s != StoreStatus::Ok) return s;
-    std::vector<std::string> lines = SplitRecordLines(bytes);
+    std::vector<std::string_view> lines = LineViews(bytes);
     const auto it = std::find(lines.begin(), lines.end(), oldLine);
     if (it == lines.end()) return StoreStatus::NotFound;
-    *it = std::string(newLine);
-    return Rewrite(bytes, lines);
+    *it = newLine;
+    return Rewrite(bytes, JoinViews(lines));
 }
 
 StoreStatus AppointmentStore::RemoveRecord(std::string_view line) const {
+    const FileLock lock(m_path);
     std::string bytes;
     if (const StoreStatus s = Load(bytes); s != StoreStatus::Ok) return s;
-    std::vector<std::string> lines = SplitRecordLines(bytes);
+    std::vector<std::string_view> lines = LineViews(bytes);
     const auto it = std::find(lines.begin(), lines.end(), line);
     if (it == lines.end()) return StoreStatus::NotFound;
     lines.erase(it);
-    return Rewrite(bytes, lines);
+    return Rewrite(bytes, JoinViews(lines));
 }
 
 StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TidyStats* stats) const {
     if (stats) *stats = TidyStats{};
     const TimePoint todayStart = StartOfLocalDay(Now());
+    const FileLock lock(m_path);
     std::string bytes;
     if (const StoreStatus s = Load(bytes); s != StoreStatus::Ok) return s;
-    const auto lines = TidyRecords(SplitRecordLines(bytes), deleteExpired, todayStart, stats);
-    return Rewrite(bytes, lines);
+    const std::string tidied = TidyRecordBytes(bytes, deleteExpired, todayStart, stats);
+    return Rewrite(bytes, tidied);
 }
 
 }  // namespace tavolin

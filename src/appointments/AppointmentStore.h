@@ -2,7 +2,9 @@
 // Operations on Termine.dat. Nothing is cached: each call opens, reads or rewrites and closes
 // the file. Lines are raw bytes (Windows-1252 in practice). Rewrites go through a temporary
 // file and a rename, so a reader never sees half a file and a failed rewrite leaves the old
-// one. Nothing here shows anything to the user; callers get a status.
+// one. Every change (append, replace, remove, tidy-up) holds the file's FileLock, so commands,
+// the program and its threads never lose each other's records. Nothing here shows anything to
+// the user; callers get a status.
 
 #include <cstdint>
 #include <filesystem>
@@ -18,7 +20,7 @@ enum class StoreStatus {
     Ok,
     Missing,      // the file does not exist
     Unreadable,   // not a regular file, or it cannot be read
-    TooLarge,     // larger than kMaxAppointmentFileBytes; left alone
+    TooLarge,     // larger than kMaxAppointmentFileBytes, or would become so; left alone
     NotFound,     // ReplaceRecord/RemoveRecord: no line equals the given one
     InvalidLine,  // the new line holds a line feed and would split into two records
     WriteFailed,  // the file could not be created or written; the old content is intact
@@ -27,7 +29,8 @@ enum class StoreStatus {
 /// Short English description, for the command line.
 const char* StoreStatusText(StoreStatus status);
 
-/// Files above this size are not read; a real appointment book is a few kilobytes.
+/// Files above this size are not read, and no command makes one; a real appointment book is a
+/// few kilobytes.
 inline constexpr uint64_t kMaxAppointmentFileBytes = uint64_t{256} << 20;
 
 /// The lines of a file's bytes: a line ends at LF, with a CR just before it removed; a line end
@@ -67,7 +70,7 @@ public:
 
 private:
     StoreStatus Load(std::string& bytes) const;
-    StoreStatus Rewrite(const std::string& oldBytes, const std::vector<std::string>& lines) const;
+    StoreStatus Rewrite(const std::string& oldBytes, const std::string& bytes) const;
 
     std::filesystem::path m_path;
 };

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -29,5 +30,31 @@ struct TidyStats {
 /// No limit on the number of lines.
 std::vector<std::string> TidyRecords(std::vector<std::string> lines, bool deleteExpired,
                                      TimePoint todayStart, TidyStats* stats = nullptr);
+
+/// The same over the bytes of a whole file, giving the bytes to write back (CR LF between lines,
+/// none after the last): JoinRecordLines(TidyRecords(SplitRecordLines(bytes), ...)) without a
+/// copy of each line, so that a tidy-up of a large file needs little more than the file and its
+/// result.
+std::string TidyRecordBytes(std::string_view bytes, bool deleteExpired, TimePoint todayStart,
+                            TidyStats* stats = nullptr);
+
+/// Calls f(line) for each line of a file's bytes: a line ends at LF, with a CR just before it
+/// removed; a line end at the very end adds no line; an empty text has none. Every other byte
+/// is text.
+template <class F>
+void ForEachRecordLine(std::string_view bytes, F&& f) {
+    size_t start = 0;
+    while (start < bytes.size()) {
+        const size_t lf = bytes.find('\n', start);
+        if (lf == std::string_view::npos) {
+            f(bytes.substr(start));
+            return;
+        }
+        size_t end = lf;
+        if (end > start && bytes[end - 1] == '\r') --end;
+        f(bytes.substr(start, end - start));
+        start = lf + 1;
+    }
+}
 
 }  // namespace tavolin

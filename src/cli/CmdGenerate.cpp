@@ -10,7 +10,7 @@
 #include "platform/Desktop.h"
 #include "platform/Screen.h"
 #include "render/WallpaperGenerator.h"
-#include "settings/IniFile.h"
+#include "settings/IniSnapshot.h"
 #include "settings/Settings.h"
 #include "util/Cp1252.h"
 #include "util/FileIO.h"
@@ -78,8 +78,8 @@ int RunGenerate(const Args& args) {
     if (EnsureConfigFile(configPath) == ConfigCreation::Failed) {
         return Failure(Cp1252ToUtf8(ConfigCreationFailedText()) + " (" + configPath.string() + ")");
     }
-    IniFile ini;
-    if (ini.Open(configPath, false)) {
+    IniSnapshot ini;
+    if (ini.Load(configPath)) {
         const AppointmentStore store;
         store.TidyUp(SilentStartDeletesExpired(ini));
     }

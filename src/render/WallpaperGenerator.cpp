@@ -18,7 +18,7 @@
 #include "render/DateRules.h"
 #include "render/ErrorLog.h"
 #include "render/WallpaperCanvas.h"
-#include "settings/IniFile.h"
+#include "settings/IniSnapshot.h"
 #include "settings/Settings.h"
 #include "util/Atoi.h"
 #include "util/Cp1252.h"
@@ -51,7 +51,7 @@ struct Snapshot {
     bool appointments = false;
 };
 
-Snapshot ReadSnapshot(const IniFile& ini) {
+Snapshot ReadSnapshot(const IniSnapshot& ini) {
     // One log line per missing key, in the order the keys are read.
     auto read = [&ini](const char* section, const char* key) {
         std::string value;
@@ -314,8 +314,9 @@ WallpaperResult WallpaperGenerator::SetWallpaper() {
 bool WallpaperGenerator::Generate() {
     m_wallpaper = WallpaperResult{};
     Run run(MakePaths());
-    IniFile ini;
-    if (!ini.Open(run.Paths().config, false)) return run.Fail(kErrorConfigMissing);
+    // config.ini is read once; every setting of the run comes from that one reading.
+    IniSnapshot ini;
+    if (!ini.Load(run.Paths().config)) return run.Fail(kErrorConfigMissing);
     const Snapshot s = ReadSnapshot(ini);
 
     // The screen is measured once per run (on Linux that may start a tool).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "util/FileIO.h"
+#include "util/FileLock.h"
 
 namespace tavolin {
 namespace {
@@ -44,12 +45,8 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 bool IsReadableFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
+    ReadStatus status;
+    return OpenRegularFile(path, status).IsValid();
 }
 
 }  // namespace
@@ -58,11 +55,12 @@ bool IniFile::Open(const std::filesystem::path& path, bool create) {
     if (!IsReadableFile(path)) {
         if (!create) return false;
         // Create when missing; an existing file that failed the read test keeps its bytes.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) return false;
+        // O_NONBLOCK: a FIFO in the way is refused below, not waited on.
+        const UniqueFd fd(
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
+        if (!fd.IsValid()) return false;
         struct stat st {};
-        const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-        ::close(fd);
+        const bool regular = ::fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode);
         if (!regular) return false;
     }
     m_path = path;
@@ -73,10 +71,20 @@ bool IniFile::Open(const std::filesystem::path& path, bool create) {
 bool IniFile::ReadValue(const std::string& section, const std::string& key,
                         std::string& value) const {
     if (!m_open) return false;
-    const std::string header = Bracketed(section);
     std::string text;
     if (ReadWholeFile(m_path, text) != ReadStatus::Ok) return false;
+    return ReadIniValue(text, section, key, value);
+}
 
+IniSnapshot IniFile::Snapshot() const {
+    IniSnapshot snapshot;
+    if (m_open) snapshot.Load(m_path);
+    return snapshot;
+}
+
+bool ReadIniValue(std::string_view text, const std::string& section, const std::string& key,
+                  std::string& value) {
+    const std::string header = Bracketed(section);
     bool inside = false;
     bool found = false;
     std::string result;
@@ -109,9 +117,26 @@ bool IniFile::ReadValue(const std::string& section, const std::string& key,
 bool IniFile::WriteValue(const std::string& section, const std::string& key,
                          const std::string& value, bool create) {
     if (!m_open) return false;
-    const std::string header = Bracketed(section);
+    // Held from the read to the rename: a concurrent writer's change is never lost.
+    const FileLock lock(m_path);
     std::string text;
     if (ReadWholeFile(m_path, text) != ReadStatus::Ok) return false;
+    std::string out;
+    switch (WriteIniValue(text, section, key, value, create, out)) {
+        case IniWrite::SectionMissing:
+            return false;
+        case IniWrite::Written:
+            return AtomicWriteFile(m_path, out);
+        case IniWrite::KeyMissing:
+            (void)AtomicWriteFile(m_path, out);
+            return false;
+    }
+    return false;
+}
+
+IniWrite WriteIniValue(std::string_view text, const std::string& section, const std::string& key,
+                       const std::string& value, bool create, std::string& out) {
+    const std::string header = Bracketed(section);
     const std::vector<std::string_view> lines = SplitLines(text);
 
     // A file edited by hand may hold the section header more than once. Every occurrence is a
@@ -134,26 +159,26 @@ bool IniFile::WriteValue(const std::string& section, const std::string& key,
 
     const std::string newLine = key + "=" + value;
     if (lastSectionLine == lines.size()) {
-        if (!create) return false;
-        std::string out = text;
+        if (!create) return IniWrite::SectionMissing;
+        out = text;
         if (!out.empty() && out.back() != '\n') out += kLineEnd;  // never glue onto a last line
         out += header;
         out += kLineEnd;
         out += newLine;
         out += kLineEnd;
-        return AtomicWriteFile(m_path, out);
+        return IniWrite::Written;
     }
 
     const std::string keyEquals = key + "=";
     const std::string keyBlank = key + " ";
-    std::string out;
+    out.clear();
     out.reserve(text.size() + newLine.size() + 2);
     bool written = false;
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
-        const bool isKeyLine =
-            inSection[i] && line != header &&
-            (line.substr(0, keyEquals.size()) == keyEquals || line.substr(0, keyBlank.size()) == keyBlank);
+        const bool isKeyLine = inSection[i] && line != header &&
+                               (line.substr(0, keyEquals.size()) == keyEquals ||
+                                line.substr(0, keyBlank.size()) == keyBlank);
         if (isKeyLine) {
             out += newLine;
             out += kLineEnd;
@@ -168,8 +193,7 @@ bool IniFile::WriteValue(const std::string& section, const std::string& key,
             written = true;
         }
     }
-    if (!AtomicWriteFile(m_path, out)) return false;
-    return written;
+    return written ? IniWrite::Written : IniWrite::KeyMissing;
 }
 
 }  // namespace tavolin

@@ -1,10 +1,14 @@
 #pragma once
 // Reader and writer of config.ini. Every call reads the file afresh and every write rewrites
-// it whole, so several IniFile objects on one path always see each other's changes.
+// it whole (under the file's FileLock, atomically), so several IniFile objects on one path, in
+// one process or several, always see each other's changes and never lose one.
 // Strings are raw bytes (Windows-1252 in practice).
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+
+#include "settings/IniSnapshot.h"
 
 namespace tavolin {
 
@@ -23,6 +27,10 @@ public:
     bool WriteValue(const std::string& section, const std::string& key, const std::string& value,
                     bool create);
 
+    /// The whole file read once, for an operation that reads many values; empty (not loaded)
+    /// when not open.
+    IniSnapshot Snapshot() const;
+
     bool IsOpen() const { return m_open; }
     const std::filesystem::path& Path() const { return m_path; }
 
@@ -30,5 +38,19 @@ private:
     bool m_open = false;
     std::filesystem::path m_path;
 };
+
+/// ReadValue's rules on the text of a file.
+bool ReadIniValue(std::string_view text, const std::string& section, const std::string& key,
+                  std::string& value);
+
+enum class IniWrite {
+    Written,         // out holds the text with key=value
+    KeyMissing,      // out holds the text rewritten without it (empty lines dropped)
+    SectionMissing,  // without create: nothing to write
+};
+
+/// WriteValue's rules on the text of a file: the text it would write to out.
+IniWrite WriteIniValue(std::string_view text, const std::string& section, const std::string& key,
+                       const std::string& value, bool create, std::string& out);
 
 }  // namespace tavolin

@@ -1,10 +1,15 @@
 #include "settings/Settings.h"
 
+#include <sys/stat.h>
+
 #include <array>
+#include <cerrno>
 
 #include "settings/IniFile.h"
 #include "util/Atoi.h"
 #include "util/Cp1252.h"
+#include "util/FileIO.h"
+#include "util/FileLock.h"
 
 namespace tavolin {
 namespace {
@@ -41,7 +46,9 @@ constexpr std::array<SettingKey, 25> kTable = {{
 
 }  // namespace
 
-std::span<const SettingKey> SettingsTable() { return kTable; }
+std::span<const SettingKey> SettingsTable() {
+    return kTable;
+}
 
 const SettingKey* FindSetting(std::string_view section, std::string_view key) {
     for (const SettingKey& s : kTable) {
@@ -50,22 +57,52 @@ const SettingKey* FindSetting(std::string_view section, std::string_view key) {
     return nullptr;
 }
 
-bool IsSwitchOn(std::string_view value) { return Atoi(value) == 1; }
+bool IsSwitchOn(std::string_view value) {
+    return Atoi(value) == 1;
+}
 
-bool SilentStartDeletesExpired(const IniFile& ini) {
+namespace {
+
+template <class Ini>
+bool DeletesExpired(const Ini& ini) {
     std::string value;
     if (!ini.ReadValue("Programm", "DelTermine", value)) return true;
     return Atoi(value) != 0;
 }
 
+}  // namespace
+
+bool SilentStartDeletesExpired(const IniFile& ini) {
+    return DeletesExpired(ini);
+}
+
+bool SilentStartDeletesExpired(const IniSnapshot& ini) {
+    return DeletesExpired(ini);
+}
+
+std::string DefaultConfigText() {
+    // Every default written in table order, as key-by-key writes into an empty file would.
+    std::string text, next;
+    for (const SettingKey& s : kTable) {
+        WriteIniValue(text, s.section, s.key, s.defaultValue, true, next);
+        text.swap(next);
+    }
+    return text;
+}
+
 ConfigCreation EnsureConfigFile(const std::filesystem::path& path) {
+    // Under the lock, so that two first starts make the file once.
+    const FileLock lock(path);
     IniFile ini;
     if (ini.Open(path, false)) return ConfigCreation::Existed;
-    if (!ini.Open(path, true)) return ConfigCreation::Failed;
-    for (const SettingKey& s : kTable) {
-        if (!ini.WriteValue(s.section, s.key, s.defaultValue, true)) return ConfigCreation::Failed;
-    }
-    return ConfigCreation::Created;
+    // Something that exists but cannot be read is never replaced. A dangling link does not
+    // exist here; its target is made, the link kept.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 || errno != ENOENT) return ConfigCreation::Failed;
+    // One atomic write: a kill or a full disk leaves no config.ini or the whole one, never a
+    // part that would later pass for existing settings.
+    return AtomicWriteFile(path, DefaultConfigText()) ? ConfigCreation::Created
+                                                      : ConfigCreation::Failed;
 }
 
 std::string ConfigCreationFailedText() {

@@ -38,11 +38,16 @@ bool IsSwitchOn(std::string_view value);
 /// The expiry mode as the silent start reads it: delete expired appointments when DelTermine is
 /// missing or its value is not 0; move them to today when it is 0.
 bool SilentStartDeletesExpired(const class IniFile& ini);
+bool SilentStartDeletesExpired(const class IniSnapshot& ini);
 
 enum class ConfigCreation { Existed, Created, Failed };
 
-/// The first-start rule: an existing config.ini is left alone; a missing one is created and
-/// every default written in table order. Failed when the file cannot be created or written.
+/// The bytes of a new config.ini: every default written in table order.
+std::string DefaultConfigText();
+
+/// The first-start rule: an existing config.ini is left alone; a missing one is created with
+/// DefaultConfigText in one atomic write (a dangling symlink gets its target made). Failed when
+/// the file cannot be created or written, or exists but cannot be read.
 ConfigCreation EnsureConfigFile(const std::filesystem::path& path);
 
 /// The message shown (caption "Fehler") when config.ini cannot be created, Windows-1252.

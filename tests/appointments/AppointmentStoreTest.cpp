@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -191,9 +193,11 @@ TEST_F(AppointmentStoreTest, AFailedRewriteLeavesTheOldFileAndNoDebris) {
         EXPECT_EQ(Store().TidyUp(true), StoreStatus::WriteFailed);
     }
     EXPECT_EQ(Bytes(), before);
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(m_dir.path())) ++files;
-    EXPECT_EQ(files, 1u);
+    // Only the file itself and its lock file.
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(m_dir.path())) files.push_back(e.path().filename());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"Termine.dat", "Termine.dat.lock"}));
 }
 
 TEST_F(AppointmentStoreTest, AConcurrentReaderSeesOnlyWholeFiles) {
@@ -220,6 +224,96 @@ TEST_F(AppointmentStoreTest, AConcurrentReaderSeesOnlyWholeFiles) {
     done = true;
     reader.join();
     EXPECT_EQ(torn.load(), 0) << "of " << reads.load() << " reads";
+}
+
+}  // namespace
+}  // namespace tavolin
+
+namespace tavolin {
+namespace {
+
+class AppointmentStoreSafetyTest : public test::DataDirTest {
+protected:
+    fs::path Path() const { return File("Termine.dat"); }
+    AppointmentStore Store() const { return AppointmentStore(Path()); }
+};
+
+TEST_F(AppointmentStoreSafetyTest, AFullDiskLeavesNoPartOfAnAppendedRecord) {
+    test::WriteBytes(Path(), "Notiz # a");
+    SetWriteLimitForTesting(5);
+    EXPECT_EQ(Store().AppendRecord("Notiz # a longer remark"), StoreStatus::WriteFailed);
+    SetWriteLimitForTesting(-1);
+    EXPECT_EQ(test::ReadBytes(Path()), "Notiz # a");
+}
+
+TEST_F(AppointmentStoreSafetyTest, AFullDiskLeavesEveryRewriteAsItWas) {
+    const std::string before = "Notiz # b\r\nNotiz # a\r\n01.01.2000 - 10:00 # old";
+    test::WriteBytes(Path(), before);
+    SetWriteLimitForTesting(7);
+    EXPECT_EQ(Store().TidyUp(true), StoreStatus::WriteFailed);
+    EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::WriteFailed);
+    EXPECT_EQ(Store().ReplaceRecord("Notiz # a", "Notiz # c"), StoreStatus::WriteFailed);
+    SetWriteLimitForTesting(-1);
+    EXPECT_EQ(test::ReadBytes(Path()), before);
+}
+
+TEST_F(AppointmentStoreSafetyTest, AppendRefusesWhatTidyUpWouldRefuse) {
+    // A sparse file just at the limit costs no disk space.
+    {
+        const UniqueFd fd(::open(Path().c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        ASSERT_EQ(::ftruncate(fd.Get(), static_cast<off_t>(kMaxAppointmentFileBytes) - 4), 0);
+    }
+    EXPECT_EQ(Store().AppendRecord("Notiz # too much"), StoreStatus::TooLarge);
+    EXPECT_EQ(fs::file_size(Path()), kMaxAppointmentFileBytes - 4);
+    // The largest file append makes is still one every reader takes.
+    {
+        const UniqueFd fd(::open(Path().c_str(), O_WRONLY | O_CLOEXEC));
+        ASSERT_EQ(::ftruncate(fd.Get(), static_cast<off_t>(kMaxAppointmentFileBytes) + 1), 0);
+    }
+    EXPECT_EQ(Store().AppendRecord("Notiz # x"), StoreStatus::TooLarge);
+    EXPECT_EQ(Store().TidyUp(true), StoreStatus::TooLarge);
+    EXPECT_EQ(fs::file_size(Path()), kMaxAppointmentFileBytes + 1);
+}
+
+TEST_F(AppointmentStoreSafetyTest, SymlinkedFileStaysALinkThroughEveryChange) {
+    fs::create_directory(File("sync"));
+    fs::create_symlink("sync/Termine.dat", Path());
+    ASSERT_EQ(Store().AppendRecord("Notiz # b"), StoreStatus::Ok);
+    ASSERT_EQ(Store().AppendRecord("Notiz # a"), StoreStatus::Ok);
+    ASSERT_EQ(Store().TidyUp(true), StoreStatus::Ok);
+    ASSERT_EQ(Store().ReplaceRecord("Notiz # b", "Notiz # c"), StoreStatus::Ok);
+    ASSERT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::Ok);
+    EXPECT_TRUE(fs::is_symlink(Path()));
+    EXPECT_EQ(test::ReadBytes(File("sync") / "Termine.dat"), "Notiz # c");
+}
+
+TEST_F(AppointmentStoreSafetyTest, ThreadsAppendingWhileOthersTidyLoseNothing) {
+    constexpr int kAppenders = 4, kPerAppender = 40;
+    std::atomic<bool> done{false};
+    std::vector<std::thread> appenders;
+    for (int t = 0; t < kAppenders; ++t) {
+        appenders.emplace_back([this, t] {
+            for (int i = 0; i < kPerAppender; ++i) {
+                const std::string line = "Notiz # " + std::to_string(t) + "-" + std::to_string(i);
+                ASSERT_EQ(Store().AppendRecord(line), StoreStatus::Ok);
+            }
+        });
+    }
+    std::thread tidier([this, &done] {
+        while (!done) {
+            const StoreStatus s = Store().TidyUp(true);
+            ASSERT_TRUE(s == StoreStatus::Ok || s == StoreStatus::Missing);
+            Store().RemoveRecord("no such line");
+        }
+    });
+    for (auto& t : appenders) t.join();
+    done = true;
+    tidier.join();
+    Lines records = Store().ReadRecords();
+    EXPECT_EQ(records.size(), static_cast<size_t>(kAppenders * kPerAppender));
+    std::sort(records.begin(), records.end());
+    EXPECT_EQ(std::unique(records.begin(), records.end()), records.end());
+    for (const std::string& r : records) EXPECT_EQ(r.rfind("Notiz # ", 0), 0u) << r;
 }
 
 }  // namespace

@@ -157,9 +157,8 @@ TEST_F(TidyUpTest, TheRepeatedHourSortsTheSameWhateverComesBeforeIt) {
     // 02:30 on 26 October 2003 happens twice; it must always be the first one, even after a
     // summer date (the C library would otherwise guess from the conversion before). Both
     // copies then sort next to each other and become one, and a second tidy-up agrees.
-    const Lines input{"01.07.2004 - 12:00 # s", "26.10.2003 - 02:30 # a",
-                      "26.10.2003 - 02:45 # a", "01.01.2004 - 12:00 # w",
-                      "26.10.2003 - 02:30 # a"};
+    const Lines input{"01.07.2004 - 12:00 # s", "26.10.2003 - 02:30 # a", "26.10.2003 - 02:45 # a",
+                      "01.01.2004 - 12:00 # w", "26.10.2003 - 02:30 # a"};
     const Lines expected{"26.10.2003 - 02:30 # a", "26.10.2003 - 02:45 # a",
                          "01.01.2004 - 12:00 # w", "01.07.2004 - 12:00 # s"};
     EXPECT_EQ(Tidy(input, kDelete), expected);
@@ -268,9 +267,24 @@ TEST(TidyRecords, EqualsRepeatedNeighbourSwaps) {
                                 remarks[rng() % std::size(remarks)]);
             }
         }
+        // Bare LF and CR LF line ends, with or without one at the end.
+        std::string bytes;
+        for (const std::string& line : lines) bytes += line + (rng() % 2 ? "\r\n" : "\n");
+        if (!bytes.empty() && rng() % 2) bytes.resize(bytes.size() - 1);
         for (const bool mode : {kDelete, kMove}) {
-            ASSERT_EQ(TidyRecords(lines, mode, today), NeighbourSwapReference(lines, mode, today))
+            const Lines expected = NeighbourSwapReference(lines, mode, today);
+            ASSERT_EQ(TidyRecords(lines, mode, today), expected)
                 << "round " << round << (mode ? " delete" : " move");
+            TidyStats fromLines, fromBytes;
+            TidyRecords(SplitRecordLines(bytes), mode, today, &fromLines);
+            ASSERT_EQ(TidyRecordBytes(bytes, mode, today, &fromBytes),
+                      JoinRecordLines(TidyRecords(SplitRecordLines(bytes), mode, today)))
+                << "round " << round << (mode ? " delete" : " move");
+            EXPECT_EQ(fromBytes.records, fromLines.records);
+            EXPECT_EQ(fromBytes.moved, fromLines.moved);
+            EXPECT_EQ(fromBytes.deleted, fromLines.deleted);
+            EXPECT_EQ(fromBytes.duplicates, fromLines.duplicates);
+            EXPECT_EQ(fromBytes.unrecognised, fromLines.unrecognised);
         }
     }
 }

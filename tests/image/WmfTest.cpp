@@ -224,6 +224,155 @@ TEST(WmfPlayer, WindowRecordsMapTheMetafileOntoThePicture) {
     EXPECT_EQ(At(image, 50, 25), kWhite);
 }
 
+// The viewport starts as the whole picture in 96-dpi pixels; the metafile's own viewport
+// records act within it, as on Windows.
+TEST(WmfPlayer, ViewportExtentAndOriginPlaceTheWindow) {
+    auto redSquare = [](std::initializer_list<std::pair<uint16_t, std::pair<int, int>>> records,
+                        int side = 100) {
+        WmfBuilder wmf;
+        wmf.NoOutline().Brush(kRedRef).Select(1);
+        wmf.Add(0x020B, {0, 0}).Add(0x020C, {100, 100});  // window (0, 0), 100 x 100
+        for (const auto& [function, yx] : records) wmf.Add(function, {yx.first, yx.second});
+        wmf.Rectangle(0, 0, 101, 101);  // the whole window
+        return Decode(wmf.Build(0, 0, side, side, kInch));
+    };
+    {
+        const ImageBuffer half = redSquare({{0x020E, {50, 50}}});  // viewport 50 x 50
+        EXPECT_EQ(At(half, 1, 1), kRed);
+        EXPECT_EQ(At(half, 48, 48), kRed);
+        EXPECT_EQ(At(half, 52, 25), kWhite);
+        EXPECT_EQ(At(half, 25, 52), kWhite);
+        EXPECT_EQ(At(half, 75, 75), kWhite);
+    }
+    {
+        // The viewport counts pixels of the metafile's own size, before a picture wider than
+        // 4000 pixels is shrunk: 4000 of 8000 are half the picture.
+        const ImageBuffer large = redSquare({{0x020E, {4000, 4000}}}, 8000);
+        ASSERT_EQ(large.Width(), 4000);
+        EXPECT_EQ(At(large, 1990, 1990), kRed);
+        EXPECT_EQ(At(large, 2030, 1000), kWhite);
+        EXPECT_EQ(At(large, 1000, 2030), kWhite);
+    }
+    {
+        // A negative width turns the picture over left to right about the viewport origin.
+        WmfBuilder wmf;
+        wmf.NoOutline().Brush(kRedRef).Select(1);
+        wmf.Add(0x020C, {100, 100}).Add(0x020D, {0, 100}).Add(0x020E, {100, -100});
+        wmf.Rectangle(0, 0, 30, 101);  // the window's left 30 units
+        const ImageBuffer flipped = Decode(wmf.Build(0, 0, 100, 100, kInch));
+        EXPECT_EQ(At(flipped, 15, 50), kWhite);
+        EXPECT_EQ(At(flipped, 65, 50), kWhite);
+        EXPECT_EQ(At(flipped, 75, 50), kRed);
+        EXPECT_EQ(At(flipped, 98, 50), kRed);
+    }
+    {
+        // Upside down: the window's top rows at the bottom of the picture.
+        const ImageBuffer flipped = redSquare({{0x020D, {100, 0}}, {0x020E, {-100, 100}}});
+        EXPECT_EQ(At(flipped, 50, 50), kRed);
+        EXPECT_EQ(At(flipped, 50, 98), kRed);
+        WmfBuilder wmf;
+        wmf.NoOutline().Brush(kRedRef).Select(1);
+        wmf.Add(0x020C, {100, 100}).Add(0x020D, {100, 0}).Add(0x020E, {-100, 100});
+        wmf.Rectangle(0, 0, 101, 30);
+        const ImageBuffer strip = Decode(wmf.Build(0, 0, 100, 100, kInch));
+        EXPECT_EQ(At(strip, 50, 15), kWhite);
+        EXPECT_EQ(At(strip, 50, 75), kRed);
+        EXPECT_EQ(At(strip, 50, 98), kRed);
+    }
+    {
+        // The viewport origin moves the drawing down by 50 pixels; offsetting it moves it on.
+        const ImageBuffer moved = redSquare({{0x020D, {50, 0}}});
+        EXPECT_EQ(At(moved, 50, 48), kWhite);
+        EXPECT_EQ(At(moved, 50, 52), kRed);
+        EXPECT_EQ(At(moved, 98, 98), kRed);
+        const ImageBuffer offset = redSquare({{0x020D, {50, 0}}, {0x0211, {0, 60}}});
+        EXPECT_EQ(At(offset, 50, 52), kWhite);
+        EXPECT_EQ(At(offset, 58, 75), kWhite);
+        EXPECT_EQ(At(offset, 62, 75), kRed);
+    }
+}
+
+TEST(WmfPlayer, MapModesResetTheExtents) {
+    // MM_TEXT: one unit per pixel, and a later window extent changes nothing.
+    {
+        WmfBuilder wmf;
+        wmf.NoOutline().Brush(kRedRef).Select(1);
+        wmf.Add(0x0103, {1}).Add(0x020C, {600, 600}).Add(0x020E, {50, 50});
+        wmf.Rectangle(20, 20, 280, 280);
+        const ImageBuffer image = Decode(wmf.Build(0, 0, 300, 300, kInch));
+        EXPECT_EQ(At(image, 18, 150), kWhite);
+        EXPECT_EQ(At(image, 22, 22), kRed);
+        EXPECT_EQ(At(image, 277, 277), kRed);
+        EXPECT_EQ(At(image, 282, 150), kWhite);
+    }
+    // MM_ISOTROPIC keeps one scale: a window twice as high as wide on a square viewport
+    // narrows the viewport's width to half.
+    auto isotropic = [](std::initializer_list<std::pair<uint16_t, std::pair<int, int>>> records,
+                        int bottom) {
+        WmfBuilder wmf;
+        wmf.NoOutline().Brush(kRedRef).Select(1).Add(0x0103, {7});
+        for (const auto& [function, yx] : records) wmf.Add(function, {yx.first, yx.second});
+        wmf.Rectangle(0, 0, 101, bottom);
+        return Decode(wmf.Build(0, 0, 100, 100, kInch));
+    };
+    for (const ImageBuffer& image : {isotropic({{0x020C, {200, 100}}, {0x020E, {100, 100}}}, 201),
+                                     isotropic({{0x020E, {100, 100}}, {0x020C, {200, 100}}}, 201),
+                                     // Without a viewport extent the mode's own one, y upwards,
+                                     // is narrowed the same way.
+                                     isotropic({{0x020D, {0, 0}}, {0x020C, {200, 100}}}, -201)}) {
+        EXPECT_EQ(At(image, 25, 50), kRed);
+        EXPECT_EQ(At(image, 48, 98), kRed);
+        EXPECT_EQ(At(image, 52, 50), kWhite);
+        EXPECT_EQ(At(image, 75, 50), kWhite);
+    }
+    // MM_ANISOTROPIC scales each way on its own, and setting it again keeps the extents.
+    {
+        WmfBuilder wmf;
+        wmf.NoOutline().Brush(kRedRef).Select(1).Add(0x0103, {8});
+        wmf.Add(0x020C, {200, 100}).Add(0x020E, {100, 100}).Add(0x0103, {8});
+        wmf.Rectangle(0, 0, 51, 101);
+        const ImageBuffer image = Decode(wmf.Build(0, 0, 100, 100, kInch));
+        EXPECT_EQ(At(image, 48, 48), kRed);
+        EXPECT_EQ(At(image, 48, 52), kWhite);
+        EXPECT_EQ(At(image, 52, 25), kWhite);
+    }
+}
+
+TEST(WmfPlayer, HatchLinesLieInRowThreeAndColumnFour) {
+    WmfBuilder wmf;
+    wmf.NoOutline()
+        .Brush(kRedRef, 2, 0)  // horizontal
+        .Brush(kRedRef, 2, 1)  // vertical
+        .Brush(kRedRef, 2, 4)  // cross
+        .Brush(kRedRef, 2, 2)  // forward diagonal
+        .Select(1)
+        .Rectangle(0, 0, 17, 17)
+        .Select(2)
+        .Rectangle(16, 0, 33, 17)
+        .Select(3)
+        .Rectangle(32, 0, 49, 17)
+        .Select(4)
+        .Rectangle(48, 0, 65, 17);
+    const ImageBuffer image = Decode(wmf.Build(0, 0, 64, 16, kInch));
+    for (int x : {1, 5, 12}) {
+        EXPECT_EQ(At(image, x, 3), kRed) << x;
+        EXPECT_EQ(At(image, x, 11), kRed) << x;
+        EXPECT_EQ(At(image, x, 7), kWhite) << x;
+    }
+    for (int y : {1, 7, 12}) {
+        EXPECT_EQ(At(image, 20, y), kRed) << y;
+        EXPECT_EQ(At(image, 28, y), kRed) << y;
+        EXPECT_EQ(At(image, 23, y), kWhite) << y;
+    }
+    EXPECT_EQ(At(image, 36, 6), kRed);
+    EXPECT_EQ(At(image, 42, 3), kRed);
+    EXPECT_EQ(At(image, 39, 6), kWhite);
+    EXPECT_EQ(At(image, 39, 7), kWhite);
+    EXPECT_EQ(At(image, 50, 2), kRed);  // the diagonals as before
+    EXPECT_EQ(At(image, 61, 13), kRed);
+    EXPECT_EQ(At(image, 50, 3), kWhite);
+}
+
 TEST(WmfPlayer, SaveAndRestoreTheDeviceContext) {
     WmfBuilder wmf;
     wmf.NoOutline()
@@ -591,6 +740,19 @@ TEST(EmfPlayer, MappingModesAndWorldTransform) {
         EXPECT_EQ(At(image, 18, 18), kRed);  // 10 mm is about 38 pixels
         EXPECT_EQ(At(image, 36, 36), kRed);
         EXPECT_EQ(At(image, 40, 18), kWhite);
+    }
+    {
+        // MM_ANISOTROPIC after tenths of a millimetre keeps their scale until extents are set;
+        // MM_TEXT ignores them.
+        EmfBuilder emf;
+        emf.NoOutline().Brush(1, kRedRef).Select(1).Add(17, {2}).Add(17, {8});
+        emf.Rectangle(0, 0, 100, -100);
+        emf.Add(17, {1}).Add(9, {10, 10}).Add(11, {1000, 1000}).Rectangle(60, 60, 70, 70);
+        const ImageBuffer image = Decode(emf.BuildPixels(100, 100));
+        EXPECT_EQ(At(image, 36, 36), kRed);
+        EXPECT_EQ(At(image, 40, 18), kWhite);
+        EXPECT_EQ(At(image, 65, 65), kRed);
+        EXPECT_EQ(At(image, 72, 65), kWhite);
     }
     {
         // A quarter turn: (x, y) -> (150 - y, x).

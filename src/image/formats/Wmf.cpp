@@ -106,6 +106,7 @@ bool DecodeWmf(ByteReader& in, ImageBuffer& image) {
         image.SetLastError("empty WMF");
         return false;
     }
+    const int64_t fullWidth = width, fullHeight = height;
     // Wider or higher than 4000 pixels: shrink in proportion, keeping at least one pixel.
     if (width > kMaxSide) {
         height = std::max<int64_t>(1, height * kMaxSide / width);
@@ -124,7 +125,8 @@ bool DecodeWmf(ByteReader& in, ImageBuffer& image) {
         std::fill_n(image.Row(y), 3 * static_cast<size_t>(image.Width()), uint8_t{255});
     }
     const PlayResult result =
-        isWmf ? PlayWmfRecords(placeable.records, placeable.bounds, placeable.objects, image)
+        isWmf ? PlayWmfRecords(placeable.records, {placeable.bounds, fullWidth, fullHeight},
+                               placeable.objects, image)
               : PlayEmfRecords(emfRecords, frame, image);
     if (result == PlayResult::Cancelled) {
         image.SetLastError("Cancelled");

@@ -130,9 +130,8 @@ struct BoxSpace {
 
 class Player {
 public:
-    Player(ImageBuffer& image, bool enhanced)
+    explicit Player(ImageBuffer& image)
         : m_image(image),
-          m_enhanced(enhanced),
           m_budget(kMetafileWorkPerPixel * static_cast<uint64_t>(image.Width()) *
                        static_cast<uint64_t>(image.Height()) +
                    kMetafileWorkAllowance),
@@ -142,22 +141,42 @@ public:
     }
 
     // Mapping set-up.
-    void SetWmfWindow(const WmfBounds& b) {
-        m_dc.windowOrg = {double(b.left), double(b.top)};
-        m_dc.windowExt = {double(b.right) - b.left, double(b.bottom) - b.top};
+    //
+    // Windows draws a placeable metafile by converting it to an enhanced metafile (the
+    // conversion of old-style metafile bits, with a METAFILEPICT in MM_ANISOTROPIC covering the
+    // bounding box) and playing that into the picture. Pictures made on Windows only look
+    // there as they do here if the player keeps that conversion's device context: the viewport
+    // starts as the picture in reference-device pixels, and the metafile's own viewport, map
+    // mode and extent records then act as they do on any Windows device context.
+    void SetWmfPlacement(const WmfPlacement& p) {
+        const double w = std::max<double>(1, double(p.pixelsX));
+        const double h = std::max<double>(1, double(p.pixelsY));
+        m_devicePixels = {w, h};
+        m_deviceMm = {w * 25.4 / 96, h * 25.4 / 96};
+        m_out = Scaling(m_width / w, m_height / h);
+        m_dc.mapMode = kMmAnisotropic;
+        m_dc.windowOrg = {double(p.bounds.left), double(p.bounds.top)};
+        m_dc.windowExt = {double(p.bounds.right) - p.bounds.left,
+                          double(p.bounds.bottom) - p.bounds.top};
+        m_dc.viewportExt = {w, h};
     }
     void SetEmfFrame(const EmfFrame& f) {
-        // Reference device pixels per millimetre; the screen's 96 dpi when the header has none.
-        m_pixelsPerMmX = (f.devicePixelsX > 0 && f.deviceMillimetresX > 0)
-                             ? double(f.devicePixelsX) / f.deviceMillimetresX
-                             : 96 / 25.4;
-        m_pixelsPerMmY = (f.devicePixelsY > 0 && f.deviceMillimetresY > 0)
-                             ? double(f.devicePixelsY) / f.deviceMillimetresY
-                             : 96 / 25.4;
-        const double left = f.left / 100.0 * m_pixelsPerMmX;
-        const double top = f.top / 100.0 * m_pixelsPerMmY;
-        const double width = (double(f.right) - f.left) / 100.0 * m_pixelsPerMmX;
-        const double height = (double(f.bottom) - f.top) / 100.0 * m_pixelsPerMmY;
+        // The reference device's size in pixels and millimetres; the screen's 96 dpi when the
+        // header has none.
+        const double pixelsPerMmX = (f.devicePixelsX > 0 && f.deviceMillimetresX > 0)
+                                        ? double(f.devicePixelsX) / f.deviceMillimetresX
+                                        : 96 / 25.4;
+        const double pixelsPerMmY = (f.devicePixelsY > 0 && f.deviceMillimetresY > 0)
+                                        ? double(f.devicePixelsY) / f.deviceMillimetresY
+                                        : 96 / 25.4;
+        m_devicePixels = {
+            f.devicePixelsX > 0 && f.deviceMillimetresX > 0 ? f.devicePixelsX : double(m_width),
+            f.devicePixelsY > 0 && f.deviceMillimetresY > 0 ? f.devicePixelsY : double(m_height)};
+        m_deviceMm = {m_devicePixels.x / pixelsPerMmX, m_devicePixels.y / pixelsPerMmY};
+        const double left = f.left / 100.0 * pixelsPerMmX;
+        const double top = f.top / 100.0 * pixelsPerMmY;
+        const double width = (double(f.right) - f.left) / 100.0 * pixelsPerMmX;
+        const double height = (double(f.bottom) - f.top) / 100.0 * pixelsPerMmY;
         m_out = Translation(-left, -top).Then(Scaling(m_width / width, m_height / height));
         m_objects.resize(std::clamp<size_t>(f.handles, 1, kMaxObjects));
     }
@@ -174,55 +193,92 @@ public:
 
 private:
     // ---- Mapping ----
+    // The page maps the window onto the viewport (in reference-device pixels), m_out those
+    // pixels onto the picture.
     Xform PageToDevice() const {
         const DcState& dc = m_dc;
-        if (!m_enhanced) {
-            // A placeable metafile's window always covers the whole picture.
-            return Translation(-dc.windowOrg.x, -dc.windowOrg.y)
-                .Then(Scaling(m_width / dc.windowExt.x, m_height / dc.windowExt.y));
-        }
-        double sx = 1, sy = 1;
-        auto metric = [&](double mm) {
-            sx = mm * m_pixelsPerMmX;
-            sy = -mm * m_pixelsPerMmY;
+        return Translation(-dc.windowOrg.x, -dc.windowOrg.y)
+            .Then(Scaling(dc.viewportExt.x / dc.windowExt.x, dc.viewportExt.y / dc.windowExt.y))
+            .Then(Translation(dc.viewportOrg.x, dc.viewportOrg.y))
+            .Then(m_out);
+    }
+    // A map mode sets both extents: one to one in MM_TEXT, the device's size in the mode's
+    // unit against its size in pixels (y upwards) in the metric modes and MM_ISOTROPIC;
+    // MM_ANISOTROPIC keeps what is there.
+    void SetMapMode(uint32_t mode) {
+        if (mode < kMmText || mode > kMmAnisotropic) return;
+        const int m = static_cast<int>(mode);
+        if (m == m_dc.mapMode && (m == kMmIsotropic || m == kMmAnisotropic)) return;
+        auto metric = [&](double unitsPerMm) {
+            m_dc.windowExt = {m_deviceMm.x * unitsPerMm, m_deviceMm.y * unitsPerMm};
+            m_dc.viewportExt = {m_devicePixels.x, -m_devicePixels.y};
         };
-        switch (dc.mapMode) {
+        switch (m) {
+            case kMmText:
+                m_dc.windowExt = {1, 1};
+                m_dc.viewportExt = {1, 1};
+                break;
             case kMmLoMetric:
-                metric(0.1);
+            case kMmIsotropic:
+                metric(10);
                 break;
             case kMmHiMetric:
-                metric(0.01);
+                metric(100);
                 break;
             case kMmLoEnglish:
-                metric(0.254);
+                metric(100 / 25.4);
                 break;
             case kMmHiEnglish:
-                metric(0.0254);
+                metric(1000 / 25.4);
                 break;
             case kMmTwips:
-                metric(25.4 / 1440);
-                break;
-            case kMmIsotropic:
-            case kMmAnisotropic:
-                sx = dc.viewportExt.x / dc.windowExt.x;
-                sy = dc.viewportExt.y / dc.windowExt.y;
-                if (dc.mapMode == kMmIsotropic) {
-                    const double s = std::min(std::fabs(sx), std::fabs(sy));
-                    sx = std::copysign(s, sx);
-                    sy = std::copysign(s, sy);
-                }
+                metric(1440 / 25.4);
                 break;
             default:
                 break;
         }
-        return Translation(-dc.windowOrg.x, -dc.windowOrg.y)
-            .Then(Scaling(sx, sy))
-            .Then(Translation(dc.viewportOrg.x, dc.viewportOrg.y))
-            .Then(m_out);
+        m_dc.mapMode = m;
     }
-    Xform LogicalToDevice() const {
-        return m_enhanced ? m_dc.world.Then(PageToDevice()) : PageToDevice();
+    bool ScalableExtents() const {
+        return m_dc.mapMode == kMmIsotropic || m_dc.mapMode == kMmAnisotropic;
     }
+    // Extents only count in the two scalable modes, and never as zero.
+    void SetExtent(bool viewport, double x, double y) {
+        if (!ScalableExtents() || x == 0 || y == 0 || !std::isfinite(x) || !std::isfinite(y)) {
+            return;
+        }
+        (viewport ? m_dc.viewportExt : m_dc.windowExt) = {x, y};
+        FixIsotropic();
+    }
+    void ScaleExtent(bool viewport, double xNum, double xDenom, double yNum, double yDenom) {
+        if (!ScalableExtents() || xNum == 0 || xDenom == 0 || yNum == 0 || yDenom == 0) return;
+        PointD& ext = viewport ? m_dc.viewportExt : m_dc.windowExt;
+        const double x = std::trunc(ext.x * xNum / xDenom), y = std::trunc(ext.y * yNum / yDenom);
+        if (!std::isfinite(x) || !std::isfinite(y)) return;
+        ext = {x == 0 ? 1 : x, y == 0 ? 1 : y};
+        FixIsotropic();
+    }
+    // MM_ISOTROPIC keeps one scale both ways by shrinking the viewport extent of the axis that
+    // would come out larger (in millimetres of the device), rounded to whole pixels.
+    void FixIsotropic() {
+        if (m_dc.mapMode != kMmIsotropic) return;
+        PointD& v = m_dc.viewportExt;
+        const PointD& w = m_dc.windowExt;
+        const double xDim = std::fabs(v.x * m_deviceMm.x / (m_devicePixels.x * w.x));
+        const double yDim = std::fabs(v.y * m_deviceMm.y / (m_devicePixels.y * w.y));
+        if (!std::isfinite(xDim) || !std::isfinite(yDim) || xDim == 0 || yDim == 0) return;
+        auto shrink = [](double& e, double ratio) {
+            const double sign = e >= 0 ? 1 : -1;
+            e = std::floor(e * ratio + 0.5);
+            if (e == 0) e = sign;
+        };
+        if (xDim > yDim) {
+            shrink(v.x, yDim / xDim);
+        } else {
+            shrink(v.y, xDim / yDim);
+        }
+    }
+    Xform LogicalToDevice() const { return m_dc.world.Then(PageToDevice()); }
     PointD ToDevice(PointD p) const { return LogicalToDevice().Apply(p.x, p.y); }
 
     BoxSpace MakeBox(double l, double t, double r, double b) const {
@@ -280,14 +336,16 @@ private:
             case Brush::Kind::Null:
                 return std::nullopt;
             case Brush::Kind::Hatched: {
+                // The 8 x 8 tiles of the Windows hatch patterns, from the picture's corner:
+                // the horizontal line in row 3, the vertical one in column 4.
                 const int i = x & 7, j = y & 7;
                 bool on = false;
                 switch (brush.hatch) {
                     case 0:
-                        on = j == 7;
+                        on = j == 3;
                         break;  // horizontal
                     case 1:
-                        on = i == 7;
+                        on = i == 4;
                         break;  // vertical
                     case 2:
                         on = i == j;
@@ -296,7 +354,7 @@ private:
                         on = i + j == 7;
                         break;  // backward diagonal
                     case 4:
-                        on = i == 7 || j == 7;
+                        on = i == 4 || j == 3;
                         break;  // cross
                     default:
                         on = i == j || i + j == 7;
@@ -900,13 +958,12 @@ private:
     }
 
     ImageBuffer& m_image;
-    bool m_enhanced;
     WorkBudget m_budget;
     int m_width;
     int m_height;
-    double m_pixelsPerMmX = 96 / 25.4;
-    double m_pixelsPerMmY = 96 / 25.4;
-    Xform m_out;
+    PointD m_devicePixels{1, 1};  // the reference device, for the map modes
+    PointD m_deviceMm{25.4 / 96, 25.4 / 96};
+    Xform m_out;  // reference-device pixels to the picture
     DcState m_dc;
     std::vector<DcState> m_saved;
     std::vector<GdiObject> m_objects;
@@ -939,31 +996,34 @@ void Player::PlayWmfRecord(uint16_t function, std::span<const uint8_t> params) {
             if (!in.Failed()) m_dc.textColour = FromColorRef(c);
             break;
         }
-        case 0x020B: {  // SETWINDOWORG
+        case 0x0103:  // SETMAPMODE
+            SetMapMode(in.U16LE());
+            break;
+        case 0x020B:    // SETWINDOWORG
+        case 0x020D: {  // SETVIEWPORTORG
             const double y = s16(), x = s16();
-            if (!in.Failed()) m_dc.windowOrg = {x, y};
+            if (!in.Failed()) (function == 0x020B ? m_dc.windowOrg : m_dc.viewportOrg) = {x, y};
             break;
         }
-        case 0x020C: {  // SETWINDOWEXT
+        case 0x020F:    // OFFSETWINDOWORG
+        case 0x0211: {  // OFFSETVIEWPORTORG
             const double y = s16(), x = s16();
-            if (!in.Failed()) m_dc.windowExt = {x, y};
+            PointD& org = function == 0x020F ? m_dc.windowOrg : m_dc.viewportOrg;
+            if (!in.Failed()) org = {org.x + x, org.y + y};
             break;
         }
-        case 0x020F: {  // OFFSETWINDOWORG
+        case 0x020C:    // SETWINDOWEXT
+        case 0x020E: {  // SETVIEWPORTEXT
             const double y = s16(), x = s16();
-            if (!in.Failed()) m_dc.windowOrg = {m_dc.windowOrg.x + x, m_dc.windowOrg.y + y};
+            if (!in.Failed()) SetExtent(function == 0x020E, x, y);
             break;
         }
-        case 0x0410: {  // SCALEWINDOWEXT
+        case 0x0410:    // SCALEWINDOWEXT
+        case 0x0412: {  // SCALEVIEWPORTEXT
             const double yDenom = s16(), yNum = s16(), xDenom = s16(), xNum = s16();
-            if (!in.Failed() && xDenom != 0 && yDenom != 0) {
-                m_dc.windowExt = {m_dc.windowExt.x * xNum / xDenom,
-                                  m_dc.windowExt.y * yNum / yDenom};
-            }
+            if (!in.Failed()) ScaleExtent(function == 0x0412, xNum, xDenom, yNum, yDenom);
             break;
         }
-        // The viewport and map-mode records are not applied: a placeable metafile is always
-        // played with its window stretched over the whole picture.
         case 0x0213: {  // LINETO
             const double y = s16(), x = s16();
             if (!in.Failed()) LineTo({x, y});
@@ -1227,19 +1287,15 @@ bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
             if (!polys.empty()) Polygons(polys);
             break;
         }
-        case 9: {  // SETWINDOWEXTEX
+        case 9:     // SETWINDOWEXTEX
+        case 11: {  // SETVIEWPORTEXTEX
             const PointD p = point();
-            if (!in.Failed()) m_dc.windowExt = p;
+            if (!in.Failed()) SetExtent(type == 11, p.x, p.y);
             break;
         }
         case 10: {  // SETWINDOWORGEX
             const PointD p = point();
             if (!in.Failed()) m_dc.windowOrg = p;
-            break;
-        }
-        case 11: {  // SETVIEWPORTEXTEX
-            const PointD p = point();
-            if (!in.Failed()) m_dc.viewportExt = p;
             break;
         }
         case 12: {  // SETVIEWPORTORGEX
@@ -1250,9 +1306,7 @@ bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
         case 31:    // SCALEVIEWPORTEXTEX
         case 32: {  // SCALEWINDOWEXTEX
             const double xNum = s32(), xDenom = s32(), yNum = s32(), yDenom = s32();
-            if (in.Failed() || xDenom == 0 || yDenom == 0) break;
-            PointD& ext = type == 31 ? m_dc.viewportExt : m_dc.windowExt;
-            ext = {ext.x * xNum / xDenom, ext.y * yNum / yDenom};
+            if (!in.Failed()) ScaleExtent(type == 31, xNum, xDenom, yNum, yDenom);
             break;
         }
         case 15: {  // SETPIXELV
@@ -1266,9 +1320,7 @@ bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
         }
         case 17: {  // SETMAPMODE
             const uint32_t mode = in.U32LE();
-            if (!in.Failed() && mode >= kMmText && mode <= kMmAnisotropic) {
-                m_dc.mapMode = static_cast<int>(mode);
-            }
+            if (!in.Failed()) SetMapMode(mode);
             break;
         }
         case 18: {  // SETBKMODE
@@ -1583,10 +1635,10 @@ bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
 
 }  // namespace
 
-PlayResult PlayWmfRecords(std::span<const uint8_t> records, const WmfBounds& bounds,
+PlayResult PlayWmfRecords(std::span<const uint8_t> records, const WmfPlacement& placement,
                           int objectCount, ImageBuffer& image) {
-    Player player(image, false);
-    player.SetWmfWindow(bounds);
+    Player player(image);
+    player.SetWmfPlacement(placement);
     player.SetWmfObjectCount(objectCount);
     ByteReader in(records);
     for (uint64_t n = 0; n < kMaxMetafileRecords && in.Remaining() >= 6; ++n) {
@@ -1606,7 +1658,7 @@ PlayResult PlayWmfRecords(std::span<const uint8_t> records, const WmfBounds& bou
 
 PlayResult PlayEmfRecords(std::span<const uint8_t> records, const EmfFrame& frame,
                           ImageBuffer& image) {
-    Player player(image, true);
+    Player player(image);
     player.SetEmfFrame(frame);
     ByteReader in(records);
     for (uint64_t n = 0; n < kMaxMetafileRecords && in.Remaining() >= 8; ++n) {

@@ -27,6 +27,14 @@ struct WmfBounds {
     int bottom = 0;
 };
 
+/// Where a placeable metafile goes: its bounding box and the picture's size in pixels of the
+/// 96-dpi reference device, before any shrinking to the largest picture.
+struct WmfPlacement {
+    WmfBounds bounds;
+    int64_t pixelsX = 0;
+    int64_t pixelsY = 0;
+};
+
 /// The enhanced metafile header fields that place the picture.
 struct EmfFrame {
     int32_t left = 0;  // picture frame, 0.01 mm
@@ -43,9 +51,9 @@ struct EmfFrame {
 enum class PlayResult { Done, Cancelled };
 
 /// Plays the 16-bit records (everything after the 18-byte metafile header) into image, which
-/// is a 24-bit picture already filled with the background. The bounding box is the window
-/// that covers the whole picture until the metafile sets its own.
-PlayResult PlayWmfRecords(std::span<const uint8_t> records, const WmfBounds& bounds,
+/// is a 24-bit picture already filled with the background. The bounding box is the window and
+/// the reference-device size the viewport until the metafile sets its own.
+PlayResult PlayWmfRecords(std::span<const uint8_t> records, const WmfPlacement& placement,
                           int objectCount, ImageBuffer& image);
 
 /// Plays the records of an enhanced metafile that follow its header record.
