@@ -393,7 +393,7 @@ private:
             if (!moment) return Skip(IcsSkipReason::NoDate);
             return Add(*moment, summary);
         }
-        Expand(ev, rawStart, zone, endOffset, alarm, summary);
+        Expand(ev, start, rawStart, zone, endOffset, alarm, summary);
     }
 
     // Today 00:00 in the clock of a series' start value.
@@ -416,11 +416,13 @@ private:
 
     bool OutOfTime() const { return std::chrono::steady_clock::now() >= m_deadline; }
 
-    void Expand(icalcomponent* ev, const icaltimetype& rawStart, icaltimezone* zone,
-                TimePoint endOffset, const std::optional<Alarm>& alarm,
+    void Expand(icalcomponent* ev, TimePoint start, const icaltimetype& rawStart,
+                icaltimezone* zone, TimePoint endOffset, const std::optional<Alarm>& alarm,
                 const std::string& summary) {
         if (m_stepsLeft == 0 || OutOfTime()) return Skip(IcsSkipReason::ExpansionLimit);
         std::vector<TimePoint> starts;
+        // The start itself is the first occurrence, whether or not the rule would give it.
+        if (start >= m_todayStart && start < m_windowEnd) starts.push_back(start);
         bool limited = false;
         for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY); p;
              p = icalcomponent_get_next_property(ev, ICAL_RRULE_PROPERTY)) {
@@ -487,9 +489,11 @@ private:
         }
         std::sort(starts.begin(), starts.end());
         starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-        for (const TimePoint start : starts) {
-            if (excluded.count(start) || excludedDays.count(StartOfLocalDay(start))) continue;
-            const auto moment = Reminder(start, endOffset, alarm, false);
+        for (const TimePoint occurrence : starts) {
+            if (excluded.count(occurrence) || excludedDays.count(StartOfLocalDay(occurrence))) {
+                continue;
+            }
+            const auto moment = Reminder(occurrence, endOffset, alarm, false);
             if (!moment) {
                 Skip(IcsSkipReason::NoDate);
                 continue;

@@ -133,6 +133,13 @@ TEST_F(IcsImportTest, RepeatingEventsAreExpandedForTwelveMonths) {
               "END:VEVENT\r\n");
     EXPECT_EQ(r.records, (Lines{"09.12.2026 - 09:00 # Team", "20.01.2027 - 09:00 # Team",
                                 "07.01.2027 - 11:00 # Team (moved)"}));
+
+    // The start counts even where the rule would not give it; extra dates come on top.
+    EXPECT_EQ(
+        Records(
+            Event("DTSTART:20261214T080000\r\nRRULE:FREQ=WEEKLY;BYDAY=WE;UNTIL=20261220T000000\r\n"
+                  "RDATE:20270601T080000,20250101T080000\r\nSUMMARY:r\r\n")),
+        (Lines{"14.12.2026 - 08:00 # r", "16.12.2026 - 08:00 # r", "01.06.2027 - 08:00 # r"}));
 }
 
 TEST_F(IcsImportTest, ExpansionIsBounded) {
