@@ -21,8 +21,6 @@ void PutU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-uint64_t g_pixelLimit = kMaxImagePixels;
-
 int PixelsPerMetre(int dpi) {
     return static_cast<int>(std::lround(dpi * 39.37007874015748));
 }
@@ -44,15 +42,11 @@ int ImageBuffer::NormaliseDepth(int bitsPerPixel) {
 
 bool ImageBuffer::CheckSize(uint64_t width, uint64_t height) {
     if (width == 0 || height == 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
-        width * height > g_pixelLimit) {
+        width * height > kMaxImagePixels) {
         SetLastError("Image too large");
         return false;
     }
     return true;
-}
-
-void ImageBuffer::SetPixelLimitForTesting(uint64_t maxPixels) {
-    g_pixelLimit = maxPixels == 0 ? kMaxImagePixels : std::min(maxPixels, kMaxImagePixels);
 }
 
 void ImageBuffer::SetLastError(std::string_view text) {
@@ -69,9 +63,9 @@ bool ImageBuffer::Create(uint32_t width, uint32_t height, int bitsPerPixel, int 
     const int entries = bpp == 24 ? 0 : (1 << bpp);
     const uint64_t stride = StrideFor(width, bpp);
     const uint64_t total = kInfoHeaderSize + 4u * entries + stride * height;
-    std::vector<uint8_t> block;
+    ByteBlock block;
     try {
-        block.assign(static_cast<size_t>(total), 0);
+        block.Allocate(static_cast<size_t>(total));
     } catch (const std::bad_alloc&) {
         SetLastError("Can't allocate memory");
         return false;
@@ -197,9 +191,11 @@ void ImageBuffer::SetPixelColor(int x, int y, RgbQuad colour) {
     SetPixelIndex(x, y, static_cast<uint8_t>(best));
 }
 
-void ImageBuffer::AllocateAlpha() {
+void ImageBuffer::AllocateAlpha(bool opaque) {
     if (m_block.empty() || !m_alpha.empty()) return;
-    m_alpha.assign(static_cast<size_t>(m_width) * static_cast<size_t>(m_height), 255);
+    const size_t size = static_cast<size_t>(m_width) * static_cast<size_t>(m_height);
+    m_alpha.Allocate(size);
+    if (opaque) std::memset(m_alpha.data(), 255, size);
 }
 
 uint8_t ImageBuffer::GetAlpha(int x, int y) const {
@@ -292,9 +288,20 @@ bool ImageBuffer::Encode(std::string& out, int format) {
 }
 
 bool ImageBuffer::Save(const std::filesystem::path& path, int format) {
-    std::string bytes;
-    if (!Encode(bytes, format)) return false;
-    if (!AtomicWriteFile(path, bytes)) {
+    if (format != kFormatBmp || m_block.empty()) {
+        std::string unused;
+        return Encode(unused, format);  // fails with the reason
+    }
+    // The file is a file header followed by the block as it stands, written without a copy.
+    // The pictures saved here are made again on every run, so no flush to disk is waited for.
+    uint8_t header[14];
+    if (!codecs::BmpFileHeader(*this, header)) {
+        SetLastError("Image too large for a BMP file");
+        return false;
+    }
+    const std::string_view head(reinterpret_cast<const char*>(header), sizeof header);
+    const std::string_view block(reinterpret_cast<const char*>(m_block.data()), m_block.size());
+    if (!AtomicWriteFile(path, {head, block}, Durability::NoSync)) {
         SetLastError("Can't write file");
         return false;
     }

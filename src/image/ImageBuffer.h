@@ -5,10 +5,14 @@
 // bottom row (stored row 0), as in a DIB.
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "image/ImageFormat.h"
@@ -21,6 +25,61 @@ struct RgbQuad {
     uint8_t red = 0;
     uint8_t reserved = 0;
     friend bool operator==(const RgbQuad&, const RgbQuad&) = default;
+};
+
+/// A block of bytes from calloc. Large blocks come straight from the kernel as zero pages that
+/// only cost memory once written, so a picture whose header promises more than its data
+/// delivers never occupies its full size (and no loop touches every byte to zero it).
+class ByteBlock {
+public:
+    ByteBlock() = default;
+    ByteBlock(const ByteBlock& other) { *this = other; }
+    ByteBlock(ByteBlock&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+    ByteBlock& operator=(const ByteBlock& other) {
+        if (this != &other) {
+            ByteBlock copy;
+            copy.Allocate(other.m_size);
+            if (other.m_size) std::memcpy(copy.m_data, other.m_data, other.m_size);
+            swap(copy);
+        }
+        return *this;
+    }
+    ByteBlock& operator=(ByteBlock&& other) noexcept {
+        ByteBlock moved(std::move(other));
+        swap(moved);
+        return *this;
+    }
+    ~ByteBlock() { std::free(m_data); }
+
+    /// Replaces the contents by size zero bytes; throws std::bad_alloc.
+    void Allocate(size_t size) {
+        ByteBlock fresh;
+        if (size) {
+            fresh.m_data = static_cast<uint8_t*>(std::calloc(size, 1));
+            if (!fresh.m_data) throw std::bad_alloc();
+            fresh.m_size = size;
+        }
+        swap(fresh);
+    }
+    void clear() { ByteBlock().swap(*this); }
+    void swap(ByteBlock& other) noexcept {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+    }
+
+    bool empty() const { return m_size == 0; }
+    size_t size() const { return m_size; }
+    uint8_t* data() { return m_data; }
+    const uint8_t* data() const { return m_data; }
+    uint8_t* begin() { return m_data; }
+    uint8_t* end() { return m_data + m_size; }
+    const uint8_t* begin() const { return m_data; }
+    const uint8_t* end() const { return m_data + m_size; }
+
+private:
+    uint8_t* m_data = nullptr;
+    size_t m_size = 0;
 };
 
 /// The shared ceiling on decoded pictures, checked by every decoder right after its header.
@@ -81,8 +140,8 @@ public:
     void SetLastError(std::string_view text);
 
     // The block and its parts.
-    std::span<const uint8_t> Block() const { return m_block; }
-    std::span<uint8_t> InfoHeader() { return std::span(m_block).first(m_block.empty() ? 0 : 40); }
+    std::span<const uint8_t> Block() const { return {m_block.data(), m_block.size()}; }
+    std::span<uint8_t> InfoHeader() { return {m_block.data(), m_block.empty() ? 0u : 40u}; }
     RgbQuad* Palette();
     const RgbQuad* Palette() const;
     void SetPaletteColor(int index, RgbQuad colour);
@@ -106,8 +165,9 @@ public:
 
     /// Optional alpha plane, one byte per pixel, in the pixel rows' order (bottom row first).
     bool HasAlpha() const { return !m_alpha.empty(); }
-    /// Creates an opaque alpha plane when there is none.
-    void AllocateAlpha();
+    /// Creates an alpha plane when there is none: opaque, or zero for a decoder that writes
+    /// every row itself (its pages then cost memory only as the rows arrive).
+    void AllocateAlpha(bool opaque = true);
     void ReleaseAlpha() { m_alpha.clear(); }
     uint8_t* AlphaRow(int y) { return m_alpha.data() + static_cast<size_t>(m_width) * y; }
     const uint8_t* AlphaRow(int y) const {
@@ -141,9 +201,6 @@ public:
     static int NormaliseDepth(int bitsPerPixel);
     /// True when a picture of that size may be decoded; else sets LastError to "Image too large".
     bool CheckSize(uint64_t width, uint64_t height);
-    /// Lowers the pixel-count ceiling for the whole process (fuzzers keep their memory small
-    /// this way); 0 restores kMaxImagePixels.
-    static void SetPixelLimitForTesting(uint64_t maxPixels);
 
 private:
     void WriteInfoHeader();
@@ -160,8 +217,8 @@ private:
     int m_progress = 0;
     bool m_cancel = false;
     std::string m_lastError;
-    std::vector<uint8_t> m_block;
-    std::vector<uint8_t> m_alpha;
+    ByteBlock m_block;
+    ByteBlock m_alpha;
 };
 
 }  // namespace tavolin

@@ -226,6 +226,11 @@ int RemoveStaleTemporaries(const std::filesystem::path& target) {
 
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
                      Durability durability) {
+    return AtomicWriteFile(path, {data}, durability);
+}
+
+bool AtomicWriteFile(const std::filesystem::path& path,
+                     std::initializer_list<std::string_view> pieces, Durability durability) {
     const std::optional<std::filesystem::path> resolved = ResolveWriteTarget(path);
     if (!resolved) return false;
     const std::filesystem::path& target = *resolved;
@@ -241,8 +246,8 @@ bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
     if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         ok = ::fchmod(fd.Get(), st.st_mode & 07777) == 0;
     }
-    ok = ok && WriteAll(fd.Get(), data) &&
-         (durability == Durability::NoSync || ::fsync(fd.Get()) == 0);
+    for (const std::string_view piece : pieces) ok = ok && WriteAll(fd.Get(), piece);
+    ok = ok && (durability == Durability::NoSync || ::fsync(fd.Get()) == 0);
     if (ok && g_failAtomicWrite) {
         errno = ENOSPC;
         ok = false;

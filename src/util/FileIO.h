@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,12 @@ enum class Durability { Sync, NoSync };
 /// file remains and errno tells why (ENOSPC for a full disk). Callers that read the file, change
 /// it and write it back hold its FileLock throughout.
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
+                     Durability durability = Durability::Sync);
+
+/// The same for contents in pieces, written one after another, so a large file need not be
+/// joined in memory first.
+bool AtomicWriteFile(const std::filesystem::path& path,
+                     std::initializer_list<std::string_view> pieces,
                      Durability durability = Durability::Sync);
 
 /// Writes all of data to an open descriptor, going on after short writes and interrupts.

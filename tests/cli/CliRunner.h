@@ -11,6 +11,8 @@ struct CliResult {
     int exitCode = -1;
     std::string out;
     std::string err;
+    long peakKib = 0;          // the child's peak resident memory (getrusage)
+    double cpuSeconds = 0;     // its user plus system time
 };
 
 /// Runs tavolin-cli with args, TAVOLIN_DIR=dataDir and the extra NAME=value environment.

@@ -3,9 +3,13 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
+#include "controls/AccessibleName.h"
+#include "controls/CColourPicker.h"
+#include "controls/COXMaskedEdit.h"
 #include "controls/DialogRecorder.h"
 #include "controls/DialogUnits.h"
 #include "controls/Sound.h"
@@ -137,6 +141,26 @@ private slots:
         const QRect b = du.rect(66, 73, 8, 8);
         QCOMPARE(a.right() + 1, b.left());
         QCOMPARE(a, QRect(11, 119, 88, 13));
+    }
+
+    void controlsTakeTheNameOfTheirLabel() {
+        QWidget w;
+        auto* label = new QLabel(QStringLiteral("&Tagesfarbe:"), &w);
+        auto* picker = new CColourPicker(&w);
+        label->setBuddy(picker);
+        auto* timeLabel = new QLabel(QStringLiteral("Uhrzeit:"), &w);
+        auto* time = new COXMaskedEdit(QStringLiteral("##:##"), &w);
+        timeLabel->setBuddy(time);
+        auto* named = new COXMaskedEdit(&w);
+        named->setAccessibleName(QStringLiteral("Eigener Name"));
+        auto* other = new QLabel(QStringLiteral("Anderes:"), &w);
+        other->setBuddy(named);
+        w.show();
+        QCOMPARE(picker->accessibleName(), QStringLiteral("Tagesfarbe"));
+        QCOMPARE(time->accessibleName(), QStringLiteral("Uhrzeit"));
+        QCOMPARE(named->accessibleName(), QStringLiteral("Eigener Name"));
+        QWidget lonely;
+        QVERIFY(!NameFromBuddyLabel(&lonely));
     }
 
     void baseUnitsComeFromTheFont() {

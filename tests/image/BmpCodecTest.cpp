@@ -12,7 +12,7 @@ using test::PutLe16;
 using test::PutLe32;
 
 /// A bitmap file put together field by field, so every header variant can be written.
-struct BmpSpec {
+struct BmpFixture {
     int32_t width = 1;
     int32_t height = 1;
     int bpp = 24;
@@ -28,7 +28,7 @@ struct BmpSpec {
     int32_t pelsPerMeter = 2835;
 };
 
-std::string MakeBmp(const BmpSpec& s) {
+std::string MakeBmp(const BmpFixture& s) {
     std::string info;
     if (s.core) {
         PutLe32(info, 12);
@@ -90,7 +90,7 @@ std::vector<int> Indices(const ImageBuffer& image, int y) {
 // --- decoding ------------------------------------------------------------------------------
 
 TEST(BmpDecode, TwentyFourBitBottomUpTopDownAndBare) {
-    BmpSpec s;
+    BmpFixture s;
     s.width = 2;
     s.height = 2;
     // Stored first row (bottom): blue, green; second row (top): red, white. Rows padded to 8.
@@ -116,7 +116,7 @@ TEST(BmpDecode, TwentyFourBitBottomUpTopDownAndBare) {
 }
 
 TEST(BmpDecode, CoreHeaderWithThreeBytePaletteAndResolution) {
-    BmpSpec s;
+    BmpFixture s;
     s.core = true;
     s.width = 10;
     s.height = 1;
@@ -130,7 +130,7 @@ TEST(BmpDecode, CoreHeaderWithThreeBytePaletteAndResolution) {
     EXPECT_EQ(image.GetPixelColor(0, 0), Bgr(40, 50, 60));
     EXPECT_EQ(image.GetPixelColor(1, 0), Bgr(10, 20, 30));
 
-    BmpSpec r;
+    BmpFixture r;
     r.pelsPerMeter = 3780;  // 96 dpi
     r.pixels = Row({1, 2, 3, 0});
     ASSERT_TRUE(image.Decode(Bytes(MakeBmp(r)), kFormatBmp));
@@ -139,7 +139,7 @@ TEST(BmpDecode, CoreHeaderWithThreeBytePaletteAndResolution) {
 }
 
 TEST(BmpDecode, PaletteDepthsShortPalettesAndTwoBitWidening) {
-    BmpSpec s;
+    BmpFixture s;
     s.width = 3;
     s.height = 1;
     s.bpp = 4;
@@ -170,7 +170,7 @@ TEST(BmpDecode, PaletteDepthsShortPalettesAndTwoBitWidening) {
 }
 
 TEST(BmpDecode, SixteenBitFiveFiveFiveAndBitFieldsBecomeTwentyFour) {
-    BmpSpec s;
+    BmpFixture s;
     s.width = 4;
     s.height = 1;
     s.bpp = 16;
@@ -196,7 +196,7 @@ TEST(BmpDecode, SixteenBitFiveFiveFiveAndBitFieldsBecomeTwentyFour) {
 }
 
 TEST(BmpDecode, ThirtyTwoBitTakesTheFirstThreeBytesOrItsMasks) {
-    BmpSpec s;
+    BmpFixture s;
     s.width = 2;
     s.height = 1;
     s.bpp = 32;
@@ -227,7 +227,7 @@ TEST(BmpDecode, ThirtyTwoBitTakesTheFirstThreeBytesOrItsMasks) {
 }
 
 TEST(BmpDecode, BareTrueColourBitmapSkipsItsColourTable) {
-    BmpSpec s;
+    BmpFixture s;
     s.fileHeader = false;  // no offset: the pixels follow the colour table
     s.bpp = 24;
     s.palette = {kFive[1], kFive[2]};
@@ -241,7 +241,7 @@ TEST(BmpDecode, BareTrueColourBitmapSkipsItsColourTable) {
 TEST(BmpDecode, NonsenseResolutionsStayWithinTheHeader) {
     // Negative or huge pixels per metre must survive a save and a reload unchanged.
     for (int32_t ppm : {INT32_MIN, -5, 0, INT32_MAX}) {
-        BmpSpec s;
+        BmpFixture s;
         s.pelsPerMeter = ppm;
         s.pixels = Row({1, 2, 3, 0});
         ImageBuffer image;
@@ -259,7 +259,7 @@ TEST(BmpDecode, NonsenseResolutionsStayWithinTheHeader) {
 }
 
 TEST(BmpDecode, PixelDataOffsetIsHonoured) {
-    BmpSpec s;
+    BmpFixture s;
     s.width = 1;
     s.height = 1;
     s.bpp = 8;
@@ -273,7 +273,7 @@ TEST(BmpDecode, PixelDataOffsetIsHonoured) {
 }
 
 TEST(BmpDecode, Rle8RunsAbsoluteRunsDeltaEndOfLineAndEndOfBitmap) {
-    BmpSpec s;
+    BmpFixture s;
     s.width = 6;
     s.height = 4;
     s.bpp = 8;
@@ -298,7 +298,7 @@ TEST(BmpDecode, Rle8RunsAbsoluteRunsDeltaEndOfLineAndEndOfBitmap) {
 }
 
 TEST(BmpDecode, Rle4NibbleRunsAbsoluteRunsAndDelta) {
-    BmpSpec s;
+    BmpFixture s;
     s.width = 5;
     s.height = 3;
     s.bpp = 4;
@@ -321,7 +321,7 @@ TEST(BmpDecode, Rle4NibbleRunsAbsoluteRunsAndDelta) {
 }
 
 TEST(BmpDecode, RunLengthDataCutShortOrMovingOffThePicture) {
-    BmpSpec s;
+    BmpFixture s;
     s.width = 4;
     s.height = 2;
     s.bpp = 8;
@@ -347,13 +347,13 @@ TEST(BmpDecode, DamagedFilesFailWithTheirMessage) {
     EXPECT_FALSE(image.Decode(Bytes("BM\x10\0\0\0"), kFormatBmp));
     EXPECT_EQ(image.LastError(), "Not a BMP");
 
-    BmpSpec s;
+    BmpFixture s;
     s.pixels = Row({1, 2, 3, 0});
     std::string file = MakeBmp(s);
     EXPECT_FALSE(image.Decode(Bytes(file.substr(0, 30)), kFormatBmp));
     EXPECT_EQ(image.LastError(), "Error reading BMP info");
 
-    BmpSpec odd = s;
+    BmpFixture odd = s;
     odd.headerSize = 20;  // no such header
     EXPECT_FALSE(image.Decode(Bytes(MakeBmp(odd)), kFormatBmp));
     EXPECT_EQ(image.LastError(), "Error reading BMP info");
@@ -397,7 +397,7 @@ TEST(BmpDecode, DamagedFilesFailWithTheirMessage) {
 
 TEST(BmpDecode, HugeClaimsFailBeforeAnyAllocation) {
     ImageBuffer image;
-    BmpSpec s;
+    BmpFixture s;
     s.width = 20000;
     s.height = 10;
     EXPECT_FALSE(image.Decode(Bytes(MakeBmp(s)), kFormatBmp));
@@ -417,7 +417,7 @@ TEST(BmpDecode, HugeClaimsFailBeforeAnyAllocation) {
 }
 
 TEST(BmpDecode, CancelFlagStopsTheDecoder) {
-    BmpSpec s;
+    BmpFixture s;
     s.pixels = Row({1, 2, 3, 0});
     ImageBuffer image;
     image.SetCancel(true);

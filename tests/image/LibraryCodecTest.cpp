@@ -38,7 +38,7 @@ int ColourDistance(RgbQuad a, RgbQuad b) {
 
 // ===== PNG =====================================================================================
 
-struct PngSpec {
+struct PngFixture {
     int width = 5;
     int height = 3;
     int colorType = PNG_COLOR_TYPE_RGB;
@@ -68,7 +68,7 @@ void AppendPng(png_structp png, png_bytep data, size_t length) {
     static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<char*>(data), length);
 }
 
-std::string WritePng(const PngSpec& s) {
+std::string WritePng(const PngFixture& s) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -132,7 +132,7 @@ TEST(PngDecode, GreyAtEveryDepthBecomesAGreyPalettePicture) {
         for (const auto& depth : depths) {
             const int bitDepth = depth.first;  // (clang 14 cannot capture structured bindings)
             const int expectedBpp = depth.second;
-            PngSpec s;
+            PngFixture s;
             s.width = 11;
             s.height = 9;
             s.colorType = PNG_COLOR_TYPE_GRAY;
@@ -162,7 +162,7 @@ TEST(PngDecode, GreyAtEveryDepthBecomesAGreyPalettePicture) {
 TEST(PngDecode, PalettePicturesKeepIndicesAndTransparency) {
     for (bool interlace : {false, true}) {
         for (int bitDepth : {1, 2, 4, 8}) {
-            PngSpec s;
+            PngFixture s;
             s.width = 13;
             s.height = 6;
             s.colorType = PNG_COLOR_TYPE_PALETTE;
@@ -199,7 +199,7 @@ TEST(PngDecode, TrueColourAndAlphaAtEightAndSixteenBits) {
     for (bool interlace : {false, true}) {
         for (int type : types) {
             for (int bitDepth : {8, 16}) {
-                PngSpec s;
+                PngFixture s;
                 s.width = 10;
                 s.height = 7;
                 s.colorType = type;
@@ -240,7 +240,7 @@ TEST(PngDecode, TrueColourAndAlphaAtEightAndSixteenBits) {
 }
 
 TEST(PngDecode, TransparentColourBecomesAnAlphaPlane) {
-    PngSpec s;
+    PngFixture s;
     s.width = 4;
     s.height = 1;
     s.sample = [](int x, int) { return std::vector<int>{x * 10, 20, 30}; };
@@ -267,7 +267,7 @@ TEST(PngDecode, TransparentColourBecomesAnAlphaPlane) {
 }
 
 TEST(PngDecode, DecodesFromASubSpanOfALargerFile) {
-    PngSpec s;
+    PngFixture s;
     s.sample = [](int x, int top) { return std::vector<int>{x, top, 99}; };
     const std::string png = WritePng(s);
     const std::string container = "HEADER!" + png + "TRAILER";
@@ -278,7 +278,7 @@ TEST(PngDecode, DecodesFromASubSpanOfALargerFile) {
 }
 
 TEST(PngDecode, DamagedFilesFailWithTheLibraryMessage) {
-    PngSpec s;
+    PngFixture s;
     s.width = 64;
     s.height = 64;
     s.sample = [](int x, int top) { return std::vector<int>{x * 4, top * 4, (x ^ top) & 255}; };
@@ -317,7 +317,7 @@ TEST(PngDecode, DamagedFilesFailWithTheLibraryMessage) {
 
 // ===== JPEG ====================================================================================
 
-struct JpegSpec {
+struct JpegFixture {
     int width = 32;
     int height = 32;
     J_COLOR_SPACE input = JCS_RGB;
@@ -328,7 +328,7 @@ struct JpegSpec {
     std::function<std::vector<int>(int x, int top)> sample;
 };
 
-std::string WriteJpeg(const JpegSpec& s) {
+std::string WriteJpeg(const JpegFixture& s) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
     cinfo.err = jpeg_std_error(&err);
@@ -388,7 +388,7 @@ void ExpectQuadrants(const ImageBuffer& image, const std::string& what) {
 
 TEST(JpegDecode, ColourBaselineAndProgressive) {
     for (bool progressive : {false, true}) {
-        JpegSpec s;
+        JpegFixture s;
         s.progressive = progressive;
         s.sample = Quadrant;
         ImageBuffer image;
@@ -398,7 +398,7 @@ TEST(JpegDecode, ColourBaselineAndProgressive) {
         EXPECT_EQ(image.DpiY(), 100);
         EXPECT_FALSE(image.HasAlpha());
     }
-    JpegSpec rgb;  // stored as RGB without YCbCr conversion (Adobe transform 0)
+    JpegFixture rgb;  // stored as RGB without YCbCr conversion (Adobe transform 0)
     rgb.stored = JCS_RGB;
     rgb.sample = Quadrant;
     ImageBuffer image;
@@ -407,7 +407,7 @@ TEST(JpegDecode, ColourBaselineAndProgressive) {
 }
 
 TEST(JpegDecode, GreyBecomesAnEightBitGreyPalettePicture) {
-    JpegSpec s;
+    JpegFixture s;
     s.input = JCS_GRAYSCALE;
     s.components = 1;
     s.sample = [](int x, int) { return std::vector<int>{x < 16 ? 40 : 200}; };
@@ -444,7 +444,7 @@ TEST(JpegDecode, CmykPlainAdobeInvertedAndYcck) {
                  {"Adobe CMYK", JCS_CMYK, true, true},
                  {"Adobe YCCK", JCS_YCCK, true, true}};
     for (const Case& c : cases) {
-        JpegSpec s;
+        JpegFixture s;
         s.input = JCS_CMYK;
         s.components = 4;
         s.stored = c.stored;
@@ -466,7 +466,7 @@ TEST(JpegDecode, CmykPlainAdobeInvertedAndYcck) {
 }
 
 TEST(JpegDecode, DamagedFilesFailWithTheLibraryMessage) {
-    JpegSpec s;
+    JpegFixture s;
     s.width = 64;
     s.height = 64;
     s.sample = [](int x, int top) { return std::vector<int>{x * 4, top * 4, (x * top) & 255}; };
@@ -501,7 +501,7 @@ TEST(JpegDecode, DamagedFilesFailWithTheLibraryMessage) {
 
 // ===== TIFF ====================================================================================
 
-struct TiffSpec {
+struct TiffFixture {
     int width = 6;
     int height = 5;
     int samples = 3;
@@ -518,7 +518,7 @@ struct TiffSpec {
     bool secondPage = false;
 };
 
-std::string WriteTiff(const TiffSpec& s, const std::filesystem::path& path) {
+std::string WriteTiff(const TiffFixture& s, const std::filesystem::path& path) {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     if (!tif) return {};
     for (int page = 0; page < (s.secondPage ? 2 : 1); ++page) {
@@ -606,7 +606,7 @@ std::vector<int> Rainbow(int x, int top) {
     return {x * 40, top * 50, (x * top * 9) & 255, 255};
 }
 
-void ExpectRainbow(const ImageBuffer& image, const TiffSpec& s, int tolerance,
+void ExpectRainbow(const ImageBuffer& image, const TiffFixture& s, int tolerance,
                    const std::string& what) {
     ASSERT_EQ(image.Width(), s.width) << what;
     ASSERT_EQ(image.Height(), s.height) << what;
@@ -622,7 +622,7 @@ void ExpectRainbow(const ImageBuffer& image, const TiffSpec& s, int tolerance,
 
 class TiffDecode : public ::testing::Test {
 protected:
-    bool Decode(const TiffSpec& s, ImageBuffer& image) {
+    bool Decode(const TiffFixture& s, ImageBuffer& image) {
         const std::string bytes = WriteTiff(s, m_dir / "t.tif");
         EXPECT_FALSE(bytes.empty());
         const bool ok = image.Decode(Bytes(bytes), kFormatTiff);
@@ -636,7 +636,7 @@ TEST_F(TiffDecode, RgbStripsInEveryLosslessCompression) {
     const int compressions[] = {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE,
                                 COMPRESSION_PACKBITS};
     for (int compression : compressions) {
-        TiffSpec s;
+        TiffFixture s;
         s.compression = compression;
         s.sample = Rainbow;
         ImageBuffer image;
@@ -649,32 +649,75 @@ TEST_F(TiffDecode, RgbStripsInEveryLosslessCompression) {
 }
 
 TEST_F(TiffDecode, TilesPlanesSixteenBitsAndBottomUp) {
-    TiffSpec tiled;
+    TiffFixture tiled;
     tiled.width = 37;
     tiled.height = 21;
     tiled.tile = 16;
     tiled.compression = COMPRESSION_LZW;
     tiled.sample = Rainbow;
-    TiffSpec planar;
+    TiffFixture planar;
     planar.planar = PLANARCONFIG_SEPARATE;
     planar.sample = Rainbow;
-    TiffSpec deep;
+    TiffFixture deep;
     deep.bits = 16;
     deep.sample = [](int x, int top) {
         auto v = Rainbow(x, top);
         for (int& c : v) c *= 257;
         return v;
     };
-    TiffSpec bottomUp;
+    TiffFixture bottomUp;
     bottomUp.orientation = ORIENTATION_BOTLEFT;
     bottomUp.sample = Rainbow;
-    const std::pair<const char*, TiffSpec*> cases[] = {
+    const std::pair<const char*, TiffFixture*> cases[] = {
         {"tiled", &tiled}, {"planar", &planar}, {"16-bit", &deep}, {"bottom-up", &bottomUp}};
-    for (auto [name, spec] : cases) {
+    for (auto [name, fixture] : cases) {
         ImageBuffer image;
-        if (!Decode(*spec, image)) continue;
+        if (!Decode(*fixture, image)) continue;
         EXPECT_EQ(image.BitsPerPixel(), 24) << name;
-        ExpectRainbow(image, *spec, 0, name);
+        ExpectRainbow(image, *fixture, 0, name);
+    }
+}
+
+TEST_F(TiffDecode, EveryOrientationPlacesTheFirstRowAndColumnWhereItSays) {
+    // Rows read one at a time (colour and packed grey) and tiles read through the RGBA reader
+    // are turned for the whole picture, not within each strip or tile.
+    TiffFixture strips;
+    strips.width = 7;
+    strips.sample = Rainbow;
+    TiffFixture grey = strips;
+    grey.samples = 1;
+    grey.bits = 4;
+    grey.photometric = PHOTOMETRIC_MINISBLACK;
+    grey.sample = [](int x, int top) { return std::vector<int>{(x + 3 * top) & 15}; };
+    TiffFixture tiled = strips;
+    tiled.width = 37;
+    tiled.height = 21;
+    tiled.tile = 16;
+    const std::pair<const char*, TiffFixture*> cases[] = {
+        {"strips", &strips}, {"grey", &grey}, {"tiled", &tiled}};
+    for (auto [name, base] : cases) {
+        for (int orientation : {ORIENTATION_TOPLEFT, ORIENTATION_TOPRIGHT, ORIENTATION_BOTRIGHT,
+                                ORIENTATION_BOTLEFT}) {
+            SCOPED_TRACE(std::string(name) + " orientation " + std::to_string(orientation));
+            TiffFixture s = *base;
+            s.orientation = orientation;
+            ImageBuffer image;
+            if (!Decode(s, image)) continue;
+            const bool rightToLeft =
+                orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT;
+            const bool bottomUp =
+                orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT;
+            for (int top = 0; top < s.height; ++top) {
+                for (int x = 0; x < s.width; ++x) {
+                    const auto v = s.sample(x, top);
+                    const RgbQuad want = s.samples == 1 ? Bgr(v[0] * 17, v[0] * 17, v[0] * 17)
+                                                        : Bgr(v[2], v[1], v[0]);
+                    const int px = rightToLeft ? s.width - 1 - x : x;
+                    const int py = bottomUp ? top : s.height - 1 - top;
+                    ASSERT_EQ(image.GetPixelColor(px, py), want) << x << "," << top;
+                }
+            }
+        }
     }
 }
 
@@ -684,7 +727,7 @@ TEST_F(TiffDecode, AlphaUnassociatedAndPremultiplied) {
     };
     for (int kind : {EXTRASAMPLE_UNASSALPHA, EXTRASAMPLE_ASSOCALPHA}) {
         for (int tile : {0, 16}) {  // the strip reader and the general reader
-            TiffSpec s;
+            TiffFixture s;
             s.samples = 4;
             s.extra = {static_cast<uint16_t>(kind)};
             s.tile = tile;
@@ -716,7 +759,7 @@ TEST_F(TiffDecode, AlphaUnassociatedAndPremultiplied) {
 }
 
 TEST_F(TiffDecode, GreyBilevelAndPalettePicturesStayPalettePictures) {
-    TiffSpec grey;
+    TiffFixture grey;
     grey.samples = 1;
     grey.photometric = PHOTOMETRIC_MINISBLACK;
     grey.sample = [](int x, int top) { return std::vector<int>{x * 40 + top}; };
@@ -725,7 +768,7 @@ TEST_F(TiffDecode, GreyBilevelAndPalettePicturesStayPalettePictures) {
     EXPECT_EQ(image.BitsPerPixel(), 8);
     EXPECT_EQ(image.GetPixelColor(3, 0), Bgr(124, 124, 124));  // top 4
 
-    TiffSpec bilevel = grey;
+    TiffFixture bilevel = grey;
     bilevel.bits = 1;
     bilevel.photometric = PHOTOMETRIC_MINISWHITE;
     bilevel.width = 11;
@@ -740,7 +783,7 @@ TEST_F(TiffDecode, GreyBilevelAndPalettePicturesStayPalettePictures) {
         }
     }
 
-    TiffSpec palette = grey;
+    TiffFixture palette = grey;
     palette.bits = 4;
     palette.photometric = PHOTOMETRIC_PALETTE;
     for (int c = 0; c < 3; ++c) {
@@ -754,14 +797,14 @@ TEST_F(TiffDecode, GreyBilevelAndPalettePicturesStayPalettePictures) {
     EXPECT_EQ(image.GetPixelColor(5, 4), Bgr(90, 85, 80));
     EXPECT_EQ(image.GetPixelIndex(1, 0), 9);
 
-    TiffSpec grey16 = grey;
+    TiffFixture grey16 = grey;
     grey16.bits = 16;
     grey16.sample = [](int x, int) { return std::vector<int>{x * 40 * 257 + 128}; };
     ASSERT_TRUE(Decode(grey16, image));
     EXPECT_EQ(image.BitsPerPixel(), 8);
     EXPECT_EQ(image.GetPixelColor(4, 2), Bgr(160, 160, 160));
 
-    TiffSpec greyAlpha = grey;
+    TiffFixture greyAlpha = grey;
     greyAlpha.samples = 2;
     greyAlpha.extra = {EXTRASAMPLE_UNASSALPHA};
     greyAlpha.sample = [](int x, int) { return std::vector<int>{x * 40, 255 - x}; };
@@ -772,7 +815,7 @@ TEST_F(TiffDecode, GreyBilevelAndPalettePicturesStayPalettePictures) {
 }
 
 TEST_F(TiffDecode, CmykJpegCompressionAndFirstPageOnly) {
-    TiffSpec cmyk;
+    TiffFixture cmyk;
     cmyk.samples = 4;
     cmyk.photometric = PHOTOMETRIC_SEPARATED;
     cmyk.sample = [](int x, int) {
@@ -784,13 +827,13 @@ TEST_F(TiffDecode, CmykJpegCompressionAndFirstPageOnly) {
     EXPECT_EQ(image.GetPixelColor(1, 0), Bgr(0, 0, 0));      // black ink
     EXPECT_EQ(image.GetPixelColor(2, 0), Bgr(255, 255, 255));
     for (int tile : {0, 16}) {  // the strip reader and the general reader agree
-        TiffSpec magenta = cmyk;
+        TiffFixture magenta = cmyk;
         magenta.tile = tile;
         magenta.sample = [](int, int) { return std::vector<int>{0, 255, 0, 128}; };
         ASSERT_TRUE(Decode(magenta, image));
         EXPECT_LE(ColourDistance(image.GetPixelColor(3, 3), Bgr(127, 0, 127)), 1) << tile;
     }
-    TiffSpec cmyk16 = cmyk;
+    TiffFixture cmyk16 = cmyk;
     cmyk16.bits = 16;
     cmyk16.sample = [](int x, int) {
         return std::vector<int>{x == 0 ? 65535 : 0, 0, 0, x == 1 ? 65535 : 0};
@@ -801,7 +844,7 @@ TEST_F(TiffDecode, CmykJpegCompressionAndFirstPageOnly) {
     EXPECT_EQ(image.GetPixelColor(2, 0), Bgr(255, 255, 255));
 
     if (TIFFIsCODECConfigured(COMPRESSION_JPEG)) {
-        TiffSpec jpeg;
+        TiffFixture jpeg;
         jpeg.width = 32;
         jpeg.height = 32;
         jpeg.rowsPerStrip = 16;
@@ -812,7 +855,7 @@ TEST_F(TiffDecode, CmykJpegCompressionAndFirstPageOnly) {
         ExpectQuadrants(image, "JPEG in TIFF");
     }
 
-    TiffSpec pages;
+    TiffFixture pages;
     pages.secondPage = true;
     pages.sample = Rainbow;
     ASSERT_TRUE(Decode(pages, image));
@@ -826,7 +869,7 @@ TEST_F(TiffDecode, DamagedFilesFailWithTheirMessage) {
         << image.LastError();
     EXPECT_FALSE(image.Decode(Bytes(""), kFormatTiff));
 
-    TiffSpec s;
+    TiffFixture s;
     s.width = 64;
     s.height = 64;
     s.rowsPerStrip = 64;
@@ -855,7 +898,7 @@ TEST_F(TiffDecode, DamagedFilesFailWithTheirMessage) {
     EXPECT_EQ(image.LastError().rfind("Corrupted TIFF file!", 0), 0u) << image.LastError();
 
     // A width beyond the ceiling fails right after the directory is read.
-    TiffSpec wide = s;
+    TiffFixture wide = s;
     wide.width = 20000;
     wide.height = 1;
     wide.rowsPerStrip = 1;

@@ -588,6 +588,82 @@ TEST(WmfPlayer, DrawingStopsWhenTheWorkBudgetIsSpent) {
     EXPECT_EQ(At(Decode(few.Build(0, 0, 1000, 1000, kInch)), 500, 500), kGreen);
 }
 
+TEST(WmfPlayer, ShapesAreChargedBeforeTheyAreBuilt) {
+    // Points alternating between the top and bottom edge: every row crosses every edge.
+    auto zigzag = [](int points, int side) {
+        WmfBuilder wmf;
+        wmf.NoOutline().Brush(kRedRef).Brush(kGreenRef).Select(1);
+        std::string p;
+        PutLe16(p, static_cast<uint32_t>(points));
+        for (int i = 0; i < points; ++i) {
+            PutLe16(p, static_cast<uint32_t>(int64_t{i} * side / points));
+            PutLe16(p, static_cast<uint32_t>(i % 2 == 0 ? 0 : side - 1));
+        }
+        wmf.AddRaw(0x0324, p);
+        wmf.Select(2).Rectangle(0, 0, 20, 20);
+        return Decode(wmf.Build(0, 0, side, side, kInch));
+    };
+    // 32767 points on the largest picture: far more crossings than the budget holds, so the
+    // polygon is refused before a row is filled, and nothing after it is drawn.
+    const ImageBuffer huge = zigzag(32767, 4000);
+    for (int y : {0, 1000, 2000, 3999}) {
+        for (int x = 2000; x < 2004; ++x) EXPECT_EQ(At(huge, x, y), kWhite) << x << "," << y;
+    }
+    EXPECT_EQ(At(huge, 5, 5), kWhite);
+    // A few hundred points are drawn, and so is what follows.
+    const ImageBuffer small = zigzag(400, 400);
+    EXPECT_EQ(At(small, 2, 100), kRed);  // inside the first tooth
+    EXPECT_EQ(At(small, 2, 395), kWhite);
+    EXPECT_EQ(At(small, 5, 5), kGreen);
+}
+
+TEST(WmfPlayer, LongWidePenPathsDrawWithoutSeams) {
+    // 600 points on a line under a 9-unit pen: several thousand edges of outline.
+    WmfBuilder wmf;
+    wmf.Pen(kBlueRef, 9).Select(0);
+    std::string p;
+    PutLe16(p, 600);
+    for (int i = 0; i < 600; ++i) {
+        PutLe16(p, static_cast<uint32_t>(10 + i));
+        PutLe16(p, static_cast<uint32_t>(i < 300 ? 40 : 60));
+    }
+    wmf.AddRaw(0x0325, p);
+    const ImageBuffer image = Decode(wmf.Build(0, 0, 640, 100, kInch));
+    for (int x = 10; x < 608; ++x) {
+        const int y = x < 310 ? 40 : 60;
+        ASSERT_EQ(At(image, x, y - 4), kBlue) << x;
+        ASSERT_EQ(At(image, x, y + 4), kBlue) << x;
+        if (x > 300 && x < 320) continue;  // the step's own stroke
+        ASSERT_EQ(At(image, x, y + 7), kWhite) << x;
+        ASSERT_EQ(At(image, x, y - 7), kWhite) << x;
+    }
+    EXPECT_EQ(At(image, 309, 50), kBlue);  // the step between the two halves
+}
+
+TEST(WmfPlayer, NewObjectsTakeTheLowestFreeSlot) {
+    WmfBuilder wmf;
+    wmf.Pen(0, 0, 5)       // slot 0
+        .Brush(kRedRef)    // 1
+        .Brush(kGreenRef)  // 2
+        .Brush(kBlueRef)   // 3
+        .Add(0x01F0, {2})  // delete green
+        .Add(0x01F0, {1})  // delete red
+        .Brush(kBlueRef)   // 1
+        .Brush(kRedRef)    // 2
+        .Brush(kGreenRef)  // 4
+        .Select(0)
+        .Select(1)
+        .Rectangle(0, 0, 21, 21)
+        .Select(2)
+        .Rectangle(20, 0, 41, 21)
+        .Select(4)
+        .Rectangle(40, 0, 61, 21);
+    const ImageBuffer image = Decode(wmf.Build(0, 0, 60, 20, kInch));
+    EXPECT_EQ(At(image, 10, 10), kBlue);
+    EXPECT_EQ(At(image, 30, 10), kRed);
+    EXPECT_EQ(At(image, 50, 10), kGreen);
+}
+
 TEST(WmfPlayer, CancelFlagStopsThePlaying) {
     WmfBuilder wmf;
     wmf.Rectangle(10, 10, 20, 20);

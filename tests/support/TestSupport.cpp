@@ -1,5 +1,11 @@
 #include "support/TestSupport.h"
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -9,6 +15,36 @@
 #include "platform/DataDirectory.h"
 
 namespace tavolin::test {
+
+bool AsUnprivilegedUser(const std::vector<std::filesystem::path>& handOver,
+                        const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    constexpr uid_t kNobody = 65534;
+    constexpr gid_t kNoGroup = 65534;
+    for (const auto& path : handOver) {
+        if (::lchown(path.c_str(), kNobody, kNoGroup) != 0) return false;
+        if (!std::filesystem::is_directory(path)) continue;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+            if (::lchown(entry.path().c_str(), kNobody, kNoGroup) != 0) return false;
+        }
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kNoGroup, kNoGroup, kNoGroup) != 0 ||
+            ::setresuid(kNobody, kNobody, kNobody) != 0) {
+            ::_exit(3);
+        }
+        const bool ok = check();
+        std::fflush(nullptr);
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "tavolin-test-XXXXXX").string();
@@ -46,17 +82,25 @@ FixedClock::FixedClock(TimePoint t) : m_now(t) {
     SetClockForTesting([this] { return m_now; });
 }
 
-FixedClock::~FixedClock() { SetClockForTesting({}); }
+FixedClock::~FixedClock() {
+    SetClockForTesting({});
+}
 
 MessageRecorder::MessageRecorder() {
     m_previous = SetUserMessageSink([this](const UserMessage& m) { m_messages.push_back(m); });
 }
 
-MessageRecorder::~MessageRecorder() { SetUserMessageSink(m_previous); }
+MessageRecorder::~MessageRecorder() {
+    SetUserMessageSink(m_previous);
+}
 
-DataDirTest::DataDirTest() { SetDataDirectoryForTesting(m_dir.path()); }
+DataDirTest::DataDirTest() {
+    SetDataDirectoryForTesting(m_dir.path());
+}
 
-DataDirTest::~DataDirTest() { SetDataDirectoryForTesting({}); }
+DataDirTest::~DataDirTest() {
+    SetDataDirectoryForTesting({});
+}
 
 std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

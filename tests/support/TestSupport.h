@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,13 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 
 /// Local time in the current TZ.
 TimePoint Local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+/// Runs check as an ordinary user, so that tests of file permissions mean something when the
+/// tests run as root (as in CI): there it runs in a child process that has handed the given
+/// files and directories (recursively) to the user nobody and then taken on that user's
+/// identity. Otherwise it runs here. True when check returned true.
+bool AsUnprivilegedUser(const std::vector<std::filesystem::path>& handOver,
+                        const std::function<bool()>& check);
 
 /// Directory of checked-in test data (tests/data).
 std::filesystem::path TestDataDir();

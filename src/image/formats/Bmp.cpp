@@ -381,16 +381,27 @@ bool DecodeBmp(ByteReader& in, ImageBuffer& image) {
     return true;
 }
 
-bool EncodeBmp(const ImageBuffer& image, std::string& out) {
+bool BmpFileHeader(const ImageBuffer& image, uint8_t (&header)[14]) {
+    static_assert(sizeof header == kFileHeaderSize);
     const auto block = image.Block();
     const uint64_t offset = kFileHeaderSize + kInfoHeaderSize + 4u * image.PaletteEntries();
     const uint64_t fileSize = kFileHeaderSize + block.size();
     if (block.empty() || fileSize > 0xFFFFFFFFu) return false;
-    uint8_t header[kFileHeaderSize] = {'B', 'M'};
+    std::fill(std::begin(header), std::end(header), uint8_t{0});
+    header[0] = 'B';
+    header[1] = 'M';
     for (int i = 0; i < 4; ++i) {
         header[2 + i] = static_cast<uint8_t>(fileSize >> (8 * i));
         header[10 + i] = static_cast<uint8_t>(offset >> (8 * i));
     }
+    return true;
+}
+
+bool EncodeBmp(const ImageBuffer& image, std::string& out) {
+    uint8_t header[kFileHeaderSize];
+    if (!BmpFileHeader(image, header)) return false;
+    const auto block = image.Block();
+    const uint64_t fileSize = kFileHeaderSize + block.size();
     try {
         out.reserve(out.size() + static_cast<size_t>(fileSize));
         out.append(reinterpret_cast<const char*>(header), sizeof header);

@@ -21,6 +21,10 @@ bool DecodePcx(ByteReader& in, ImageBuffer& image);
 bool DecodeWbmp(ByteReader& in, ImageBuffer& image);
 bool DecodeWmf(ByteReader& in, ImageBuffer& image);
 
+/// The 14-byte file header that turns the picture's block into a BMP file; false when the file
+/// would be too large for the format.
+bool BmpFileHeader(const ImageBuffer& image, uint8_t (&header)[14]);
+
 /// Appends the BMP file of the picture, at its own depth, to out.
 bool EncodeBmp(const ImageBuffer& image, std::string& out);
 

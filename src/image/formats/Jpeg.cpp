@@ -1,8 +1,11 @@
 // JPEG through libjpeg. The library reports fatal errors through error_exit, which by default
 // ends the process; ours formats the library's message and jumps back into DecodeJpeg's
 // guarded part, which holds only plain C state, so nothing needing destruction is skipped.
-// The whole file is handed to the library at once; running past its end means the file is
-// cut short, and a picture whose rows were not all in the file is refused.
+// The library's warnings about corrupt data end the decode the same way: what it would fill in
+// for missing or damaged data is grey filler, not the picture (this also stops a header that
+// promises far more rows than the data holds at the first missing row). The whole file is
+// handed to the library at once; only a file that lacks nothing but its end marker is accepted
+// when the library runs past its end.
 
 #include <algorithm>
 #include <csetjmp>
@@ -25,6 +28,8 @@ namespace {
 // A hostile progressive file can hold thousands of tiny scans, each costing a pass over the
 // whole picture; real files have at most a few dozen.
 constexpr int kMaxScans = 500;
+// Room for the library's own tables and row buffers, so small pictures are never refused.
+constexpr uint64_t kMemorySlack = uint64_t{16} << 20;
 
 struct JpegJob {
     jpeg_decompress_struct cinfo;
@@ -33,9 +38,7 @@ struct JpegJob {
     jpeg_progress_mgr progress;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
-    char endMessage[JMSG_LENGTH_MAX];  // the library's text for data cut short
-    bool hitEnd;                       // the library asked for bytes beyond the file
-    bool shortData;                    // ... and needed them for the picture
+    bool hitEnd;  // the library asked for bytes beyond the file
     bool created;
 };
 
@@ -46,16 +49,32 @@ JpegJob& JobOf(j_common_ptr cinfo) {
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
     JpegJob& job = JobOf(cinfo);
-    (*cinfo->err->format_message)(cinfo, job.message);
+    if (cinfo->err->msg_code == JERR_NO_BACKING_STORE) {
+        // The coefficients of a progressive (or multi-scan) file outgrew the memory limit.
+        std::snprintf(job.message, sizeof job.message,
+                      "JPEG needs more memory to decode than its picture size allows");
+    } else {
+        (*cinfo->err->format_message)(cinfo, job.message);
+    }
     std::longjmp(job.jump, 1);
 }
 
+/// Warnings that say nothing about the picture data.
+bool HarmlessWarning(int code) {
+    return code == JWRN_ADOBE_XFORM || code == JWRN_JFIF_MAJOR || code == JWRN_BOGUS_ICC ||
+           code == JWRN_JPEG_EOF;  // the end marker is missing; harm shows as the next warning
+}
+
 void EmitMessage(j_common_ptr cinfo, int level) {
-    if (level >= 0) return;      // trace output
-    ++cinfo->err->num_warnings;  // warnings are counted, never printed
-    // Compressed data that stops at the end of the file, short of what the rows need.
+    if (level >= 0) return;  // trace output
+    ++cinfo->err->num_warnings;
+    if (HarmlessWarning(cinfo->err->msg_code)) return;
     JpegJob& job = JobOf(cinfo);
-    if (job.hitEnd && cinfo->err->msg_code == JWRN_HIT_MARKER) job.shortData = true;
+    if (job.hitEnd && cinfo->err->msg_code == JWRN_HIT_MARKER) {
+        cinfo->err->msg_code = JWRN_JPEG_EOF;  // say why the data segment ended early
+    }
+    (*cinfo->err->format_message)(cinfo, job.message);
+    std::longjmp(job.jump, 1);
 }
 
 void OutputMessage(j_common_ptr) {}  // never print to stderr
@@ -75,13 +94,9 @@ void InitSource(j_decompress_ptr) {}
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
     // Everything was handed over at once, so the file ends here: feed an end marker, as the
-    // library's own sources do, and remember that the data was cut short.
-    JpegJob& job = JobOf(reinterpret_cast<j_common_ptr>(cinfo));
+    // library's own sources do. Data still needed then shows as a corrupt-data warning.
     WARNMS(cinfo, JWRN_JPEG_EOF);
-    if (!job.hitEnd) {
-        job.hitEnd = true;
-        (*cinfo->err->format_message)(reinterpret_cast<j_common_ptr>(cinfo), job.endMessage);
-    }
+    JobOf(reinterpret_cast<j_common_ptr>(cinfo)).hitEnd = true;
     cinfo->src->next_input_byte = kFakeEoi;
     cinfo->src->bytes_in_buffer = sizeof kFakeEoi;
     return TRUE;
@@ -137,6 +152,11 @@ bool RunJpeg(JpegJob& job, std::span<const uint8_t> data, ImageBuffer& image) {
         jpeg_destroy_decompress(cinfo);
         return false;
     }
+    // Files that keep all coefficients (progressive and multi-scan ones) may use about twice
+    // the decoded picture; the library refuses beyond that instead of reaching for disk.
+    const uint64_t pictureBytes = uint64_t{cinfo->image_width} * cinfo->image_height *
+                                  (cinfo->jpeg_color_space == JCS_GRAYSCALE ? 1 : 3);
+    cinfo->mem->max_memory_to_use = static_cast<long>(2 * pictureBytes + kMemorySlack);
 
     bool grey = false;
     bool cmyk = false;
@@ -162,6 +182,17 @@ bool RunJpeg(JpegJob& job, std::span<const uint8_t> data, ImageBuffer& image) {
     const bool inverted = cmyk && cinfo->saw_Adobe_marker;
 
     jpeg_start_decompress(cinfo);
+    if (cinfo->progressive_mode && cinfo->coef_bits) {
+        // A progressive file read to its end without any scan for a component's base colours
+        // would show that component as flat grey.
+        for (int c = 0; c < cinfo->num_components; ++c) {
+            if (cinfo->coef_bits[c][0] < 0) {
+                jpeg_destroy_decompress(cinfo);
+                image.SetLastError("JPEG data is incomplete: a colour component has no scan");
+                return false;
+            }
+        }
+    }
     const int width = static_cast<int>(cinfo->output_width);
     const int height = static_cast<int>(cinfo->output_height);
     if (!image.Create(cinfo->output_width, cinfo->output_height, grey ? 8 : 24, image.Format())) {
@@ -213,13 +244,6 @@ bool RunJpeg(JpegJob& job, std::span<const uint8_t> data, ImageBuffer& image) {
             }
         }
 #endif
-    }
-    if (job.shortData) {
-        // Rows beyond the end of the data would be grey filler. (A file that lacks only its
-        // end marker, or ends between progressive scans, is complete enough to show.)
-        jpeg_destroy_decompress(cinfo);
-        image.SetLastError(job.endMessage);
-        return false;
     }
     // Whatever follows the last row (trailing markers, garbage) cannot spoil the picture, so
     // the decompressor is dropped rather than finished.

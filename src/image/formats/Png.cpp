@@ -45,38 +45,59 @@ void ReadFn(png_structp png, png_bytep out, size_t length) {
 /// How decoded rows reach the picture.
 enum class Layout {
     Direct,     // libpng's row is the picture's row (palette/grey 1, 4, 8 bits; BGR)
-    Crumbs,     // 2-bit samples, one per byte, widened to the 4-bit picture
+    Crumbs,     // one palette or grey index per byte, packed into the 1- or 4-bit picture
     GreyAlpha,  // grey and alpha bytes: grey palette index plus alpha plane
     BgrAlpha,   // blue, green, red, alpha bytes
 };
 
-void StoreRow(ImageBuffer& image, Layout layout, const uint8_t* src, int y) {
-    const int width = image.Width();
-    uint8_t* dst = image.Row(y);
+/// Bytes per pixel in libpng's row for a layout; 0 for packed rows.
+int PixelBytes(Layout layout, int depth) {
     switch (layout) {
         case Layout::Direct:
-            break;
+            return depth == 24 ? 3 : depth == 8 ? 1 : 0;
         case Layout::Crumbs:
-            for (int x = 0; x < width; ++x) image.SetPixelIndex(x, y, src[x]);
+            return 1;
+        case Layout::GreyAlpha:
+            return 2;
+        case Layout::BgrAlpha:
+            return 4;
+    }
+    return 0;
+}
+
+/// Stores `count` decoded pixels of stored row y at columns first, first + step, ...; an
+/// interlaced pass delivers every step-th pixel of its rows.
+void StorePixels(ImageBuffer& image, Layout layout, const uint8_t* src, int count, int y, int first,
+                 int step) {
+    uint8_t* dst = image.Row(y);
+    uint8_t* a =
+        layout == Layout::GreyAlpha || layout == Layout::BgrAlpha ? image.AlphaRow(y) : nullptr;
+    int x = first;
+    switch (layout) {
+        case Layout::Crumbs:
+            for (int i = 0; i < count; ++i, x += step) image.SetPixelIndex(x, y, src[i]);
             break;
-        case Layout::GreyAlpha: {
-            uint8_t* a = image.AlphaRow(y);
-            for (int x = 0; x < width; ++x) {
-                dst[x] = src[2 * x];
-                a[x] = src[2 * x + 1];
+        case Layout::Direct:
+            if (image.BitsPerPixel() == 24) {
+                for (int i = 0; i < count; ++i, x += step, src += 3) {
+                    std::memcpy(dst + 3 * static_cast<size_t>(x), src, 3);
+                }
+            } else {
+                for (int i = 0; i < count; ++i, x += step) dst[x] = src[i];
             }
             break;
-        }
-        case Layout::BgrAlpha: {
-            uint8_t* a = image.AlphaRow(y);
-            for (int x = 0; x < width; ++x) {
-                dst[3 * x] = src[4 * x];
-                dst[3 * x + 1] = src[4 * x + 1];
-                dst[3 * x + 2] = src[4 * x + 2];
-                a[x] = src[4 * x + 3];
+        case Layout::GreyAlpha:
+            for (int i = 0; i < count; ++i, x += step, src += 2) {
+                dst[x] = src[0];
+                a[x] = src[1];
             }
             break;
-        }
+        case Layout::BgrAlpha:
+            for (int i = 0; i < count; ++i, x += step, src += 4) {
+                std::memcpy(dst + 3 * static_cast<size_t>(x), src, 3);
+                a[x] = src[3];
+            }
+            break;
     }
 }
 
@@ -101,11 +122,15 @@ bool RunPng(PngJob& job, ImageBuffer& image) {
 
     int depth = 24;
     Layout layout = Layout::Direct;
+    // Interlaced passes deliver every few pixels of a row, which this decoder places itself
+    // (libpng's own de-interlacing would need its whole picture in libpng's layout): such rows
+    // come one pixel per byte.
+    const bool interlaced = interlace != PNG_INTERLACE_NONE;
     if (bitDepth == 16) png_set_scale_16(png);
     switch (colorType) {
         case PNG_COLOR_TYPE_PALETTE:
             depth = bitDepth;
-            if (bitDepth == 2) {
+            if (bitDepth == 2 || (interlaced && bitDepth < 8)) {
                 png_set_packing(png);
                 layout = Layout::Crumbs;
             }
@@ -117,7 +142,7 @@ bool RunPng(PngJob& job, ImageBuffer& image) {
                 layout = Layout::GreyAlpha;
             } else {
                 depth = std::min(bitDepth, 8);
-                if (bitDepth == 2) {
+                if (bitDepth == 2 || (interlaced && bitDepth < 8)) {
                     png_set_packing(png);
                     layout = Layout::Crumbs;
                 }
@@ -139,14 +164,14 @@ bool RunPng(PngJob& job, ImageBuffer& image) {
             layout = Layout::BgrAlpha;
             break;
     }
-    const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);
 
     if (!image.Create(width, height, depth, image.Format())) return false;
     const bool grey = colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA;
     if (grey) SetGreyPalette(image, layout == Layout::GreyAlpha ? 256 : 1 << std::min(bitDepth, 8));
-    if (layout == Layout::GreyAlpha || layout == Layout::BgrAlpha) image.AllocateAlpha();
+    // Every pixel's alpha arrives with the rows.
+    if (layout == Layout::GreyAlpha || layout == Layout::BgrAlpha) image.AllocateAlpha(false);
 
     if (colorType == PNG_COLOR_TYPE_PALETTE) {
         png_colorp palette = nullptr;
@@ -166,32 +191,33 @@ bool RunPng(PngJob& job, ImageBuffer& image) {
     }
 
     const int h = static_cast<int>(height);
-    if (layout == Layout::Direct) {
+    const int w = static_cast<int>(width);
+    if (!interlaced && layout == Layout::Direct) {
         if (rowBytes > image.Stride()) png_error(png, "Unexpected PNG row size");
-        for (int pass = 0; pass < passes; ++pass) {
-            for (int top = 0; top < h; ++top) {
-                if (image.Cancelled()) png_error(png, "Cancelled");
-                png_read_row(png, image.Row(h - 1 - top), nullptr);
-            }
-        }
-    } else if (passes == 1) {
-        job.rows.resize(rowBytes);
         for (int top = 0; top < h; ++top) {
             if (image.Cancelled()) png_error(png, "Cancelled");
-            png_read_row(png, job.rows.data(), nullptr);
-            StoreRow(image, layout, job.rows.data(), h - 1 - top);
+            image.SetProgress(static_cast<int>(100LL * top / h));
+            png_read_row(png, image.Row(h - 1 - top), nullptr);
         }
     } else {
-        // Interlaced passes fill rows piecemeal, so the whole picture is collected first.
-        job.rows.resize(rowBytes * height);
+        if (PixelBytes(layout, depth) == 0) png_error(png, "Unexpected PNG row layout");
+        job.rows.resize(rowBytes);
+        // Adam7: the seven passes, each a sub-picture of every n-th row and column; passes
+        // without pixels are skipped by libpng as well.
+        static constexpr int kX0[7] = {0, 4, 0, 2, 0, 1, 0}, kDx[7] = {8, 8, 4, 4, 2, 2, 1};
+        static constexpr int kY0[7] = {0, 0, 4, 0, 2, 0, 1}, kDy[7] = {8, 8, 8, 4, 4, 2, 2};
+        const int passes = interlaced ? 7 : 1;
         for (int pass = 0; pass < passes; ++pass) {
-            for (int top = 0; top < h; ++top) {
+            const int x0 = interlaced ? kX0[pass] : 0, dx = interlaced ? kDx[pass] : 1;
+            const int y0 = interlaced ? kY0[pass] : 0, dy = interlaced ? kDy[pass] : 1;
+            if (x0 >= w || y0 >= h) continue;
+            const int columns = (w - x0 + dx - 1) / dx;
+            for (int top = y0; top < h; top += dy) {
                 if (image.Cancelled()) png_error(png, "Cancelled");
-                png_read_row(png, job.rows.data() + rowBytes * top, nullptr);
+                image.SetProgress(static_cast<int>((100LL * pass + 100LL * top / h) / passes));
+                png_read_row(png, job.rows.data(), nullptr);
+                StorePixels(image, layout, job.rows.data(), columns, h - 1 - top, x0, dx);
             }
-        }
-        for (int top = 0; top < h; ++top) {
-            StoreRow(image, layout, job.rows.data() + rowBytes * top, h - 1 - top);
         }
     }
 

@@ -1,6 +1,7 @@
 #include "image/formats/ScanlineFill.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace tavolin::codecs {
@@ -29,9 +30,17 @@ int FirstPixelAtOrAfter(double x) {
 }
 
 void FillContours(std::span<const Contour> contours, FillRule rule, const PixelRect& clip,
-                  WorkBudget& budget, const std::function<void(int, int, int)>& span) {
+                  WorkBudget& budget, uint64_t pixelWork,
+                  const std::function<void(int, int, int)>& span) {
     if (clip.Empty()) return;
+    size_t points = 0;
+    for (const Contour& c : contours) {
+        if (c.size() >= 2) points += c.size();
+    }
+    if (points == 0 || points > kMaxFillEdges) return;
+    if (!budget.Spend(points * kEdgeWork)) return;
     std::vector<Edge> edges;
+    edges.reserve(points);
     double minY = HUGE_VAL, maxY = -HUGE_VAL;
     for (const Contour& c : contours) {
         if (c.size() < 2) continue;
@@ -56,13 +65,32 @@ void FillContours(std::span<const Contour> contours, FillRule rule, const PixelR
         }
     }
     if (edges.empty()) return;
-    if (!budget.Spend(edges.size())) return;
     std::sort(edges.begin(), edges.end(),
               [](const Edge& a, const Edge& b) { return a.yTop < b.yTop; });
 
     // Rows whose centre y + 0.5 lies in [minY, maxY).
     const int firstRow = std::max(clip.top, FirstPixelAtOrAfter(minY));
     const int endRow = std::min(clip.bottom, FirstPixelAtOrAfter(maxY));
+    if (endRow <= firstRow) return;
+
+    // Charge the rows and their crossings before any is worked out: how many edges each row
+    // crosses follows from where the edges begin and end.
+    std::vector<int64_t> starting(static_cast<size_t>(endRow - firstRow) + 1, 0);
+    for (const Edge& e : edges) {
+        const int from = std::max(firstRow, FirstPixelAtOrAfter(e.yTop));
+        const int to = std::min(endRow, FirstPixelAtOrAfter(e.yBottom));
+        if (to <= from) continue;
+        ++starting[static_cast<size_t>(from - firstRow)];
+        --starting[static_cast<size_t>(to - firstRow)];
+    }
+    uint64_t crossingWork = 0;
+    int64_t crossing = 0;
+    for (size_t r = 0; r + 1 < starting.size(); ++r) {
+        crossing += starting[r];
+        const auto n = static_cast<uint64_t>(crossing);
+        if (n > 0) crossingWork += kRowWork + n * (kCrossingWork + std::bit_width(n));
+    }
+    if (!budget.Spend(crossingWork)) return;
     std::vector<const Edge*> active;
     std::vector<Crossing> crossings;
     size_t next = 0;
@@ -82,7 +110,6 @@ void FillContours(std::span<const Contour> contours, FillRule rule, const PixelR
             if (next == edges.size()) break;
             continue;
         }
-        if (!budget.Spend(active.size())) return;
         crossings.clear();
         for (const Edge* e : active) {
             if (e->yTop > centre) continue;
@@ -95,7 +122,7 @@ void FillContours(std::span<const Contour> contours, FillRule rule, const PixelR
             const int x0 = std::max(clip.left, FirstPixelAtOrAfter(from));
             const int x1 = std::min(clip.right, FirstPixelAtOrAfter(to));
             if (x1 <= x0) return true;
-            if (!budget.Spend(static_cast<uint64_t>(x1 - x0))) return false;
+            if (!budget.Spend(static_cast<uint64_t>(x1 - x0) * pixelWork)) return false;
             span(y, x0, x1);
             return true;
         };

@@ -30,8 +30,9 @@ struct PixelRect {
     bool Empty() const { return right <= left || bottom <= top; }
 };
 
-/// Limits the total work of one picture (edge crossings and pixels), so that a small hostile
-/// file cannot keep the player busy for long. Once spent, drawing stops.
+/// Limits the total work of one picture, so that a small hostile file cannot keep the player
+/// busy for long. Work is charged before it is done, in units of roughly the time one pixel of
+/// a solid fill takes; once a charge fails, drawing stops.
 class WorkBudget {
 public:
     explicit WorkBudget(uint64_t units) : m_left(units) {}
@@ -53,9 +54,22 @@ private:
 /// +-1e9; NaN gives the lower end.
 int FirstPixelAtOrAfter(double coordinate);
 
+/// Most edges one fill may have; a larger shape is skipped, to keep memory small.
+inline constexpr size_t kMaxFillEdges = size_t{1} << 20;
+/// Work units of one edge (building and sorting it), of a pixel row the shape covers (most of
+/// it the memory the row's spans first touch) and of one edge crossing a row (among n in a
+/// row, this plus log2 n for the sorting).
+inline constexpr uint64_t kEdgeWork = 24;
+inline constexpr uint64_t kRowWork = 96;
+inline constexpr uint64_t kCrossingWork = 24;
+
 /// Calls span(y, x0, x1) for every run of pixels x0 <= x < x1 in row y inside the contours and
-/// the clip rectangle. Points that are not finite make the whole shape be skipped.
+/// the clip rectangle, after charging the edges and their crossings to the budget; each span
+/// is charged pixelWork units a pixel before it is handed over. Points that are not finite,
+/// more than kMaxFillEdges edges or a failed charge make the whole shape be skipped (the last
+/// leaves the budget spent).
 void FillContours(std::span<const Contour> contours, FillRule rule, const PixelRect& clip,
-                  WorkBudget& budget, const std::function<void(int, int, int)>& span);
+                  WorkBudget& budget, uint64_t pixelWork,
+                  const std::function<void(int, int, int)>& span);
 
 }  // namespace tavolin::codecs

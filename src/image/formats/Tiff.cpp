@@ -1,10 +1,10 @@
 // TIFF through libtiff, first page only. libtiff is opened over the bytes in memory with our
-// own client procedures. Its error and warning handlers are process-wide, so ours write into a
-// per-thread slot that a decode points at its own message while it runs; nothing is printed.
-// Plain strip-organised pictures (palette, grey, RGB and CMYK at 8 or 16 bits, with or without
-// alpha, top-left origin) are read strip by strip straight into the picture; everything else goes
-// through libtiff's RGBA reader, which knows every photometric interpretation and compression the
-// library can read.
+// own client procedures and per-file error and warning handlers, so nothing is printed and no
+// process-wide handler is touched (Qt's own TIFF plugin, say, keeps its own). Pictures of the
+// common kinds (palette, grey, RGB and CMYK at 8 or 16 bits, with or without alpha, and
+// JPEG-compressed YCbCr) are read row by row straight into the picture; everything else goes
+// through libtiff's RGBA reader one tile or strip at a time. Working memory beyond the picture
+// stays within a fifth of it (plus a little); a file that would need more is refused.
 
 #include <tiffio.h>
 
@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -26,35 +25,28 @@
 namespace tavolin::codecs {
 namespace {
 
-thread_local std::string* t_tiffMessage = nullptr;
-
-void TiffError(const char*, const char* format, va_list args) {
+int TiffError(TIFF*, void* userData, const char*, const char* format, va_list args) {
     // The first error names the cause; later ones are its consequences.
-    if (!t_tiffMessage || !t_tiffMessage->empty()) return;
-    char text[256];
-    std::vsnprintf(text, sizeof text, format, args);
-    *t_tiffMessage = text;
+    auto* message = static_cast<std::string*>(userData);
+    if (message->empty()) {
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, args);
+        *message = text;
+    }
+    return 1;  // handled: the process-wide handler stays out of it
 }
 
-void TiffWarning(const char*, const char*, va_list) {}
+int TiffWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
-/// Points libtiff's handlers at one decode's message for its lifetime.
-class MessageCapture {
-public:
-    explicit MessageCapture(std::string& message) : m_previous(t_tiffMessage) {
-        static std::once_flag installed;
-        std::call_once(installed, [] {
-            TIFFSetErrorHandler(TiffError);
-            TIFFSetWarningHandler(TiffWarning);
-        });
-        t_tiffMessage = &message;
-    }
-    ~MessageCapture() { t_tiffMessage = m_previous; }
-    MessageCapture(const MessageCapture&) = delete;
-    MessageCapture& operator=(const MessageCapture&) = delete;
+/// Working memory a decode may use beside the picture itself.
+uint64_t WorkBudget(uint64_t width, uint64_t height) {
+    return (uint64_t{16} << 20) + width * height * 3 / 5;
+}
 
-private:
-    std::string* m_previous;
+struct OptionsDeleter {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
 
 struct MemoryFile {
@@ -158,11 +150,34 @@ struct StripPlan {
     bool premultiplied = false;
 };
 
-/// Stripped, contiguous, top-left pictures of the common kinds are read strip by strip; the
-/// rest (tiles, separate planes, YCbCr, Lab, odd depths) goes through the RGBA reader.
-bool PlanStrips(TIFF* tif, const TiffInfo& t, StripPlan& plan) {
+/// Where the file's first row and column lie. The rotated orientations are read like their
+/// unrotated counterparts, as libtiff's RGBA reader does.
+struct Orientation {
+    bool bottomUp = false;
+    bool rightToLeft = false;
+};
+
+Orientation OrientationOf(uint16_t orientation) {
+    switch (orientation) {
+        case ORIENTATION_TOPRIGHT:
+        case ORIENTATION_RIGHTTOP:
+            return {false, true};
+        case ORIENTATION_BOTRIGHT:
+        case ORIENTATION_RIGHTBOT:
+            return {true, true};
+        case ORIENTATION_BOTLEFT:
+        case ORIENTATION_LEFTBOT:
+            return {true, false};
+        default:
+            return {false, false};
+    }
+}
+
+/// Stripped, contiguous pictures of the common kinds are read row by row; the rest (tiles,
+/// separate planes, YCbCr without JPEG, Lab, odd depths) goes through the RGBA reader.
+bool PlanRows(TIFF* tif, const TiffInfo& t, StripPlan& plan) {
     if (TIFFIsTiled(tif) || t.planar != PLANARCONFIG_CONTIG || !t.hasPhotometric ||
-        t.orientation != ORIENTATION_TOPLEFT || t.sampleFormat != SAMPLEFORMAT_UINT) {
+        t.sampleFormat != SAMPLEFORMAT_UINT) {
         return false;
     }
     const uint16_t bps = t.bitsPerSample;
@@ -192,6 +207,16 @@ bool PlanStrips(TIFF* tif, const TiffInfo& t, StripPlan& plan) {
             uint16_t inkSet = INKSET_CMYK;
             TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkSet);
             return inkSet == INKSET_CMYK && withAlpha(Model::Cmyk, 4);
+        }
+        case PHOTOMETRIC_YCBCR: {
+            // The JPEG codec turns its YCbCr into RGB rows itself.
+            uint16_t compression = COMPRESSION_NONE;
+            TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+            if (compression != COMPRESSION_JPEG || bps != 8 || t.samplesPerPixel != 3) return false;
+            if (!TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) return false;
+            plan.model = Model::Rgb;
+            plan.colours = 3;
+            return true;
         }
         default:
             return false;
@@ -258,10 +283,37 @@ void ConvertRow(const StripPlan& plan, int bits, int samplesPerPixel, const uint
     }
 }
 
-bool ReadStrips(TIFF* tif, const TiffInfo& t, const StripPlan& plan, ImageBuffer& image,
-                std::string& message) {
+/// Turns a stored row round, for pictures whose columns run from the right.
+void MirrorRow(ImageBuffer& image, int y) {
+    const int width = image.Width();
+    uint8_t* row = image.Row(y);
+    if (image.BitsPerPixel() == 24) {
+        for (int l = 0, r = width - 1; l < r; ++l, --r) {
+            std::swap_ranges(row + 3 * static_cast<size_t>(l), row + 3 * static_cast<size_t>(l) + 3,
+                             row + 3 * static_cast<size_t>(r));
+        }
+    } else {
+        for (int l = 0, r = width - 1; l < r; ++l, --r) {
+            const uint8_t left = image.GetPixelIndex(l, y);
+            image.SetPixelIndex(l, y, image.GetPixelIndex(r, y));
+            image.SetPixelIndex(r, y, left);
+        }
+    }
+    if (image.HasAlpha()) std::reverse(image.AlphaRow(y), image.AlphaRow(y) + width);
+}
+
+bool ReadRows(TIFF* tif, const TiffInfo& t, const StripPlan& plan, ImageBuffer& image,
+              std::string& message) {
     const int width = static_cast<int>(t.width);
     const int height = static_cast<int>(t.height);
+    const Orientation orientation = OrientationOf(t.orientation);
+    const int bits = t.photometric == PHOTOMETRIC_YCBCR ? 8 : t.bitsPerSample;
+    const int samples = t.photometric == PHOTOMETRIC_YCBCR ? 3 : t.samplesPerPixel;
+    const uint64_t scanline = TIFFScanlineSize64(tif);
+    const uint64_t rowBytes = (static_cast<uint64_t>(width) * bits * samples + 7) / 8;
+    if (scanline < rowBytes || scanline > WorkBudget(t.width, t.height)) {
+        return Fail(image, "Corrupted TIFF file!", message);
+    }
     const int depth = plan.model == Model::Index  ? t.bitsPerSample
                       : plan.model == Model::Grey ? 8
                                                   : 24;
@@ -295,81 +347,116 @@ bool ReadStrips(TIFF* tif, const TiffInfo& t, const StripPlan& plan, ImageBuffer
             }
         }
     }
-    if (plan.alpha) image.AllocateAlpha();
+    if (plan.alpha) image.AllocateAlpha(false);  // every row writes its alpha
 
-    uint32_t rowsPerStrip = t.height;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, t.height);
-    const uint64_t scanline = TIFFScanlineSize64(tif);
-    const uint64_t rowBytes =
-        (static_cast<uint64_t>(width) * t.bitsPerSample * t.samplesPerPixel + 7) / 8;
-    if (scanline < rowBytes) return Fail(image, "Corrupted TIFF file!", message);
-    std::vector<uint8_t> strip;
+    std::vector<uint8_t> line;
     try {
-        strip.resize(static_cast<size_t>(scanline * rowsPerStrip));
+        line.resize(static_cast<size_t>(scanline));
     } catch (const std::bad_alloc&) {
         return Fail(image, "No space for raster buffer", "");
     }
-
-    const uint32_t strips = (t.height + rowsPerStrip - 1) / rowsPerStrip;
-    if (TIFFNumberOfStrips(tif) < strips) return Fail(image, "Corrupted TIFF file!", message);
-    for (uint32_t s = 0; s < strips; ++s) {
+    // Rows are read in file order, so each strip is decoded once, a row at a time.
+    for (int row = 0; row < height; ++row) {
         if (image.Cancelled()) return Fail(image, "Cancelled", "");
-        const uint32_t first = s * rowsPerStrip;
-        const uint32_t rows = std::min(rowsPerStrip, t.height - first);
-        const auto want = static_cast<tmsize_t>(scanline * rows);
-        if (TIFFReadEncodedStrip(tif, s, strip.data(), want) < want) {
+        if (TIFFReadScanline(tif, line.data(), static_cast<uint32_t>(row), 0) < 0) {
             return Fail(image, "Corrupted TIFF file!", message);
         }
-        image.SetProgress(static_cast<int>(100ULL * first / t.height));
-        for (uint32_t r = 0; r < rows; ++r) {
-            const int y = height - 1 - static_cast<int>(first + r);
-            const uint8_t* src = strip.data() + scanline * r;
-            if (plan.model == Model::Index) {
-                std::memcpy(image.Row(y), src, static_cast<size_t>(rowBytes));
-            } else {
-                ConvertRow(plan, t.bitsPerSample, t.samplesPerPixel, src, width, image.Row(y),
-                           plan.alpha ? image.AlphaRow(y) : nullptr);
-            }
+        image.SetProgress(static_cast<int>(100LL * row / height));
+        const int y = orientation.bottomUp ? row : height - 1 - row;
+        if (plan.model == Model::Index) {
+            std::memcpy(image.Row(y), line.data(), static_cast<size_t>(rowBytes));
+        } else {
+            ConvertRow(plan, bits, samples, line.data(), width, image.Row(y),
+                       plan.alpha ? image.AlphaRow(y) : nullptr);
         }
+        if (orientation.rightToLeft) MirrorRow(image, y);
     }
     return true;
 }
 
-/// Everything else through libtiff's RGBA reader, bottom row first like the picture.
+/// Everything else through libtiff's RGBA reader, one tile or strip at a time, each placed in
+/// the picture as the file's orientation says.
 bool ReadRgba(TIFF* tif, const TiffInfo& t, ImageBuffer& image, std::string& message) {
     char why[1024] = {};
     if (!TIFFRGBAImageOK(tif, why)) {
         return Fail(image, "Corrupted TIFF file!", message.empty() ? std::string(why) : message);
     }
-    // Left uninitialised: the reader fills every pixel, and a damaged file stops it early
-    // without the whole buffer ever being touched.
-    std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t{t.width} * t.height]);
-    if (!raster) return Fail(image, "No space for raster buffer", "");
-    if (!TIFFReadRGBAImageOriented(tif, t.width, t.height, raster.get(), ORIENTATION_BOTLEFT, 1)) {
-        return Fail(image, "Corrupted TIFF file!", message);
+    // A region is a tile, or the rows of one strip (a part of a strip would be decoded from
+    // the strip's start again for every part).
+    uint32_t regionWidth = t.width, regionHeight = t.height;
+    uint64_t decodedBytes = 0;  // libtiff's own buffer for one region's samples
+    if (TIFFIsTiled(tif)) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &regionWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &regionHeight);
+        decodedBytes = TIFFTileSize64(tif);
+    } else {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &regionHeight);
+        decodedBytes = TIFFStripSize64(tif);
     }
+    if (regionWidth == 0 || regionHeight == 0) return Fail(image, "Corrupted TIFF file!", message);
+    regionWidth = std::min(regionWidth, t.width);
+    regionHeight = std::min(regionHeight, t.height);
+    const uint64_t rasterBytes = uint64_t{regionWidth} * regionHeight * 4;
+    if (rasterBytes + decodedBytes > WorkBudget(t.width, t.height)) {
+        return Fail(image, "No space for raster buffer",
+                    "the file's strips or tiles are too large");
+    }
+
+    TIFFRGBAImage reader;
+    if (!TIFFRGBAImageBegin(&reader, tif, 0, why)) {
+        return Fail(image, "Corrupted TIFF file!", message.empty() ? std::string(why) : message);
+    }
+    struct ReaderEnd {
+        TIFFRGBAImage* r;
+        ~ReaderEnd() { TIFFRGBAImageEnd(r); }
+    } end{&reader};
+    // Asked for the file's own orientation, the reader hands out rows and columns in file
+    // order; they are turned here, for the whole picture rather than within each region.
+    reader.req_orientation = t.orientation;
+    const Orientation orientation = OrientationOf(t.orientation);
+    std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[rasterBytes / 4]);
+    if (!raster) return Fail(image, "No space for raster buffer", "");
+
     if (!image.Create(t.width, t.height, 24, image.Format())) return false;
     const bool alpha = HasAlphaSample(t);
-    if (alpha) image.AllocateAlpha();
+    if (alpha) image.AllocateAlpha(false);
     const int width = static_cast<int>(t.width);
-    for (int y = 0; y < static_cast<int>(t.height); ++y) {
-        const uint32_t* src = raster.get() + static_cast<size_t>(width) * y;
-        uint8_t* dst = image.Row(y);
-        uint8_t* a = alpha ? image.AlphaRow(y) : nullptr;
-        for (int x = 0; x < width; ++x, dst += 3) {
-            const uint32_t p = src[x];
-            if (a) {
-                // The RGBA reader hands out premultiplied colour.
-                const uint32_t av = TIFFGetA(p);
-                a[x] = static_cast<uint8_t>(av);
-                dst[0] = Unpremultiply(TIFFGetB(p), av);
-                dst[1] = Unpremultiply(TIFFGetG(p), av);
-                dst[2] = Unpremultiply(TIFFGetR(p), av);
-            } else {
-                dst[0] = static_cast<uint8_t>(TIFFGetB(p));
-                dst[1] = static_cast<uint8_t>(TIFFGetG(p));
-                dst[2] = static_cast<uint8_t>(TIFFGetR(p));
+    const int height = static_cast<int>(t.height);
+    for (uint32_t top = 0; top < t.height; top += regionHeight) {
+        if (image.Cancelled()) return Fail(image, "Cancelled", "");
+        image.SetProgress(static_cast<int>(100ULL * top / t.height));
+        const uint32_t rows = std::min(regionHeight, t.height - top);
+        for (uint32_t left = 0; left < t.width; left += regionWidth) {
+            const uint32_t columns = std::min(regionWidth, t.width - left);
+            reader.row_offset = static_cast<int>(top);
+            reader.col_offset = static_cast<int>(left);
+            if (!TIFFRGBAImageGet(&reader, raster.get(), columns, rows)) {
+                return Fail(image, "Corrupted TIFF file!", message);
+            }
+            for (uint32_t r = 0; r < rows; ++r) {
+                const int fileRow = static_cast<int>(top + r);
+                const int y = orientation.bottomUp ? fileRow : height - 1 - fileRow;
+                const uint32_t* src = raster.get() + size_t{columns} * r;
+                uint8_t* dst = image.Row(y);
+                uint8_t* a = alpha ? image.AlphaRow(y) : nullptr;
+                for (uint32_t c = 0; c < columns; ++c) {
+                    const int fileColumn = static_cast<int>(left + c);
+                    const int x = orientation.rightToLeft ? width - 1 - fileColumn : fileColumn;
+                    const uint32_t p = src[c];
+                    uint8_t* d = dst + 3 * static_cast<size_t>(x);
+                    if (a) {
+                        // The RGBA reader hands out premultiplied colour.
+                        const uint32_t av = TIFFGetA(p);
+                        a[x] = static_cast<uint8_t>(av);
+                        d[0] = Unpremultiply(TIFFGetB(p), av);
+                        d[1] = Unpremultiply(TIFFGetG(p), av);
+                        d[2] = Unpremultiply(TIFFGetR(p), av);
+                    } else {
+                        d[0] = static_cast<uint8_t>(TIFFGetB(p));
+                        d[1] = static_cast<uint8_t>(TIFFGetG(p));
+                        d[2] = static_cast<uint8_t>(TIFFGetR(p));
+                    }
+                }
             }
         }
     }
@@ -380,12 +467,18 @@ bool ReadRgba(TIFF* tif, const TiffInfo& t, ImageBuffer& image, std::string& mes
 
 bool DecodeTiff(ByteReader& in, ImageBuffer& image) {
     std::string message;
-    MessageCapture capture(message);
     const auto data = in.Take(in.Remaining());
     MemoryFile file{data.data(), data.size(), 0};
-    std::unique_ptr<TIFF, TiffCloser> tif(TIFFClientOpen("TIFF", "r", &file, ReadProc, WriteProc,
-                                                         SeekProc, CloseProc, SizeProc, MapProc,
-                                                         UnmapProc));
+    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    if (!options) return Fail(image, "Error encountered while opening TIFF file", "");
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), TiffError, &message);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), TiffWarning, nullptr);
+    // No single buffer of libtiff's needs more than the work budget of the largest picture.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(
+        options.get(), static_cast<tmsize_t>(WorkBudget(kMaxImageDimension, kMaxImageDimension)));
+    std::unique_ptr<TIFF, TiffCloser> tif(TIFFClientOpenExt("TIFF", "r", &file, ReadProc, WriteProc,
+                                                            SeekProc, CloseProc, SizeProc, MapProc,
+                                                            UnmapProc, options.get()));
     if (!tif) return Fail(image, "Error encountered while opening TIFF file", message);
 
     TiffInfo t;
@@ -409,8 +502,8 @@ bool DecodeTiff(ByteReader& in, ImageBuffer& image) {
     }
 
     StripPlan plan;
-    const bool ok = PlanStrips(tif.get(), t, plan) ? ReadStrips(tif.get(), t, plan, image, message)
-                                                   : ReadRgba(tif.get(), t, image, message);
+    const bool ok = PlanRows(tif.get(), t, plan) ? ReadRows(tif.get(), t, plan, image, message)
+                                                 : ReadRgba(tif.get(), t, image, message);
     if (ok) TakeResolution(tif.get(), image);
     return ok;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numbers>
 #include <optional>
+#include <queue>
 #include <vector>
 
 #include "image/ByteReader.h"
@@ -16,9 +17,22 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr size_t kMaxPointsPerRecord = size_t{1} << 20;
-constexpr size_t kMaxPathPoints = size_t{1} << 22;
+constexpr size_t kMaxPathPoints = size_t{1} << 20;
 constexpr size_t kMaxSavedStates = 1024;
 constexpr size_t kMaxObjects = 65536;
+
+// Work units (see WorkBudget) of the drawing steps, measured against a solid fill's pixel.
+constexpr uint64_t kRecordWork = 32;       // reading a record, copying state and objects
+constexpr uint64_t kPointWork = 2;         // a point mapped to the device
+constexpr uint64_t kCurvePointWork = 12;   // a point of an arc, with its sine and cosine
+constexpr uint64_t kLineWork = 16;         // a thin line, clipped
+constexpr uint64_t kLinePixelWork = 4;     // each of its pixels
+constexpr uint64_t kLineRowWork = 96;      // each step to another row: memory not yet touched
+constexpr uint64_t kBrushPixelWork = 3;    // a pixel of a hatch brush
+constexpr uint64_t kPatternPixelWork = 6;  // a pixel of a bitmap brush
+constexpr uint64_t kCopyPixelWork = 10;    // a pixel copied from a bitmap
+constexpr uint64_t kMixPixelWork = 18;     // a pixel of any other raster operation
+constexpr size_t kPenBatchEdges = 4096;    // edges of a wide pen's outline filled at once
 
 // Map modes.
 constexpr int kMmText = 1;
@@ -182,6 +196,7 @@ public:
     }
     void SetWmfObjectCount(int count) {
         m_objects.resize(std::clamp<size_t>(static_cast<size_t>(count), 0, kMaxObjects));
+        for (size_t i = 0; i < m_objects.size(); ++i) m_freeSlots.push(static_cast<uint32_t>(i));
     }
 
     bool Exhausted() const { return m_budget.Exhausted(); }
@@ -280,6 +295,15 @@ private:
     }
     Xform LogicalToDevice() const { return m_dc.world.Then(PageToDevice()); }
     PointD ToDevice(PointD p) const { return LogicalToDevice().Apply(p.x, p.y); }
+    // The points mapped to the device, charged first; empty when the budget is spent.
+    std::vector<PointD> ToDevice(std::span<const PointD> logical, size_t reserve = 0) {
+        std::vector<PointD> out;
+        if (!m_budget.Spend(logical.size() * kPointWork)) return out;
+        const Xform m = LogicalToDevice();
+        out.reserve(logical.size() + reserve);
+        for (const PointD& p : logical) out.push_back(m.Apply(p.x, p.y));
+        return out;
+    }
 
     BoxSpace MakeBox(double l, double t, double r, double b) const {
         const Xform m = LogicalToDevice();
@@ -302,15 +326,17 @@ private:
         return static_cast<int>(std::clamp(length / 3, 8.0, 720.0));
     }
     // Points along the ellipse in the box from angle start over sweep (radians, counter-
-    // clockwise on the screen), mapped to the device.
-    void AppendArc(const BoxSpace& box, double cx, double cy, double rx, double ry, double start,
-                   double sweep, std::vector<PointD>& out) const {
+    // clockwise on the screen), mapped to the device; false when the budget is spent.
+    bool AppendArc(const BoxSpace& box, double cx, double cy, double rx, double ry, double start,
+                   double sweep, std::vector<PointD>& out) {
         const double scale = box.toDevice.Scale();
         const int n = CurveSegments(std::max(rx, ry), sweep, scale);
+        if (!m_budget.Spend(static_cast<uint64_t>(n + 1) * kCurvePointWork)) return false;
         for (int i = 0; i <= n; ++i) {
             const double a = start + sweep * i / n;
             out.push_back(box.toDevice.Apply(cx + rx * std::cos(a), cy - ry * std::sin(a)));
         }
+        return true;
     }
 
     // ---- Output ----
@@ -372,6 +398,16 @@ private:
         }
         return std::nullopt;
     }
+    static uint64_t PixelWork(const Brush& brush) {
+        switch (brush.kind) {
+            case Brush::Kind::Solid:
+                return 1;
+            case Brush::Kind::Pattern:
+                return kPatternPixelWork;
+            default:
+                return kBrushPixelWork;
+        }
+    }
     void PaintSpan(const Brush& brush, int y, int x0, int x1) {
         uint8_t* row = m_image.Row(m_height - 1 - y);
         if (brush.kind == Brush::Kind::Solid) {
@@ -394,12 +430,13 @@ private:
     }
     void FillWithBrush(std::span<const Contour> contours, const Brush& brush, FillRule rule) {
         if (brush.kind == Brush::Kind::Null) return;
-        FillContours(contours, rule, m_dc.clip, m_budget,
+        FillContours(contours, rule, m_dc.clip, m_budget, PixelWork(brush),
                      [&](int y, int x0, int x1) { PaintSpan(brush, y, x0, x1); });
     }
 
     // One-pixel line from a to b in device coordinates, the end point left out.
     void ThinLine(PointD a, PointD b, RgbQuad colour) {
+        if (!m_budget.Spend(kLineWork)) return;
         if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) ||
             !std::isfinite(b.y)) {
             return;
@@ -442,7 +479,10 @@ private:
         const int y1 = row(a.y + t1 * dy);
         const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
         const int ax = std::abs(x1 - x0), ay = -std::abs(y1 - y0);
-        if (!m_budget.Spend(static_cast<uint64_t>(ax - ay + 1))) return;
+        if (!m_budget.Spend(static_cast<uint64_t>(ax - ay + 1) * kLinePixelWork +
+                            static_cast<uint64_t>(-ay) * kLineRowWork)) {
+            return;
+        }
         int err = ax + ay;
         for (;;) {
             const bool last = x0 == x1 && y0 == y1;
@@ -478,34 +518,48 @@ private:
             return;
         }
         // A wide pen: each segment as a rectangle, round joins and ends as discs, all turning
-        // the same way and filled together with the non-zero rule, so overlaps never cancel.
-        // The pen is centred on the middle of the path's pixels, as a thin line is.
+        // the same way and filled with the non-zero rule, so overlaps never cancel. The pen is
+        // centred on the middle of the path's pixels, as a thin line is. Being one solid
+        // colour, the outline can be filled a few thousand edges at a time, which keeps a long
+        // path's memory small and lets the budget stop it early.
         const double half = std::min(width, 1e6) / 2;
-        std::vector<Contour> parts;
-        for (size_t i = 0; i < segments; ++i) {
-            const PointD a{points[i].x + 0.5, points[i].y + 0.5};
-            const PointD b{points[(i + 1) % points.size()].x + 0.5,
-                           points[(i + 1) % points.size()].y + 0.5};
-            const double len = std::hypot(b.x - a.x, b.y - a.y);
-            if (!(len > 0)) continue;
-            const double nx = -(b.y - a.y) / len * half, ny = (b.x - a.x) / len * half;
-            parts.push_back({{a.x - nx, a.y - ny},
-                             {b.x - nx, b.y - ny},
-                             {b.x + nx, b.y + ny},
-                             {a.x + nx, a.y + ny}});
-        }
         const int n = std::clamp(static_cast<int>(half * 2), 8, 32);
-        for (const PointD& p : points) {
-            Contour disc;
-            for (int i = 0; i < n; ++i) {
-                const double a = 2 * kPi * i / n;
-                disc.push_back({p.x + 0.5 + half * std::cos(a), p.y + 0.5 + half * std::sin(a)});
-            }
-            parts.push_back(std::move(disc));
+        std::vector<PointD> circle;
+        for (int i = 0; i < n; ++i) {
+            const double a = 2 * kPi * i / n;
+            circle.push_back({half * std::cos(a), half * std::sin(a)});
         }
         Brush penBrush;
         penBrush.colour = pen.colour;
-        FillWithBrush(parts, penBrush, FillRule::Winding);
+        std::vector<Contour> parts;
+        size_t edges = 0;
+        for (size_t i = 0; i < points.size(); ++i) {
+            const PointD a{points[i].x + 0.5, points[i].y + 0.5};
+            Contour disc;
+            disc.reserve(circle.size());
+            for (const PointD& c : circle) disc.push_back({a.x + c.x, a.y + c.y});
+            parts.push_back(std::move(disc));
+            edges += circle.size();
+            if (i < segments) {
+                const PointD& next = points[(i + 1) % points.size()];
+                const PointD b{next.x + 0.5, next.y + 0.5};
+                const double len = std::hypot(b.x - a.x, b.y - a.y);
+                if (len > 0) {
+                    const double nx = -(b.y - a.y) / len * half, ny = (b.x - a.x) / len * half;
+                    parts.push_back({{a.x - nx, a.y - ny},
+                                     {b.x - nx, b.y - ny},
+                                     {b.x + nx, b.y + ny},
+                                     {a.x + nx, a.y + ny}});
+                    edges += 4;
+                }
+            }
+            if (edges >= kPenBatchEdges || i + 1 == points.size()) {
+                FillWithBrush(parts, penBrush, FillRule::Winding);
+                if (m_budget.Exhausted()) return;
+                parts.clear();
+                edges = 0;
+            }
+        }
     }
 
     // A finished shape: into the path while one is being recorded, otherwise filled with the
@@ -524,14 +578,17 @@ private:
         m_path.push_back({std::move(points), closed});
         m_figureOpen = false;
     }
-    // Extends the figure being built by lines and curves from the current position.
-    std::vector<PointD>& OpenFigure() {
+    // The figure being built by lines and curves from the current position, with room for
+    // count more points; null when the path is full.
+    std::vector<PointD>* ExtendFigure(size_t count) {
+        const size_t needed = count + (m_figureOpen ? 0 : 1);
+        if (count > kMaxPathPoints || m_pathPoints + needed > kMaxPathPoints) return nullptr;
+        m_pathPoints += needed;
         if (!m_figureOpen) {
             m_path.push_back({{ToDevice(m_dc.position)}, false});
-            ++m_pathPoints;
             m_figureOpen = true;
         }
-        return m_path.back().points;
+        return &m_path.back().points;
     }
 
     // ---- Shapes in logical coordinates ----
@@ -545,8 +602,10 @@ private:
     void Ellipse(double l, double t, double r, double b) {
         const BoxSpace box = MakeBox(l, t, r, b);
         std::vector<PointD> pts;
-        AppendArc(box, (box.left + box.right) / 2, (box.top + box.bottom) / 2,
-                  (box.right - box.left) / 2, (box.bottom - box.top) / 2, 0, 2 * kPi, pts);
+        if (!AppendArc(box, (box.left + box.right) / 2, (box.top + box.bottom) / 2,
+                       (box.right - box.left) / 2, (box.bottom - box.top) / 2, 0, 2 * kPi, pts)) {
+            return;
+        }
         pts.pop_back();  // the closing point repeats the first
         Draw({std::move(pts)}, true, true);
     }
@@ -555,10 +614,12 @@ private:
         const double rx = std::min(std::fabs(cw) * box.unitX / 2, (box.right - box.left) / 2);
         const double ry = std::min(std::fabs(ch) * box.unitY / 2, (box.bottom - box.top) / 2);
         std::vector<PointD> pts;
-        AppendArc(box, box.right - rx, box.top + ry, rx, ry, 0, kPi / 2, pts);
-        AppendArc(box, box.left + rx, box.top + ry, rx, ry, kPi / 2, kPi / 2, pts);
-        AppendArc(box, box.left + rx, box.bottom - ry, rx, ry, kPi, kPi / 2, pts);
-        AppendArc(box, box.right - rx, box.bottom - ry, rx, ry, 3 * kPi / 2, kPi / 2, pts);
+        if (!AppendArc(box, box.right - rx, box.top + ry, rx, ry, 0, kPi / 2, pts) ||
+            !AppendArc(box, box.left + rx, box.top + ry, rx, ry, kPi / 2, kPi / 2, pts) ||
+            !AppendArc(box, box.left + rx, box.bottom - ry, rx, ry, kPi, kPi / 2, pts) ||
+            !AppendArc(box, box.right - rx, box.bottom - ry, rx, ry, 3 * kPi / 2, kPi / 2, pts)) {
+            return;
+        }
         Draw({std::move(pts)}, true, true);
     }
     enum class ArcKind { Arc, Chord, Pie, ArcTo };
@@ -579,14 +640,15 @@ private:
         }
         std::vector<PointD> pts;
         if (kind == ArcKind::Pie) pts.push_back(box.toDevice.Apply(cx, cy));
-        AppendArc(box, cx, cy, rx, ry, a0, sweep, pts);
+        if (!AppendArc(box, cx, cy, rx, ry, a0, sweep, pts)) return;
         if (kind == ArcKind::ArcTo) {
             // A line from the current position to the arc's start, then the arc; the current
             // position moves to the arc's end.
             const PointD endDevice = pts.back();
             if (m_inPath) {
-                auto& figure = OpenFigure();
-                figure.insert(figure.end(), pts.begin(), pts.end());
+                if (auto* figure = ExtendFigure(pts.size())) {
+                    figure->insert(figure->end(), pts.begin(), pts.end());
+                }
             } else {
                 pts.insert(pts.begin(), ToDevice(m_dc.position));
                 Stroke(pts, false);
@@ -607,7 +669,7 @@ private:
     }
     void LineTo(PointD p) {
         if (m_inPath) {
-            OpenFigure().push_back(ToDevice(p));
+            if (auto* figure = ExtendFigure(1)) figure->push_back(ToDevice(p));
         } else {
             Stroke({ToDevice(m_dc.position), ToDevice(p)}, false);
         }
@@ -619,43 +681,50 @@ private:
     }
     void Polyline(const std::vector<PointD>& logical) {
         if (logical.size() < 2) return;
-        std::vector<PointD> pts;
-        pts.reserve(logical.size());
-        for (const PointD& p : logical) pts.push_back(ToDevice(p));
-        Draw({std::move(pts)}, false, false);
+        std::vector<PointD> pts = ToDevice(logical);
+        if (!pts.empty()) Draw({std::move(pts)}, false, false);
     }
     void Polygons(const std::vector<std::vector<PointD>>& logical) {
         std::vector<Contour> contours;
         for (const auto& poly : logical) {
             if (poly.size() < 2) continue;
-            Contour c;
-            c.reserve(poly.size());
-            for (const PointD& p : poly) c.push_back(ToDevice(p));
-            contours.push_back(std::move(c));
+            contours.push_back(ToDevice(poly));
+            if (contours.back().empty()) return;
         }
         if (!contours.empty()) Draw(std::move(contours), true, true);
     }
     void PolylineTo(const std::vector<PointD>& logical) {
         if (logical.empty()) return;
+        const PointD start = ToDevice(m_dc.position);
+        std::vector<PointD> pts = ToDevice(logical, 1);
+        if (pts.empty()) return;
+        m_dc.position = logical.back();
         if (m_inPath) {
-            auto& figure = OpenFigure();
-            for (const PointD& p : logical) figure.push_back(ToDevice(p));
+            if (auto* figure = ExtendFigure(pts.size())) {
+                figure->insert(figure->end(), pts.begin(), pts.end());
+            }
         } else {
-            std::vector<PointD> pts{ToDevice(m_dc.position)};
-            for (const PointD& p : logical) pts.push_back(ToDevice(p));
+            pts.insert(pts.begin(), start);
             Stroke(pts, false);
         }
-        m_dc.position = logical.back();
     }
-    // Cubic Bezier segments (start, then three points each) flattened in device space.
-    static void FlattenBeziers(const std::vector<PointD>& device, std::vector<PointD>& out) {
-        for (size_t i = 0; i + 3 < device.size(); i += 3) {
+    // Cubic Bezier segments (start, then three points each) flattened in device space, after
+    // the points they make are counted and charged; false when that is too many.
+    bool FlattenBeziers(const std::vector<PointD>& device, std::vector<PointD>& out) {
+        auto steps = [&](size_t i) {
             const PointD p0 = device[i], p1 = device[i + 1], p2 = device[i + 2], p3 = device[i + 3];
             const double length = std::hypot(p1.x - p0.x, p1.y - p0.y) +
                                   std::hypot(p2.x - p1.x, p2.y - p1.y) +
                                   std::hypot(p3.x - p2.x, p3.y - p2.y);
-            const int n =
-                std::isfinite(length) ? static_cast<int>(std::clamp(length / 4, 1.0, 64.0)) : 1;
+            return std::isfinite(length) ? static_cast<int>(std::clamp(length / 4, 1.0, 64.0)) : 1;
+        };
+        size_t total = 0;
+        for (size_t i = 0; i + 3 < device.size(); i += 3) total += static_cast<size_t>(steps(i));
+        if (total > kMaxPathPoints || !m_budget.Spend(total * kPointWork)) return false;
+        out.reserve(out.size() + total);
+        for (size_t i = 0; i + 3 < device.size(); i += 3) {
+            const PointD p0 = device[i], p1 = device[i + 1], p2 = device[i + 2], p3 = device[i + 3];
+            const int n = steps(i);
             for (int k = 1; k <= n; ++k) {
                 const double t = double(k) / n, u = 1 - t;
                 const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
@@ -663,19 +732,21 @@ private:
                                a * p0.y + b * p1.y + c * p2.y + d * p3.y});
             }
         }
+        return true;
     }
     void PolyBezier(const std::vector<PointD>& logical, bool fromCurrent) {
-        std::vector<PointD> device;
-        if (fromCurrent) device.push_back(ToDevice(m_dc.position));
-        for (const PointD& p : logical) device.push_back(ToDevice(p));
+        std::vector<PointD> device = ToDevice(logical, 1);
+        if (device.empty()) return;
+        if (fromCurrent) device.insert(device.begin(), ToDevice(m_dc.position));
         if (device.size() < 4) return;
         std::vector<PointD> flat{device.front()};
-        FlattenBeziers(device, flat);
+        if (!FlattenBeziers(device, flat)) return;
         if (fromCurrent) {
             m_dc.position = logical[(device.size() - 1) / 3 * 3 - 1];
             if (m_inPath) {
-                auto& figure = OpenFigure();
-                figure.insert(figure.end(), flat.begin() + 1, flat.end());
+                if (auto* figure = ExtendFigure(flat.size() - 1)) {
+                    figure->insert(figure->end(), flat.begin() + 1, flat.end());
+                }
                 return;
             }
             Stroke(flat, false);
@@ -703,12 +774,15 @@ private:
         const int y0 = std::max(m_dc.clip.top, FirstPixelAtOrAfter(std::min(a.y, c.y)));
         const int y1 = std::min(m_dc.clip.bottom, FirstPixelAtOrAfter(std::max(a.y, c.y)));
         if (x1 <= x0 || y1 <= y0) return;
-        if (!m_budget.Spend(uint64_t(x1 - x0) * uint64_t(y1 - y0))) return;
         // The result depends on the source when the table differs between s = 0 and s = 1.
         const uint8_t table = static_cast<uint8_t>(rop >> 16);
         const bool usesSource = ((table >> 2) & 0x33) != (table & 0x33);
         if (usesSource && (dib == nullptr || sw == 0 || sh == 0)) return;
         const Brush& brush = m_dc.brush;
+        const uint64_t pixelWork = rop == kSrcCopy   ? kCopyPixelWork
+                                   : rop == kPatCopy ? PixelWork(brush)
+                                                     : kMixPixelWork;
+        if (!m_budget.Spend(uint64_t(x1 - x0) * uint64_t(y1 - y0) * pixelWork)) return;
         for (int y = y0; y < y1; ++y) {
             const double v = (y + 0.5 - a.y) / (c.y - a.y);
             int srcRow = 0;
@@ -744,11 +818,10 @@ private:
                         if (!p) continue;
                         out = *p;
                     } else {
-                        const RgbQuad pat = p.value_or(RgbQuad{});
-                        const RgbQuad d = GetPixel(x, y);
-                        out = {Ternary(table, pat.blue, s.blue, d.blue),
-                               Ternary(table, pat.green, s.green, d.green),
-                               Ternary(table, pat.red, s.red, d.red), 0};
+                        const uint32_t mixed = Ternary(table, Pack(p.value_or(RgbQuad{})), Pack(s),
+                                                       Pack(GetPixel(x, y)));
+                        out = {static_cast<uint8_t>(mixed), static_cast<uint8_t>(mixed >> 8),
+                               static_cast<uint8_t>(mixed >> 16), 0};
                     }
                 }
                 PutPixel(x, y, out);
@@ -756,17 +829,17 @@ private:
         }
     }
     // Bit i of the table is the result for pattern, source and destination bits (p, s, d)
-    // with i = 4p + 2s + d.
-    static uint8_t Ternary(uint8_t table, uint8_t p, uint8_t s, uint8_t d) {
-        uint8_t out = 0;
+    // with i = 4p + 2s + d; all three channels at once.
+    static uint32_t Ternary(uint8_t table, uint32_t p, uint32_t s, uint32_t d) {
+        uint32_t out = 0;
         for (int i = 0; i < 8; ++i) {
             if (!(table & (1 << i))) continue;
-            const uint8_t pp = (i & 4) ? p : static_cast<uint8_t>(~p);
-            const uint8_t ss = (i & 2) ? s : static_cast<uint8_t>(~s);
-            const uint8_t dd = (i & 1) ? d : static_cast<uint8_t>(~d);
-            out |= pp & ss & dd;
+            out |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
         }
         return out;
+    }
+    static uint32_t Pack(RgbQuad c) {
+        return c.blue | (uint32_t{c.green} << 8) | (uint32_t{c.red} << 16);
     }
 
     // ---- State ----
@@ -850,15 +923,20 @@ private:
                 break;
         }
     }
-    // The lowest free slot, as the old metafile format numbers its objects.
+    // The lowest free slot, as the old metafile format numbers its objects; the free ones are
+    // kept in a heap, so that a file full of objects costs no search per record.
     void AddWmfObject(const GdiObject& object) {
-        for (auto& slot : m_objects) {
-            if (slot.type == GdiObject::Type::None) {
-                slot = object;
-                return;
-            }
+        if (!m_freeSlots.empty()) {
+            m_objects[m_freeSlots.top()] = object;
+            m_freeSlots.pop();
+        } else if (m_objects.size() < kMaxObjects) {
+            m_objects.push_back(object);
         }
-        if (m_objects.size() < kMaxObjects) m_objects.push_back(object);
+    }
+    void DeleteWmfObject(size_t index) {
+        if (index >= m_objects.size() || m_objects[index].type == GdiObject::Type::None) return;
+        m_objects[index] = GdiObject{};
+        m_freeSlots.push(static_cast<uint32_t>(index));
     }
     void SetEmfObject(uint32_t index, const GdiObject& object) {
         if (index >= kMaxObjects) return;
@@ -967,6 +1045,7 @@ private:
     DcState m_dc;
     std::vector<DcState> m_saved;
     std::vector<GdiObject> m_objects;
+    std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<>> m_freeSlots;
     std::vector<Figure> m_path;
     size_t m_pathPoints = 0;
     bool m_inPath = false;
@@ -977,6 +1056,7 @@ private:
 // 16-bit records. Parameters are 16-bit words, coordinates usually given y before x.
 
 void Player::PlayWmfRecord(uint16_t function, std::span<const uint8_t> params) {
+    if (!m_budget.Spend(kRecordWork)) return;
     ByteReader in(params);
     auto s16 = [&] { return static_cast<double>(in.S16LE()); };
     switch (function) {
@@ -1130,7 +1210,7 @@ void Player::PlayWmfRecord(uint16_t function, std::span<const uint8_t> params) {
         }
         case 0x01F0: {  // DELETEOBJECT
             const uint16_t index = in.U16LE();
-            if (!in.Failed() && index < m_objects.size()) m_objects[index] = GdiObject{};
+            if (!in.Failed()) DeleteWmfObject(index);
             break;
         }
         case 0x02FA: {  // CREATEPENINDIRECT
@@ -1237,6 +1317,7 @@ void Player::PlayWmfRecord(uint16_t function, std::span<const uint8_t> params) {
 // 32-bit records: type and size, then the fields; record offsets count from the record start.
 
 bool Player::PlayEmfRecord(uint32_t type, std::span<const uint8_t> record) {
+    if (!m_budget.Spend(kRecordWork)) return false;
     ByteReader in(record.subspan(8));
     auto s32 = [&] { return static_cast<double>(in.S32LE()); };
     auto point = [&] {

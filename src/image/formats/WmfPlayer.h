@@ -14,8 +14,9 @@ namespace tavolin::codecs {
 
 /// Most records played from one file; the rest are ignored.
 inline constexpr uint64_t kMaxMetafileRecords = 1'000'000;
-/// Work units (edge crossings and pixels written) one file may spend: this many per pixel of
-/// the picture, plus a fixed allowance for the edges of small pictures.
+/// Work units (each about the time one pixel of a solid fill takes) one file may spend: this
+/// many per pixel of the picture, plus a fixed allowance for the edges of small pictures. The
+/// largest picture's budget lasts about a second.
 inline constexpr uint64_t kMetafileWorkPerPixel = 64;
 inline constexpr uint64_t kMetafileWorkAllowance = uint64_t{1} << 24;
 

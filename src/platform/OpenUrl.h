@@ -1,0 +1,34 @@
+#pragma once
+// Opening a link target (a web address, "mailto:", a file) with the desktop's default
+// handler, the counterpart of the Windows shell's "open" verb. Results keep the shell's
+// numbers so the link control shows the same messages: above 32 is success; 0, 2, 3, 5, 8,
+// 11, 26 to 32 are the shell's failures; other small numbers are unknown errors.
+
+#include <memory>
+#include <string>
+
+namespace tavolin {
+
+inline constexpr int kOpenUrlSucceeded = 42;
+inline constexpr int kOpenUrlFileNotFound = 2;
+inline constexpr int kOpenUrlNoAssociation = 31;
+
+class UrlOpener {
+public:
+    virtual ~UrlOpener() = default;
+    /// Opens target; may take a while (the handler may start an application). Safe to call
+    /// from any thread.
+    virtual int Open(const std::string& target) = 0;
+};
+
+/// The opener of this platform (on Linux: xdg-open, never through a shell).
+std::shared_ptr<UrlOpener> MakeSystemUrlOpener();
+
+/// Opens target through the installed opener, by default the system one.
+int OpenUrl(const std::string& target);
+
+/// Installs the opener OpenUrl uses (tests) and returns the previous one; nullptr restores the
+/// system opener.
+std::shared_ptr<UrlOpener> SetUrlOpener(std::shared_ptr<UrlOpener> opener);
+
+}  // namespace tavolin

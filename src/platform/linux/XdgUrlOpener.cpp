@@ -1,0 +1,59 @@
+#include "platform/linux/XdgUrlOpener.h"
+
+namespace tavolin {
+
+int XdgUrlOpener::ResultOf(const ProcessResult& result) {
+    using Status = ProcessResult::Status;
+    switch (result.status) {
+        case Status::Exited:
+            switch (result.exitCode) {
+                case 0:
+                    return kOpenUrlSucceeded;
+                case 1:
+                    return 27;  // xdg-open did not understand the target
+                case 2:
+                    return kOpenUrlFileNotFound;  // the file does not exist
+                case 3:
+                    return kOpenUrlNoAssociation;  // no tool to open it with
+                case 4:
+                    return kOpenUrlFileNotFound;  // the handler failed
+                case 126:
+                    return 5;  // setsid could not start xdg-open
+                case 127:
+                    return kOpenUrlNoAssociation;  // setsid found no xdg-open
+                default:
+                    return 1;  // shown as an unknown error
+            }
+        case Status::NotFound:
+            return kOpenUrlNoAssociation;  // no xdg-open at all
+        // Still running at the limit: the handler is the application itself, in the
+        // foreground, so the target is open.
+        case Status::TimedOut:
+            return kOpenUrlSucceeded;
+        case Status::Signalled:
+            return 29;
+        case Status::SpawnFailed:
+            return 0;  // out of resources
+    }
+    return 1;
+}
+
+int XdgUrlOpener::Open(const std::string& target) {
+    // A leading "-" would be read as an option; a NUL cannot pass through exec.
+    if (target.empty() || target.front() == '-' || target.find('\0') != std::string::npos) {
+        return kOpenUrlFileNotFound;
+    }
+    std::vector<std::string> argv;
+    if (m_runner.IsInstalled("setsid")) {
+        argv = {"setsid", "-w", "xdg-open", target};
+    } else {
+        argv = {"xdg-open", target};
+    }
+    return ResultOf(m_runner.Run(argv, m_timeout));
+}
+
+std::shared_ptr<UrlOpener> MakeSystemUrlOpener() {
+    return std::make_shared<XdgUrlOpener>(SystemProcessRunner());
+}
+
+}  // namespace tavolin
