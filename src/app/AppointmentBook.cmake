@@ -1,0 +1,12 @@
+# The appointment book's widgets: the appointment dialog, the list commands and the reminders.
+# A library of its own beside tavolin_gui, which puts it into the main dialog.
+add_library(tavolin_appointment_book STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/AppointmentList.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CTerminDlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DesktopNotifier.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Reminders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UpDownArrows.cpp
+)
+set_target_properties(tavolin_appointment_book PROPERTIES AUTOMOC ON)
+target_link_libraries(tavolin_appointment_book PUBLIC tavolin::controls Qt6::Widgets Qt6::DBus tavolin::core)
+tavolin_warnings(tavolin_appointment_book)

@@ -1,0 +1,205 @@
+#include "app/AppointmentList.h"
+
+#include <QHeaderView>
+#include <QTableWidget>
+
+#include "app/CTerminDlg.h"
+#include "appointments/Appointment.h"
+#include "appointments/AppointmentTime.h"
+#include "controls/MessageBox.h"
+#include "platform/Clock.h"
+#include "util/Atoi.h"
+#include "util/Cp1252.h"
+
+namespace tavolin {
+namespace {
+
+using ui::MessageBox;
+
+// Each cell keeps the record's own bytes, so a row leads back to its line exactly, whatever the
+// text looks like on screen.
+constexpr int kBytesRole = Qt::UserRole;
+// Column 0 also keeps the whole line, so that even a hand-edited line without " # " can be
+// edited and deleted.
+constexpr int kLineRole = Qt::UserRole + 1;
+
+QTableWidgetItem* Cell(const std::string& bytes) {
+    auto* item = new QTableWidgetItem(QString::fromStdString(Cp1252ToUtf8(bytes)));
+    item->setData(kBytesRole, QByteArray::fromStdString(bytes));
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return item;
+}
+
+std::string BytesOf(const QTableWidgetItem* item, int role = kBytesRole) {
+    return item ? item->data(role).toByteArray().toStdString() : std::string();
+}
+
+QDate LocalDate(TimePoint t) {
+    const std::tm f = LocalFields(t);
+    return QDate(f.tm_year + 1900, f.tm_mon + 1, f.tm_mday);
+}
+
+QString QuarterOf(TimePoint t) {
+    const std::tm f = LocalFields(t);
+    return QString::fromStdString(QuarterTime(f.tm_hour, f.tm_min));
+}
+
+}  // namespace
+
+AppointmentList::AppointmentList(QTableWidget* list, QWidget* owner, AppointmentStore store,
+                                 std::function<bool()> deleteExpired, QObject* parent)
+    : QObject(parent),
+      m_list(list),
+      m_owner(owner),
+      m_store(std::move(store)),
+      m_deleteExpired(std::move(deleteExpired)),
+      m_runDialog([](CTerminDlg& dialog) { return dialog.exec() == QDialog::Accepted; }) {
+    connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { OnEdit(true); });
+}
+
+void AppointmentList::SetUpColumns() {
+    m_list->setColumnCount(2);
+    m_list->setHorizontalHeaderLabels({QStringLiteral("Datum"), QStringLiteral("Bemerkung")});
+    m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_list->horizontalHeader()->setStretchLastSection(false);
+    m_list->verticalHeader()->hide();
+    m_list->setShowGrid(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setWordWrap(false);
+    // The selection stays visible when the list loses the focus.
+    QPalette palette = m_list->palette();
+    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    m_list->setPalette(palette);
+    // A right click is taken and does nothing.
+    m_list->setContextMenuPolicy(Qt::PreventContextMenu);
+    const int w = m_list->width();
+    m_list->setColumnWidth(0, (w - 20) / 3 - 10);
+    m_list->setColumnWidth(1, (2 * w - 40) / 3 + 10);
+}
+
+void AppointmentList::RefreshList() {
+    m_list->setRowCount(0);
+    m_store.TidyUp(m_deleteExpired());
+    for (const std::string& line : m_store.ReadRecords()) {
+        // A hand-edited line without " # " is all key, as a reader that splits at the first
+        // " # " sees it.
+        const size_t split = line.find(kRecordSeparator);
+        const std::string key = line.substr(0, split);
+        const std::string remark = split == std::string::npos
+                                       ? std::string()
+                                       : line.substr(split + kRecordSeparator.size());
+        const int row = m_list->rowCount();
+        m_list->insertRow(row);
+        QTableWidgetItem* first = Cell(key == kNoteKey ? std::string() : key);
+        first->setData(kLineRole, QByteArray::fromStdString(line));
+        m_list->setItem(row, 0, first);
+        m_list->setItem(row, 1, Cell(remark));
+    }
+}
+
+int AppointmentList::SelectedRow() const {
+    int first = -1;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedRows()) {
+        if (first < 0 || index.row() < first) first = index.row();
+    }
+    return first;
+}
+
+std::string AppointmentList::RecordOf(const CTerminDlg& dialog) const {
+    const auto remark = Utf8ToCp1252(dialog.m_remark.toStdString());
+    if (!remark || remark->empty()) {
+        MessageBox::showW1252(m_owner, EmptyRemarkText(), W1252("Warnung"),
+                              MessageBox::Icon::Critical);
+        return {};
+    }
+    std::string key(kNoteKey);
+    if (!dialog.m_note) {
+        const std::string time = dialog.m_timeText.toStdString();
+        const int hour = Atoi(std::string_view(time).substr(0, 2));
+        const int minute = Atoi(time.size() >= 2 ? std::string_view(time).substr(time.size() - 2)
+                                                 : std::string_view(time));
+        key = FormatWhen(dialog.m_date.day(), dialog.m_date.month(), dialog.m_date.year(), hour,
+                         minute);
+    }
+    return Appointment{key, *remark}.Line();
+}
+
+void AppointmentList::ReportFailure(StoreStatus status) const {
+    // Not silent: the user would take the appointment for saved.
+    const QString text =
+        status == StoreStatus::NotFound
+            ? QStringLiteral(
+                  "This entry is no longer in the appointments file; it was changed "
+                  "or removed meanwhile. Nothing was changed.")
+            : QStringLiteral(
+                  "The appointments file %1 could not be changed: %2. Nothing was "
+                  "saved.")
+                  .arg(QString::fromStdString(m_store.Path().string()),
+                       QString::fromUtf8(StoreStatusText(status)));
+    MessageBox::show(m_owner, text, QStringLiteral("Fehler"), MessageBox::Icon::Critical);
+}
+
+void AppointmentList::OnAdd() {
+    const TimePoint now = Now();
+    CTerminDlg dialog(m_owner);
+    dialog.m_date = LocalDate(now);
+    dialog.m_timeText = QuarterOf(now);
+    dialog.m_remark.clear();
+    dialog.m_note = false;
+    if (!m_runDialog(dialog)) return;
+    const std::string line = RecordOf(dialog);
+    if (line.empty()) return;
+    if (const StoreStatus s = m_store.AppendRecord(line); s != StoreStatus::Ok) ReportFailure(s);
+    RefreshList();
+}
+
+void AppointmentList::OnEdit(bool fromDoubleClick) {
+    const int row = SelectedRow();
+    if (row < 0) {
+        if (!fromDoubleClick) {
+            MessageBox::showW1252(m_owner, W1252("Es ist noch kein Eintrag markiert wurden."),
+                                  W1252("Hinweis"), MessageBox::Icon::Critical);
+        }
+        return;
+    }
+    const std::string date = BytesOf(m_list->item(row, 0));
+    const std::string remark = BytesOf(m_list->item(row, 1));
+    const TimePoint now = Now();
+    CTerminDlg dialog(m_owner);
+    dialog.m_remark = QString::fromStdString(Cp1252ToUtf8(remark));
+    if (date.empty()) {
+        dialog.m_date = LocalDate(now);
+        dialog.m_timeText = QuarterOf(now);
+        dialog.m_note = true;
+    } else {
+        // The stored time moved to a quarter hour: an imported 10:05 is offered as 10:00.
+        const TimePoint t = ParseWhen(date);
+        dialog.m_date = LocalDate(t);
+        dialog.m_timeText = QuarterOf(t);
+        dialog.m_note = false;
+    }
+    if (!m_runDialog(dialog)) return;
+    const std::string line = RecordOf(dialog);
+    if (line.empty()) return;
+    const std::string oldLine = BytesOf(m_list->item(row, 0), kLineRole);
+    if (const StoreStatus s = m_store.ReplaceRecord(oldLine, line); s != StoreStatus::Ok) {
+        ReportFailure(s);
+    }
+    RefreshList();
+}
+
+void AppointmentList::OnDelete() {
+    const int row = SelectedRow();
+    if (row < 0) return;
+    const std::string line = BytesOf(m_list->item(row, 0), kLineRole);
+    const StoreStatus s = m_store.RemoveRecord(line);
+    // Already gone is what was wanted.
+    if (s != StoreStatus::Ok && s != StoreStatus::NotFound) ReportFailure(s);
+    RefreshList();
+}
+
+}  // namespace tavolin

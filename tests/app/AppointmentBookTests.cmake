@@ -1,0 +1,13 @@
+# Widget tests of the appointment book (offscreen), and its desktop notifications on a private
+# session bus.
+tavolin_add_qt_test(NAME test_appointment_dialog SOURCES ${CMAKE_CURRENT_LIST_DIR}/CTerminDlgTest.cpp
+    LIBS tavolin_appointment_book)
+tavolin_add_qt_test(NAME test_appointment_list SOURCES ${CMAKE_CURRENT_LIST_DIR}/AppointmentListTest.cpp
+    LIBS tavolin_appointment_book tavolin_testsupport)
+tavolin_add_qt_test(NAME test_reminders SOURCES ${CMAKE_CURRENT_LIST_DIR}/RemindersTest.cpp
+    LIBS tavolin_appointment_book tavolin_testsupport)
+add_executable(test_desktop_notifier ${CMAKE_CURRENT_LIST_DIR}/DesktopNotifierTest.cpp)
+set_target_properties(test_desktop_notifier PROPERTIES AUTOMOC ON)
+target_link_libraries(test_desktop_notifier PRIVATE tavolin_appointment_book Qt6::Test)
+tavolin_warnings(test_desktop_notifier)
+tavolin_add_x11_test(NAME test_desktop_notifier COMMAND $<TARGET_FILE:test_desktop_notifier>)
