@@ -91,11 +91,9 @@ void ImportCommands::AutostartToggled(CTavolinDlg& dialog, bool checked) {
     if (result != AutostartResult::Done) {
         // A failed deletion leaves the entry in place: the box says so again.
         const bool entryThere = result == AutostartResult::DeleteFailed;
-        MessageBox::showW1252(&dialog,
-                              AutostartErrorText(result == AutostartResult::DeleteFailed
-                                                     ? false
-                                                     : checked),
-                              "Fehler", MessageBox::Icon::Critical);
+        MessageBox::showW1252(
+            &dialog, AutostartErrorText(result == AutostartResult::DeleteFailed ? false : checked),
+            "Fehler", MessageBox::Icon::Critical);
         if (box) box->setChecked(entryThere);
         return;
     }

@@ -79,6 +79,10 @@ private:
         m_appointments->refreshed = 0;
         return dlg;
     }
+    // The command is grayed unless Outlook 2000 is registered.
+    void RegisterOutlook() {
+        m_registry->values["Outlook.Application\\CurVer"] = "Outlook.Application.9";
+    }
     static QCheckBox* Autostart(CTavolinDlg& dlg) {
         return qobject_cast<QCheckBox*>(dlg.control(1028));
     }
@@ -158,10 +162,23 @@ private slots:
         QCOMPARE(m_recorder->messages().size(), size_t{2});
     }
 
+    void anEntryThatCannotBeWrittenIsReportedNotRecorded() {
+        // A folder where the entry should go: the entry cannot be saved over it.
+        std::filesystem::create_directories(Entry() / "keep");
+        auto dlg = MakeDialog();
+        const QString before = m_box->ReadConfig().value("Programm/Autostart");
+        Autostart(*dlg)->click();
+        QVERIFY(!Autostart(*dlg)->isChecked());
+        QCOMPARE(m_recorder->messages().size(), size_t{1});
+        QVERIFY(m_recorder->messages().front().text.startsWith("Beim Setzen des Kennzeichens"));
+        QCOMPARE(m_box->ReadConfig().value("Programm/Autostart"), before);
+        QVERIFY(std::filesystem::is_directory(Entry() / "keep"));
+    }
+
     void outlookAvailabilityFollowsTheRegistry() {
         auto dlg = MakeDialog();
         QVERIFY(!dlg->command(CTavolinDlg::OutlookImport)->isEnabled());
-        m_registry->values["Outlook.Application\\CurVer"] = "Outlook.Application.9";
+        RegisterOutlook();
         auto dlg2 = MakeDialog();
         QVERIFY(dlg2->command(CTavolinDlg::OutlookImport)->isEnabled());
     }
@@ -169,9 +186,11 @@ private slots:
     void outlookImportAppendsRefreshingAfterEachItem() {
         m_outlook.items = {{26, "Zahnarzt", test::OleDate(2003, 3, 10, 9, 0), 15, 0},
                            {48, "Steuer", 0, 0, test::OleDate(2003, 3, 12, 18, 0)}};
+        RegisterOutlook();
         auto dlg = MakeDialog();
         dlg->command(CTavolinDlg::OutlookImport)->trigger();
-        QCOMPARE(Termine(), std::string("10.03.2003 - 08:45 # Zahnarzt\r\n12.03.2003 - 18:00 # Steuer"));
+        QCOMPARE(Termine(),
+                 std::string("10.03.2003 - 08:45 # Zahnarzt\r\n12.03.2003 - 18:00 # Steuer"));
         QCOMPARE(m_appointments->refreshed, 2);
         QVERIFY(m_appointments->busyEveryTime);
         QVERIFY(!QGuiApplication::overrideCursor());
@@ -180,6 +199,7 @@ private slots:
 
     void outlookFailuresAreShown() {
         m_outlook.creatable = false;
+        RegisterOutlook();
         auto dlg = MakeDialog();
         dlg->command(CTavolinDlg::OutlookImport)->trigger();
         QCOMPARE(m_recorder->messages().size(), size_t{1});
@@ -219,7 +239,8 @@ private slots:
         AtomicWriteFile(m_box->File("cal.ics"), ics);
         ui::FileDialog::setNextFileName(m_box->Path("cal.ics"));
         action->trigger();
-        QCOMPARE(Termine(), std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));
+        QCOMPARE(Termine(),
+                 std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));
         QCOMPARE(m_appointments->refreshed, 1);
         QVERIFY(m_appointments->busyEveryTime);
         QCOMPARE(m_recorder->messages().size(), size_t{1});
@@ -233,7 +254,8 @@ private slots:
         action->trigger();
         QCOMPARE(m_appointments->refreshed, 1);
         QCOMPARE(m_recorder->messages().back().icon, ui::MessageBox::Icon::Warning);
-        QCOMPARE(Termine(), std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));
+        QCOMPARE(Termine(),
+                 std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));
         QVERIFY(!QGuiApplication::overrideCursor());
     }
 
