@@ -20,6 +20,7 @@
 #include "settings/Settings.h"
 #include "util/Atoi.h"
 #include "util/Cp1252.h"
+#include "util/Utf8.h"
 
 namespace tavolin::cli {
 namespace {
@@ -199,16 +200,9 @@ std::optional<std::pair<int, int>> ParseTime(const std::string& text) {
 // the text is not UTF-8 at all.
 std::optional<std::string> FirstUnrepresentable(std::string_view utf8) {
     for (size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        const size_t len = b < 0x80             ? 1
-                           : (b & 0xE0) == 0xC0 ? 2
-                           : (b & 0xF0) == 0xE0 ? 3
-                           : (b & 0xF8) == 0xF0 ? 4
-                                                : 0;
-        if (len == 0 || len > utf8.size() - i) return std::nullopt;
-        for (size_t k = 1; k < len; ++k) {
-            if ((static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) return std::nullopt;
-        }
+        char32_t cp = 0;
+        const size_t len = DecodeUtf8(utf8, i, cp);
+        if (len == 0) return std::nullopt;
         const std::string_view one = utf8.substr(i, len);
         if (!Utf8ToCp1252(one)) return std::string(one);
         i += len;

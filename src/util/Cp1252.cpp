@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "util/Utf8.h"
+
 namespace tavolin {
 namespace {
 
@@ -16,19 +18,6 @@ constexpr std::array<char32_t, 32> kHigh = {
 
 char32_t CodePointOf(unsigned char b) {
     return (b >= 0x80 && b <= 0x9F) ? kHigh[b - 0x80] : static_cast<char32_t>(b);
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 std::optional<unsigned char> ByteOf(char32_t cp) {
@@ -53,34 +42,9 @@ std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
     out.reserve(utf8.size());
     size_t i = 0;
     while (i < utf8.size()) {
-        const auto b0 = static_cast<unsigned char>(utf8[i]);
         char32_t cp = 0;
-        size_t len = 0;
-        if (b0 < 0x80) {
-            cp = b0;
-            len = 1;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            cp = b0 & 0x1F;
-            len = 2;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            cp = b0 & 0x0F;
-            len = 3;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            cp = b0 & 0x07;
-            len = 4;
-        } else {
-            return std::nullopt;
-        }
-        if (i + len > utf8.size()) return std::nullopt;
-        for (size_t k = 1; k < len; ++k) {
-            const auto b = static_cast<unsigned char>(utf8[i + k]);
-            if ((b & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        // Overlong forms are invalid UTF-8.
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000)) {
-            return std::nullopt;
-        }
+        const size_t len = DecodeUtf8(utf8, i, cp);
+        if (len == 0) return std::nullopt;
         const auto byte = ByteOf(cp);
         if (!byte) return std::nullopt;
         out += static_cast<char>(*byte);

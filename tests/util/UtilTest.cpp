@@ -6,6 +6,7 @@
 #include "util/Atoi.h"
 #include "util/Cp1252.h"
 #include "util/FileIO.h"
+#include "util/Utf8.h"
 
 namespace tavolin {
 namespace {
@@ -29,6 +30,22 @@ TEST(Cp1252, UnrepresentableOrInvalidTextIsRefused) {
     EXPECT_FALSE(Utf8ToCp1252("\xC3").has_value());       // truncated sequence
     EXPECT_FALSE(Utf8ToCp1252("\xC0\xAF").has_value());   // overlong '/'
     EXPECT_FALSE(Utf8ToCp1252("\xF0\x9F\x98\x80").has_value());  // emoji
+}
+
+TEST(Utf8, DecodesEveryLengthAndRefusesWhatIsNotUtf8) {
+    for (char32_t cp : {U'A', U'\u00E4', U'\u20AC', U'\U0001F600', U'\U0010FFFF'}) {
+        std::string text;
+        AppendUtf8(text, cp);
+        char32_t back = 0;
+        EXPECT_EQ(DecodeUtf8(text, 0, back), text.size());
+        EXPECT_EQ(back, cp);
+    }
+    char32_t cp = 0;
+    for (const char* bad : {"\xC1\x81", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                            "\xE2\x82", "\x80", "\xFF"}) {
+        EXPECT_EQ(DecodeUtf8(bad, 0, cp), 0u) << bad;
+    }
+    EXPECT_EQ(DecodeUtf8("", 0, cp), 0u);
 }
 
 TEST(Atoi, FollowsTheCLibraryRules) {

@@ -16,6 +16,12 @@ inline void SetGreyPalette(ImageBuffer& image, int levels) {
     }
 }
 
+/// a * b / 255, rounded, for 8-bit values.
+inline uint8_t Mul255(unsigned a, unsigned b) {
+    const unsigned t = a * b + 128;
+    return static_cast<uint8_t>((t + (t >> 8)) >> 8);
+}
+
 /// A colour channel stored multiplied by its alpha, back to a plain value.
 inline uint8_t Unpremultiply(uint32_t value, uint32_t alpha) {
     if (alpha == 0) return 0;

@@ -115,11 +115,6 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
 
 void TermSource(j_decompress_ptr) {}
 
-inline uint8_t Mul255(unsigned a, unsigned b) {
-    const unsigned t = a * b + 128;
-    return static_cast<uint8_t>((t + (t >> 8)) >> 8);
-}
-
 /// Everything between setjmp and the library's calls. Only trivially destructible locals live
 /// here; all state that must survive a jump sits in the job.
 bool RunJpeg(JpegJob& job, std::span<const uint8_t> data, ImageBuffer& image) {

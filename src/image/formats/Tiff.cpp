@@ -223,11 +223,6 @@ bool PlanRows(TIFF* tif, const TiffInfo& t, StripPlan& plan) {
     }
 }
 
-inline uint8_t Mul255(unsigned a, unsigned b) {
-    const unsigned t = a * b + 128;
-    return static_cast<uint8_t>((t + (t >> 8)) >> 8);
-}
-
 /// One row of 8- or 16-bit samples (16-bit ones in native order, as libtiff hands them out).
 void ConvertRow(const StripPlan& plan, int bits, int samplesPerPixel, const uint8_t* src, int width,
                 uint8_t* dst, uint8_t* alpha) {

@@ -3,54 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "util/Utf8.h"
+
 namespace tavolin {
 namespace {
-
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when the bytes there are not
-// valid UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
-size_t DecodeUtf8(std::string_view text, size_t i, uint32_t& cp) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char b0 = byte(i);
-    size_t len;
-    uint32_t min;
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    } else if ((b0 & 0xE0) == 0xC0) {
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() - i < len) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 void AppendU4(std::string& out, uint32_t unit) {
     char hex[8];
@@ -73,7 +29,7 @@ bool IsBlank(char c) {
 
 bool IsValidUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
-        uint32_t cp;
+        char32_t cp;
         const size_t len = DecodeUtf8(text, i, cp);
         if (len == 0) return false;
         i += len;
@@ -114,7 +70,7 @@ std::string JsStringLiteral(std::string_view text) {
             ++i;
             continue;
         }
-        uint32_t cp;
+        char32_t cp;
         size_t len = DecodeUtf8(text, i, cp);
         if (len == 0) {
             cp = c;  // a stray byte keeps its value rather than vanishing

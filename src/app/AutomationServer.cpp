@@ -1,0 +1,82 @@
+#include "app/AutomationServer.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
+
+namespace tavolin {
+
+const QString AutomationServer::kServiceName = QStringLiteral("org.tavolin.Application");
+const QString AutomationServer::kFactoryPath = QStringLiteral("/org/tavolin/Application");
+
+AutomationServer::AutomationServer(QDBusConnection bus, QObject* parent)
+    : QObject(parent), m_bus(bus), m_watcher(new QDBusServiceWatcher(this)) {
+    m_watcher->setConnection(m_bus);
+    m_watcher->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            &AutomationServer::ClientGone);
+}
+
+AutomationServer::~AutomationServer() {
+    for (const Instance& i : std::as_const(m_instances)) {
+        m_bus.unregisterObject(i.object->objectName());
+    }
+    if (m_registered) {
+        m_bus.unregisterObject(kFactoryPath);
+        m_bus.unregisterService(kServiceName);
+    }
+}
+
+bool AutomationServer::Register(QString* error) {
+    if (!m_bus.isConnected()) {
+        if (error) *error = QStringLiteral("no session bus");
+        return false;
+    }
+    if (!m_bus.registerObject(
+            kFactoryPath, this,
+            QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllSlots)) {
+        if (error) *error = QStringLiteral("cannot export %1").arg(kFactoryPath);
+        return false;
+    }
+    if (!m_bus.registerService(kServiceName)) {
+        if (error) *error = m_bus.lastError().message();
+        m_bus.unregisterObject(kFactoryPath);
+        return false;
+    }
+    m_registered = true;
+    return true;
+}
+
+QDBusObjectPath AutomationServer::Create() {
+    const QString client = calledFromDBus() ? message().service() : QString();
+    const QString path = kFactoryPath + QStringLiteral("/Instance%1").arg(m_next++);
+    auto* object = new AutomationInstance(this);
+    object->setObjectName(path);
+    m_bus.registerObject(path, object, QDBusConnection::ExportAllContents);
+    m_instances.insert(path, {object, client});
+    if (!client.isEmpty()) m_watcher->addWatchedService(client);
+    emit instancesChanged(instanceCount());
+    return QDBusObjectPath(path);
+}
+
+void AutomationServer::Release(const QDBusObjectPath& path) {
+    const auto it = m_instances.constFind(path.path());
+    if (it == m_instances.cend()) return;
+    if (calledFromDBus() && it->client != message().service()) return;
+    Drop(path.path());
+}
+
+void AutomationServer::ClientGone(const QString& client) {
+    m_watcher->removeWatchedService(client);
+    for (const QString& path : m_instances.keys()) {
+        if (m_instances.value(path).client == client) Drop(path);
+    }
+}
+
+void AutomationServer::Drop(const QString& path) {
+    const Instance instance = m_instances.take(path);
+    m_bus.unregisterObject(path);
+    instance.object->deleteLater();
+    emit instancesChanged(instanceCount());
+}
+
+}  // namespace tavolin

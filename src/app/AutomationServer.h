@@ -1,0 +1,71 @@
+#pragma once
+// The program's automation object on the session bus: the name org.tavolin.Application, a
+// class factory at /org/tavolin/Application whose Create hands out instances (objects with an
+// interface of no methods and no properties). While any instance exists the program stays
+// alive; an instance ends with Release or when its client leaves the bus.
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusObjectPath>
+#include <QMap>
+#include <QObject>
+
+class QDBusServiceWatcher;
+
+namespace tavolin {
+
+/// The object handed to a client. Its interface has no members.
+class AutomationInstance : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.tavolin.Application")
+    // Named in the introspection data although it is empty, so clients can see what it is.
+    Q_CLASSINFO("D-Bus Introspection",
+                "  <interface name=\"org.tavolin.Application\">\n"
+                "  </interface>\n")
+
+public:
+    using QObject::QObject;
+};
+
+class AutomationServer : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.tavolin.ClassFactory")
+
+public:
+    static const QString kServiceName;
+    static const QString kFactoryPath;
+
+    explicit AutomationServer(QDBusConnection bus, QObject* parent = nullptr);
+    ~AutomationServer() override;
+
+    /// Claims the name and exports the factory; false (with the reason) when the bus refuses.
+    bool Register(QString* error = nullptr);
+
+    int instanceCount() const { return int(m_instances.size()); }
+
+public slots:
+    /// Creates an instance for the calling client and returns its object path.
+    QDBusObjectPath Create();
+    /// Ends the instance at path (only its own client may).
+    void Release(const QDBusObjectPath& path);
+
+signals:
+    /// The number of live instances changed (0: no client holds the program any more).
+    void instancesChanged(int count);
+
+private:
+    void ClientGone(const QString& client);
+    void Drop(const QString& path);
+
+    struct Instance {
+        AutomationInstance* object;
+        QString client;
+    };
+    QDBusConnection m_bus;
+    QMap<QString, Instance> m_instances;  // by object path
+    QDBusServiceWatcher* m_watcher;
+    quint64 m_next = 1;
+    bool m_registered = false;
+};
+
+}  // namespace tavolin

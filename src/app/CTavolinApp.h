@@ -1,0 +1,47 @@
+#pragma once
+// The start of the program: the automation switches, then the command text decides between the
+// normal dialog, the silent start "/go" and the information window "/?".
+
+#include <QStringList>
+#include <memory>
+
+#include "app/CommandLine.h"
+
+namespace tavolin {
+
+class AutomationServer;
+class CTavolinDlg;
+
+class CTavolinApp {
+public:
+    CTavolinApp();
+    ~CTavolinApp();
+
+    /// The whole program: handles the registration switches without a display, refuses to
+    /// start without a graphical session (exit 1), otherwise runs the GUI (exit 0).
+    static int Main(int argc, char** argv);
+
+    /// The program's path, for the activation file.
+    static QString ProgramPath();
+
+    /// True when a display is there to show windows on (X11, Wayland, or a Qt platform named
+    /// in QT_QPA_PLATFORM).
+    static bool HasGraphicalSession();
+
+    /// The GUI part of a run, inside a QApplication: returns the exit code once the dialog (or
+    /// the information window) has ended. Tests call Prepare and drive the dialog instead.
+    int Run(const QStringList& arguments);
+
+    /// Everything of Run up to the event loop. Returns false when the run is already over
+    /// ("/?" after its window, "/go" without config.ini, a config.ini that cannot be made).
+    bool Prepare(const QStringList& arguments);
+
+    CTavolinDlg* dialog() const { return m_dialog.get(); }
+    AutomationServer* automation() const { return m_automation.get(); }
+
+private:
+    std::unique_ptr<AutomationServer> m_automation;
+    std::unique_ptr<CTavolinDlg> m_dialog;
+};
+
+}  // namespace tavolin

@@ -1,0 +1,180 @@
+#pragma once
+// The program's one main window: the settings page, the appointment area below the separator,
+// the menu bar, the notification-area mode and the timers 101 and 105.
+
+#include <QDialog>
+#include <QIcon>
+#include <QPointer>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/AppointmentsPart.h"
+#include "app/GenerationRunner.h"
+#include "app/HelpBalloon.h"
+#include "app/ImportsPart.h"
+#include "app/TitleIconAnimation.h"
+#include "settings/IniFile.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+
+namespace tavolin::ui {
+class CColourPicker;
+}
+
+namespace tavolin {
+
+class TrayIcon;
+
+class CTavolinDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    /// Menu commands, kept as the actions' object names ("cmd134").
+    enum Command { Generate = 134, Quit = 135, OutlookImport = 154, Info = 136 };
+
+    /// visible: show the window (normal start); false: start in the notification area ("/go").
+    /// The parts default to MakeAppointmentsPart() and MakeImportsPart().
+    explicit CTavolinDlg(bool visible, std::unique_ptr<AppointmentsPart> appointments = nullptr,
+                         std::unique_ptr<ImportsPart> imports = nullptr, QWidget* parent = nullptr);
+    ~CTavolinDlg() override;
+
+    /// The initialisation: creates config.ini when missing, loads every setting into the
+    /// controls, starts the timers, sets up the appointment area and, for "/go", goes to the
+    /// notification area. False when config.ini could not be created (the message was shown;
+    /// the program ends).
+    bool Initialise();
+
+    /// Initialise, then show the window (normal start) or stay hidden ("/go").
+    bool Start();
+
+    /// Test hook: whether the desktop offers a notification area (default: asks Qt).
+    void setTrayAvailableForTesting(std::function<bool()> available);
+
+    // What the other parts of the program use.
+    IniFile& settings() { return m_ini; }
+    const std::filesystem::path& settingsPath() const { return m_settingsPath; }
+    bool deleteExpired() const { return m_deleteExpired; }
+    bool isVisibleFlag() const { return m_visible; }
+    TrayIcon* trayIcon() const { return m_trayIcon.get(); }
+    QTimer& animationTimer() { return m_timer101; }
+    QTimer& reminderTimer() { return m_timer105; }
+    GenerationRunner& generationRunner() { return m_runner; }
+    AppointmentsPart& appointments() { return *m_appointments; }
+    QTableWidget* appointmentList() const { return m_list; }
+    QPushButton* appointmentButton(int id) const;  // 1041, 1042, 1043
+    QMenu* appointmentsMenu() const { return m_appointmentsMenu; }
+    QAction* command(Command command) const;
+    /// The control with the given id ("ctl1008"), or nullptr.
+    QWidget* control(int id) const;
+    int fullHeight() const { return m_fullHeight; }
+    int collapsedHeight() const { return m_collapsedHeight; }
+    int lastDay() const { return m_lastDay; }
+    HelpBalloon* helpBalloon() const { return m_balloon; }
+
+    /// Whether an automation client holds the program (closing then only hides the window).
+    void setAutomationProxy(bool attached);
+    bool hasAutomationProxy() const { return m_automationProxy; }
+
+public slots:
+    void OnGenerate();       // 134, 142
+    void OnCloseCommand();   // 135 and the close box
+    void OnInfo();           // 136, 144
+    void GoToTray();         // minimise
+    void Restore();          // 143, double-click on the icon
+    void OnTrayQuit();       // 145
+    void ShowHelp();         // F1 on the focused control
+    void OnAnimationTick();  // timer 101
+    void CheckDayChange();   // timer 101 while hidden
+
+signals:
+    /// The dialog has ended; the program ends with it.
+    void ended();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void reject() override;  // Escape does nothing
+    void accept() override;  // neither does Enter
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void ApplyBackgroundKind(bool picture);
+    void ColourValueFromSettings();
+    void SetAppointmentAreaOpen(bool open);
+    void WriteSetting(const char* section, const char* key, const QString& value);
+    QString ReadDialogValue(const char* section, const char* key) const;
+    void OnBackgroundKind();
+    void OnBrowse();
+    void OnLayout();
+    void OnAppointmentsShown();
+    void OnDeleteExpired();
+    void OnAlarm();
+    void OnFirstWeekday();
+    void OnGenerationStarted();
+    void OnGenerationFinished();
+    void CreateTrayIcon();
+    void DestroyTrayIcon();
+    bool TrayAvailable() const;
+    void EndDialog();
+
+    std::unique_ptr<AppointmentsPart> m_appointments;
+    std::unique_ptr<ImportsPart> m_imports;
+    bool m_visible;
+    bool m_deleteExpired = true;
+    bool m_automationProxy = false;
+    bool m_initialised = false;
+    bool m_ended = false;
+    int m_lastDay = 0;
+    int m_fullHeight = 0;
+    int m_collapsedHeight = 0;
+    IniFile m_ini;
+    std::filesystem::path m_settingsPath;
+    QString m_picturePath;
+    QIcon m_windowIcon;
+    QIcon m_trayImage;
+    TitleIconAnimation m_animation;
+    QTimer m_timer101;
+    QTimer m_timer105;
+    GenerationRunner m_runner;
+    std::unique_ptr<TrayIcon> m_trayIcon;
+    std::function<bool()> m_trayAvailable;
+    QPointer<HelpBalloon> m_balloon;
+
+    QMenuBar* m_menuBar = nullptr;
+    QMenu* m_appointmentsMenu = nullptr;
+    QWidget* m_page = nullptr;
+    QLabel* m_banner = nullptr;
+    QCheckBox* m_pictureBox = nullptr;                // 1008
+    QCheckBox* m_centreBox = nullptr;                 // 1052
+    QLabel* m_colourLabel = nullptr;                  // 1007
+    ui::CColourPicker* m_backgroundPicker = nullptr;  // 1003
+    ui::CColourPicker* m_pickers[5] = {};             // 1003, 1012, 1018, 1021, 1024
+    QLabel* m_pathLabel = nullptr;                    // 1006
+    QLineEdit* m_pathEdit = nullptr;                  // 1004
+    QPushButton* m_browse = nullptr;                  // 1002
+    QRadioButton* m_layout[4] = {};                   // 1014, 1015, 1016, 1026
+    QCheckBox* m_autostart = nullptr;                 // 1028
+    QCheckBox* m_showAppointments = nullptr;          // 1029
+    QComboBox* m_firstWeekday = nullptr;              // 1051
+    QWidget* m_separator = nullptr;                   // 1039
+    QCheckBox* m_calendarWeeks = nullptr;             // 1046
+    QCheckBox* m_deleteBox = nullptr;                 // 1030
+    QCheckBox* m_alarm = nullptr;                     // 1050
+    QTableWidget* m_list = nullptr;                   // 1038
+    QPushButton* m_listButtons[3] = {};               // 1041, 1042, 1043
+};
+
+}  // namespace tavolin

@@ -1,0 +1,5 @@
+#include "app/CTavolinApp.h"
+
+int main(int argc, char** argv) {
+    return tavolin::CTavolinApp::Main(argc, argv);
+}
