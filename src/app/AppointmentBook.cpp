@@ -1,6 +1,5 @@
 #include "app/AppointmentBook.h"
 
-#include <QCheckBox>
 #include <QPushButton>
 
 #include "app/AppointmentList.h"
@@ -26,19 +25,9 @@ void AppointmentBook::Initialise(CTavolinDlg& dialog) {
                      [list] { list->OnDelete(); });
 
     // The dialog starts and stops timer 105 as "Alarm" says; the reminders aim each tick at
-    // the next minute boundary. This runs after the dialog's own handler of the box.
+    // the next minute boundary.
     m_reminders = std::make_unique<Reminders>(dialog.reminderTimer(), store);
     if (dialog.reminderTimer().isActive()) m_reminders->Start();
-    if (auto* alarm = qobject_cast<QCheckBox*>(dialog.control(1050))) {
-        Reminders* reminders = m_reminders.get();
-        QObject::connect(alarm, &QCheckBox::clicked, reminders, [reminders](bool on) {
-            if (on) {
-                reminders->Start();
-            } else {
-                reminders->Stop();
-            }
-        });
-    }
 
     m_list->SetUpColumns();
     m_list->RefreshList();
@@ -50,6 +39,19 @@ void AppointmentBook::RefreshList() {
 
 void AppointmentBook::ReminderTick() {
     if (m_reminders) m_reminders->Tick();
+}
+
+void AppointmentBook::AlarmChanged(bool on) {
+    if (!m_reminders) return;
+    if (on) {
+        m_reminders->Start();
+    } else {
+        m_reminders->Stop();
+    }
+}
+
+std::unique_ptr<AppointmentsPart> MakeAppointmentsPart() {
+    return std::make_unique<AppointmentBook>();
 }
 
 }  // namespace tavolin

@@ -19,6 +19,7 @@ public:
     void Initialise(CTavolinDlg& dialog) override;
     void RefreshList() override;
     void ReminderTick() override;
+    void AlarmChanged(bool on) override;
 
     AppointmentList* list() const { return m_list.get(); }
     Reminders* reminders() const { return m_reminders.get(); }
