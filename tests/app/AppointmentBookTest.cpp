@@ -97,13 +97,18 @@ private slots:
         // Aimed at the next minute boundary, not a full period from now.
         QVERIFY(dlg->reminderTimer().interval() <= 60000 + 250);
 
+        // Half a minute in: the next boundary is 30 s away, not the dialog's full period.
+        const qint64 halfPast = test::LocalTime(2003, 3, 8, 10, 7) * 1000 + 30000;
+        Book(*dlg).reminders()->setClock([halfPast] { return halfPast; });
+
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
         QVERIFY(!dlg->reminderTimer().isActive());
         QCOMPARE(m_box->ReadConfig().value(QStringLiteral("Programm/Alarm")), QStringLiteral("0"));
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
         QVERIFY(dlg->reminderTimer().isActive());
-        QVERIFY(dlg->reminderTimer().interval() <= 60000 + 250);
+        QVERIFY(dlg->reminderTimer().interval() >= 30000);
+        QVERIFY(dlg->reminderTimer().interval() <= 30000 + 250);
         QCOMPARE(m_box->ReadConfig().value(QStringLiteral("Programm/Alarm")), QStringLiteral("1"));
     }
 
