@@ -567,6 +567,7 @@ void CTavolinDlg::OnAlarm() {
     } else {
         m_timer105.stop();
     }
+    m_appointments->AlarmChanged(on);
 }
 
 void CTavolinDlg::OnFirstWeekday() {
