@@ -159,8 +159,22 @@ bool IsExecutableFile(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
+// The environment of this process with the locale fixed: LC_ALL replaced by C.UTF-8, so the
+// output of tools that is parsed (gsettings, xrandr, ...) never depends on the user's locale
+// and non-ASCII text is not turned into "?" where no UTF-8 locale is set.
+std::vector<std::string> Utf8LocaleEnvironment() {
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        if (std::strncmp(*e, "LC_ALL=", 7) != 0) env.emplace_back(*e);
+    }
+    env.emplace_back("LC_ALL=C.UTF-8");
+    return env;
+}
+
 class PosixProcessRunner final : public ProcessRunner {
 public:
+    explicit PosixProcessRunner(bool utf8Locale) : m_utf8Locale(utf8Locale) {}
+
     ProcessResult Run(const std::vector<std::string>& argv,
                       std::chrono::milliseconds timeout) override {
         if (argv.empty() || argv.front().empty()) return SpawnFailure(EINVAL);
@@ -177,9 +191,20 @@ public:
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
 
+        std::vector<std::string> envStrings;
+        std::vector<char*> envp;
+        char** childEnv = environ;
+        if (m_utf8Locale) {
+            envStrings = Utf8LocaleEnvironment();
+            envp.reserve(envStrings.size() + 1);
+            for (auto& e : envStrings) envp.push_back(e.data());
+            envp.push_back(nullptr);
+            childEnv = envp.data();
+        }
+
         pid_t pid = -1;
         const int error =
-            ::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), environ);
+            ::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), childEnv);
         outWrite.Close();
         errWrite.Close();
         if (error != 0) return SpawnFailure(error);
@@ -203,6 +228,8 @@ public:
     }
 
 private:
+    bool m_utf8Locale;
+
     static ProcessResult Supervise(pid_t pid, Fd& outRead, Fd& errRead,
                                    std::chrono::milliseconds timeout) {
         ProcessResult result;
@@ -262,7 +289,12 @@ private:
 }  // namespace
 
 ProcessRunner& SystemProcessRunner() {
-    static PosixProcessRunner runner;
+    static PosixProcessRunner runner(true);
+    return runner;
+}
+
+ProcessRunner& UserLocaleProcessRunner() {
+    static PosixProcessRunner runner(false);
     return runner;
 }
 

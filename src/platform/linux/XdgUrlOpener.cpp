@@ -53,7 +53,7 @@ int XdgUrlOpener::Open(const std::string& target) {
 }
 
 std::shared_ptr<UrlOpener> MakeSystemUrlOpener() {
-    return std::make_shared<XdgUrlOpener>(SystemProcessRunner());
+    return std::make_shared<XdgUrlOpener>(UserLocaleProcessRunner());
 }
 
 }  // namespace tavolin
