@@ -25,9 +25,19 @@ TEST(CliInit, CreatesConfigOnceThenLeavesItAlone) {
     EXPECT_EQ(test::ReadBytes(dir / "config.ini"), created);
 }
 
+TEST(CliInit, AMissingDataDirectoryIsMade) {
+    test::TempDir dir;
+    const auto data = dir / "not" / "made" / "yet";
+    const auto r = test::RunCli(data, {"init"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(test::ReadBytes(data / "config.ini").rfind("[Background]\r\n", 0), 0u);
+}
+
 TEST(CliInit, UnwritableDirectoryFailsWithTheGermanMessage) {
     test::TempDir dir;
-    auto r = test::RunCli(dir / "does-not-exist", {"init"});
+    // Below a regular file no folder can be made, not even by root.
+    test::WriteBytes(dir / "file", "x");
+    auto r = test::RunCli(dir / "file" / "data", {"init"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Beim Schreiben auf die Festplatte"), std::string::npos);
     EXPECT_NE(r.err.find("überprüfen"), std::string::npos);  // printed as UTF-8

@@ -44,7 +44,13 @@ std::filesystem::path DataDirectory() {
         std::lock_guard lock(g_mutex);
         if (!g_override.empty()) return g_override;
     }
-    if (const char* dir = std::getenv("TAVOLIN_DIR"); dir && *dir) return dir;
+    if (const char* dir = std::getenv("TAVOLIN_DIR"); dir && *dir) {
+        // A folder named for the data but not made yet is made, as the per-user one is; when
+        // that fails the first write reports it.
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        return dir;
+    }
     const auto own = ProgramDirectory();
     if (!own.empty() && ::access(own.c_str(), W_OK) == 0) return own;
     const auto user = UserDirectory();
