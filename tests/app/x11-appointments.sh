@@ -3,29 +3,8 @@
 # tests/support/run-in-x11.sh): an appointment added through the dialog by keyboard only, and
 # a "Termin-Erinnerung" box appearing on its own for an appointment of the next minute.
 # Usage: x11-appointments.sh PATH/TO/tavolin
-set -u
-tavolin="$1"
-work="$(mktemp -d)"
-export TAVOLIN_DIR="$work/data" XDG_DATA_HOME="$work/xdg"
-mkdir -p "$TAVOLIN_DIR" "$XDG_DATA_HOME"
-pid=""
-fail() {
-    echo "FAIL: $*" >&2
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    xwininfo -root -tree >&2
-    cat "$work/tavolin.log" >&2 2>/dev/null
-    cat -A "$TAVOLIN_DIR/Termine.dat" >&2 2>/dev/null
-    rm -rf "$work"
-    exit 1
-}
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
-wait_for() {
-    for _ in $(seq "$2"); do
-        eval "$1" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+source "$(dirname "$0")/x11-common.sh"
+fail_extra='cat -A "$TAVOLIN_DIR/Termine.dat" 2>/dev/null'
 window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 
 # An appointment in the next minute that is still ahead after start-up (the minute the
