@@ -65,6 +65,7 @@ endfunction()
 function(tavolin_add_x11_test)
     cmake_parse_arguments(T "" "NAME" "COMMAND" ${ARGN})
     add_test(NAME ${T_NAME} COMMAND ${PROJECT_SOURCE_DIR}/tests/support/run-in-x11.sh ${T_COMMAND})
-    set_tests_properties(${T_NAME} PROPERTIES LABELS x11 TIMEOUT 300
+    # One at a time: real windows, focus and timing suffer when two sessions compete.
+    set_tests_properties(${T_NAME} PROPERTIES LABELS x11 TIMEOUT 300 RUN_SERIAL TRUE
         ENVIRONMENT "LC_ALL=C.UTF-8;TAVOLIN_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
 endfunction()

@@ -1,5 +1,5 @@
 # The appointment book's widgets: the appointment dialog, the list commands and the reminders.
-# A library of its own beside tavolin_gui, which puts it into the main dialog.
+# A library of its own below tavolin_gui, whose AppointmentBook puts it into the main dialog.
 add_library(tavolin_appointment_book STATIC
     ${CMAKE_CURRENT_LIST_DIR}/AppointmentList.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CTerminDlg.cpp

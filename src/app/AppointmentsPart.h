@@ -22,6 +22,9 @@ public:
 
     /// One tick of timer 105 (every 60 s while "&Meldung anzeigen" is on).
     virtual void ReminderTick() {}
+
+    /// "&Meldung anzeigen" was switched; the dialog has already started or stopped timer 105.
+    virtual void AlarmChanged(bool on) { (void)on; }
 };
 
 /// The part the program uses.

@@ -1,15 +1,13 @@
 #include "app/GenerationRunner.h"
-#include "platform/ProcessContext.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
-#include "render/WallpaperGenerator.h"
 
 namespace tavolin {
 
 GenerationRunner::GenerationRunner(QObject* parent)
-    : QObject(parent), m_job([] { return WallpaperGenerator(ProcessContext()).Generate().Succeeded(); }) {}
+    : QObject(parent) {}
 
 GenerationRunner::~GenerationRunner() {
     joinWorker();

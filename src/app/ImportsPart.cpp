@@ -1,10 +1,11 @@
 #include "app/ImportsPart.h"
 
+#include "app/ImportCommands.h"
+
 namespace tavolin {
 
-// No Outlook on this platform; autostart arrives with its own handler.
 std::unique_ptr<ImportsPart> MakeImportsPart() {
-    return std::make_unique<ImportsPart>();
+    return std::make_unique<ImportCommands>();
 }
 
 }  // namespace tavolin

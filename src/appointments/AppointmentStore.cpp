@@ -55,9 +55,13 @@ std::vector<std::string> SplitRecordLines(std::string_view bytes) {
     return lines;
 }
 
-std::string JoinRecordLines(const std::vector<std::string>& lines) {
+namespace {
+
+// Lines (strings or views) joined with CR LF between them, none after the last.
+template <typename Line>
+std::string JoinLines(const std::vector<Line>& lines) {
     size_t size = 0;
-    for (const std::string& line : lines) size += line.size() + 2;
+    for (const Line& line : lines) size += line.size() + 2;
     std::string out;
     out.reserve(size);
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -65,6 +69,12 @@ std::string JoinRecordLines(const std::vector<std::string>& lines) {
         out += lines[i];
     }
     return out;
+}
+
+}  // namespace
+
+std::string JoinRecordLines(const std::vector<std::string>& lines) {
+    return JoinLines(lines);
 }
 
 AppointmentStore::AppointmentStore(const Context& context)
@@ -140,18 +150,6 @@ std::vector<std::string_view> LineViews(std::string_view bytes) {
     return lines;
 }
 
-std::string JoinViews(const std::vector<std::string_view>& lines) {
-    size_t size = 0;
-    for (std::string_view line : lines) size += line.size() + 2;
-    std::string out;
-    out.reserve(size);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) out += "\r\n";
-        out += lines[i];
-    }
-    return out;
-}
-
 }  // namespace
 
 StoreStatus AppointmentStore::ReplaceRecord(std::string_view oldLine,
@@ -164,7 +162,7 @@ StoreStatus AppointmentStore::ReplaceRecord(std::string_view oldLine,
     const auto it = std::find(lines.begin(), lines.end(), oldLine);
     if (it == lines.end()) return StoreStatus::NotFound;
     *it = newLine;
-    return Rewrite(bytes, JoinViews(lines));
+    return Rewrite(bytes, JoinLines(lines));
 }
 
 StoreStatus AppointmentStore::RemoveRecord(std::string_view line) const {
@@ -175,7 +173,7 @@ StoreStatus AppointmentStore::RemoveRecord(std::string_view line) const {
     const auto it = std::find(lines.begin(), lines.end(), line);
     if (it == lines.end()) return StoreStatus::NotFound;
     lines.erase(it);
-    return Rewrite(bytes, JoinViews(lines));
+    return Rewrite(bytes, JoinLines(lines));
 }
 
 StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TimePoint now, TidyStats* stats) const {

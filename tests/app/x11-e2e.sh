@@ -4,21 +4,7 @@
 # writing Background.bmp, minimise into the tray host and restore by double-click, "/go"
 # leaving only a tray icon. With SHOTS=dir it leaves screenshots there.
 # Usage: x11-e2e.sh PATH/TO/tavolin
-set -u
-tavolin="$1"
-work="$(mktemp -d)"
-export TAVOLIN_DIR="$work/data" XDG_DATA_HOME="$work/xdg"
-mkdir -p "$TAVOLIN_DIR" "$XDG_DATA_HOME"
-pid=""
-fail() {
-    echo "FAIL: $*" >&2
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    xwininfo -root -tree >&2
-    cat "$work/tavolin.log" >&2 2>/dev/null
-    rm -rf "$work"
-    exit 1
-}
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/x11-common.sh"
 # shot NAME [WINDOW]: the window with its frame, or the top right corner (the tray and its menu).
 shot() {
     [ -n "${SHOTS:-}" ] || return 0
@@ -27,14 +13,6 @@ shot() {
     else
         import -window root -crop 420x190+860+0 +repage "$SHOTS/$1.png"
     fi
-}
-# Waits up to $2 tenths of a second for the shell condition $1.
-wait_for() {
-    for _ in $(seq "$2"); do
-        eval "$1" && return 0
-        sleep 0.1
-    done
-    return 1
 }
 visible_window() { xdotool search --onlyvisible --name '^Tavolin by Pelmar$' 2>/dev/null | head -1; }
 # The tray icon: a window of ours docked deep inside the tray host (a top-level window of ours

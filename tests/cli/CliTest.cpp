@@ -25,17 +25,18 @@ TEST(CliInit, CreatesConfigOnceThenLeavesItAlone) {
     EXPECT_EQ(test::ReadBytes(dir / "config.ini"), created);
 }
 
-TEST(CliInit, MissingDataDirectoryIsMade) {
+TEST(CliInit, AMissingDataDirectoryIsMade) {
     test::TempDir dir;
-    const auto data = dir / "not" / "yet";
+    const auto data = dir / "not" / "made" / "yet";
     const auto r = test::RunCli(data, {"init"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(std::filesystem::is_regular_file(data / "config.ini"));
+    EXPECT_EQ(test::ReadBytes(data / "config.ini").rfind("[Background]\r\n", 0), 0u);
 }
 
 TEST(CliInit, UnwritableDirectoryFailsWithTheGermanMessage) {
     test::TempDir dir;
-    test::WriteBytes(dir / "file", "");  // a file where the directory would have to be
+    // Below a regular file no folder can be made, not even by root.
+    test::WriteBytes(dir / "file", "x");
     auto r = test::RunCli(dir / "file" / "data", {"init"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Beim Schreiben auf die Festplatte"), std::string::npos);

@@ -11,7 +11,9 @@
 #include <fstream>
 #include <thread>
 
+#include "ScopedEnv.h"
 #include "platform/ProcessRunner.h"
+#include "platform/linux/Environment.h"
 #include "support/TestSupport.h"
 
 namespace tavolin {
@@ -46,6 +48,23 @@ TEST(ProcessRunner, PassesArgumentsVerbatimWithoutAShell) {
     std::string expected;
     for (const auto& a : hostile) expected += "[" + a + "]";
     EXPECT_EQ(r.output, expected);
+}
+
+// Tools whose output is parsed must not depend on the user's locale; programs started for the
+// user (a browser for a link) keep it.
+TEST(ProcessRunner, ToolsRunInAUtf8LocaleAndLaunchedProgramsInTheUsers) {
+    test::ScopedEnv lcAll("LC_ALL", "de_DE.ISO-8859-1");
+    test::ScopedEnv lang("LANG", std::nullopt);
+    const std::vector<std::string> argv = {"sh", "-c", "printf '%s|%s' \"$LC_ALL\" \"$PATH\""};
+    const auto tool = Runner().Run(argv, 5s);
+    ASSERT_TRUE(tool.Succeeded()) << tool.Describe();
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    EXPECT_EQ(tool.output, "C.UTF-8|" + path);
+
+    const auto launched =
+        MakeProcessRunner(EnvironmentEntries(ReadProcessEnvironment()))->Run(argv, 5s);
+    ASSERT_TRUE(launched.Succeeded()) << launched.Describe();
+    EXPECT_EQ(launched.output, "de_DE.ISO-8859-1|" + path);
 }
 
 TEST(ProcessRunner, ReportsExitCodesAndStandardError) {

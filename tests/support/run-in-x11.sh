@@ -24,7 +24,7 @@ trap 'exit 130' INT TERM
 
 # Xvfb picks a free display number itself and writes it to the given descriptor.
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -auth /dev/null >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 -nolisten tcp -auth /dev/null >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 100); do
@@ -51,14 +51,28 @@ pids+=($!)
 trayer --edge top --align right --widthtype request --height 24 --transparent false \
     >"$work/trayer.log" 2>&1 &
 pids+=($!)
-# Wait until the tray has claimed its selection, so tray icons find their host.
-for _ in $(seq 100); do
-    if xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 &&
-        xdpyinfo >/dev/null 2>&1; then
+# Wait until the window manager runs and the tray host has its window, so the command finds
+# both (a loaded machine may take seconds).
+ready=0
+for _ in $(seq 400); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
+        xdotool search --class trayer >/dev/null 2>&1; then
+        ready=1
         break
     fi
     sleep 0.05
 done
+if [ "$ready" != 1 ]; then
+    echo "run-in-x11: openbox or trayer did not come up" >&2
+    cat "$work/openbox.log" "$work/trayer.log" >&2
+    exit 1
+fi
 sleep 0.3
 
 "$@"
+status=$?
+if [ "$status" != 0 ]; then
+    echo "run-in-x11: the command exited with $status; the session's logs follow" >&2
+    cat "$work/xvfb.log" "$work/openbox.log" "$work/trayer.log" >&2 2>/dev/null
+fi
+exit "$status"

@@ -1,0 +1,121 @@
+#include "app/ImportCommands.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+
+#include "app/CTavolinDlg.h"
+#include "appointments/AppointmentStore.h"
+#include "appointments/IcsImport.h"
+#include "appointments/OutlookImport.h"
+#include "controls/FileDialog.h"
+#include "controls/MessageBox.h"
+#include "platform/Autostart.h"
+#include "platform/Clock.h"
+
+namespace tavolin {
+namespace {
+
+using ui::MessageBox;
+
+// The busy cursor for the length of a command; ended early before a message box.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { End(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+    void End() {
+        if (m_on) QGuiApplication::restoreOverrideCursor();
+        m_on = false;
+    }
+
+private:
+    bool m_on = true;
+};
+
+}  // namespace
+
+ImportCommands::ImportCommands() : ImportCommands(Seams{}) {}
+
+ImportCommands::ImportCommands(Seams seams) : m_seams(std::move(seams)) {}
+
+void ImportCommands::Initialise(CTavolinDlg& dialog) {
+    QMenu* menu = dialog.appointmentsMenu();
+    if (!menu) return;
+    QAction* action = menu->addAction(QStringLiteral("&iCalendar-Import ..."));
+    action->setObjectName(QStringLiteral("cmd%1").arg(kICalendarImport));
+    QObject::connect(action, &QAction::triggered, &dialog,
+                     [this, &dialog] { ICalendarImport(dialog); });
+}
+
+bool ImportCommands::OutlookAvailable() const {
+    return m_seams.registry && IsOutlookAvailable(*m_seams.registry);
+}
+
+void ImportCommands::OutlookImport(CTavolinDlg& dialog) {
+    BusyCursor busy;
+    const std::unique_ptr<AutomationHost> host = m_seams.automation();
+    const AppointmentStore store(dialog.context());
+    // Each item is followed by a refresh, which tidies the file as the list shows it.
+    const OutlookImportResult result =
+        ImportFromOutlook(*host, store, [&dialog] { dialog.appointments().RefreshList(); });
+    busy.End();
+    switch (result.status) {
+        case OutlookImportResult::Status::Done:
+            break;
+        case OutlookImportResult::Status::NotAccessible:
+            MessageBox::showW1252(&dialog, OutlookNotAccessibleText(), "Fehler",
+                                  MessageBox::Icon::Critical);
+            break;
+        case OutlookImportResult::Status::CallFailed:
+        case OutlookImportResult::Status::WriteFailed:
+            MessageBox::show(&dialog, QString::fromStdString(result.error),
+                             QStringLiteral("Fehler"), MessageBox::Icon::Critical);
+            break;
+    }
+}
+
+void ImportCommands::AutostartToggled(CTavolinDlg& dialog, bool checked) {
+    auto* box = qobject_cast<QCheckBox*>(dialog.control(1028));
+    std::filesystem::path program = m_seams.program;
+    if (program.empty()) {
+        program = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    }
+    const AutostartResult result =
+        ApplyAutostart(checked, AutostartFolder(m_seams.environment), program);
+    if (result != AutostartResult::Done) {
+        // A failed deletion leaves the entry in place: the box says so again.
+        const bool entryThere = result == AutostartResult::DeleteFailed;
+        MessageBox::showW1252(
+            &dialog, AutostartErrorText(result == AutostartResult::DeleteFailed ? false : checked),
+            "Fehler", MessageBox::Icon::Critical);
+        if (box) box->setChecked(entryThere);
+        return;
+    }
+    dialog.settings().WriteValue("Programm", "Autostart", checked ? "1" : "0", true);
+}
+
+void ImportCommands::ICalendarImport(CTavolinDlg& dialog) {
+    const QString file = ui::FileDialog::getOpenFileName(
+        &dialog, QStringLiteral("iCalendar-Import"), QString(),
+        QStringLiteral("iCalendar (*.ics)|*.ics|All files (*.*)|*.*||"));
+    if (file.isEmpty()) return;
+    BusyCursor busy;
+    const AppointmentStore store(dialog.context());
+    // One refresh (and so one tidy-up) for the whole file.
+    const IcsImportResult result =
+        ImportIcsFile(QFile::encodeName(file).toStdString(), store, dialog.context().Now(),
+                      [&dialog] { dialog.appointments().RefreshList(); });
+    busy.End();
+    const std::string text = IcsSummaryText(QFileInfo(file).fileName().toStdString(), result);
+    MessageBox::show(&dialog, QString::fromStdString(text), QStringLiteral("iCalendar-Import"),
+                     result.status == IcsFileStatus::Ok ? MessageBox::Icon::Information
+                                                        : MessageBox::Icon::Warning);
+}
+
+}  // namespace tavolin

@@ -1,0 +1,80 @@
+#include "platform/Autostart.h"
+
+#include <system_error>
+
+#include "platform/ShellShortcut.h"
+#include "util/Cp1252.h"
+
+namespace tavolin {
+
+std::optional<std::filesystem::path> AutostartFolder(const EnvironmentLookup& env) {
+    // Relative values are invalid by the base directory rules and must be ignored.
+    if (const auto xdg = env("XDG_CONFIG_HOME"); xdg && xdg->front() == '/') {
+        return std::filesystem::path(*xdg) / "autostart";
+    }
+    if (const auto home = env("HOME"); home && home->front() == '/') {
+        return std::filesystem::path(*home) / ".config" / "autostart";
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path OwnProgramPath() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe;
+}
+
+ShortcutInfo AutostartShortcut(const std::filesystem::path& program) {
+    ShortcutInfo info;
+    info.targetPath = program.string();
+    info.arguments = "/go";
+    std::string directory = program.parent_path().string();
+    if (directory.empty() || directory.back() != '/') directory += '/';
+    info.workingDirectory = directory;
+    info.description = "Erstellen des Hintergrundbildes";
+    info.iconPath = program.string();
+    info.iconIndex = 0;
+    info.showCommand = 1;
+    return info;
+}
+
+AutostartResult ApplyAutostart(bool enable, const std::optional<std::filesystem::path>& folder,
+                               const std::filesystem::path& program) {
+    if (!folder) return AutostartResult::FolderUnavailable;
+    const std::filesystem::path entry = *folder / kAutostartEntryName;
+    std::error_code ec;
+
+    if (!enable) {
+        const auto status = std::filesystem::symlink_status(entry, ec);
+        if (ec || !std::filesystem::exists(status)) return AutostartResult::Done;
+        // Only a file (or a link to one) can be an entry; anything else starts nothing.
+        if (std::filesystem::is_directory(status)) return AutostartResult::Done;
+        return std::filesystem::remove(entry, ec) && !ec ? AutostartResult::Done
+                                                         : AutostartResult::DeleteFailed;
+    }
+
+    std::filesystem::create_directories(*folder, ec);
+    if (ec || !std::filesystem::is_directory(*folder, ec)) {
+        return AutostartResult::FolderUnavailable;
+    }
+    const auto shortcut = CreateShellShortcut();
+    if (!shortcut->SetInfo(AutostartShortcut(program)) || !shortcut->Save(entry)) {
+        return AutostartResult::SaveFailed;
+    }
+    // Read back as the desktop will: an entry that does not load was not written properly.
+    const auto check = CreateShellShortcut();
+    if (!check->Load(entry)) return AutostartResult::SaveFailed;
+    check->Resolve();
+    return AutostartResult::Done;
+}
+
+std::string AutostartErrorText(bool enable) {
+    return enable ? W1252(
+                        "Beim Setzen des Kennzeichens \"Automatisch starten\" ist ein Fehler "
+                        "aufgetreten.")
+                  : W1252(
+                        "Beim Löschen des Kennzeichens \"Automatisch starten\" ist ein Fehler "
+                        "aufgetreten.");
+}
+
+}  // namespace tavolin

@@ -1,0 +1,273 @@
+// The autostart switch and the import commands in the main dialog on the offscreen platform,
+// with a scripted Outlook, a private autostart folder and recorded message boxes.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QtTest>
+#include <memory>
+
+#include "AppTestSupport.h"
+#include "FakeOutlook.h"
+#include "app/CTavolinDlg.h"
+#include "app/ImportCommands.h"
+#include "appointments/AppointmentStore.h"
+#include "controls/DialogRecorder.h"
+#include "controls/FileDialog.h"
+#include "controls/MessageBox.h"
+#include "platform/linux/XdgShellShortcut.h"
+#include "util/FileIO.h"
+
+using namespace tavolin;
+using tavolin::test::AppSandbox;
+using tavolin::test::LocalTime;
+
+namespace {
+
+// The list refresh as the appointment book does it (tidy-up first), counted, with the cursor
+// it was called under.
+class TidyingAppointments : public AppointmentsPart {
+public:
+    int refreshed = 0;
+    bool busyEveryTime = true;
+    void Initialise(CTavolinDlg& dialog) override { m_context = dialog.context(); }
+    void RefreshList() override {
+        ++refreshed;
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        busyEveryTime = busyEveryTime && cursor && cursor->shape() == Qt::WaitCursor;
+        AppointmentStore(m_context).TidyUp(true, m_context.Now());
+    }
+
+private:
+    Context m_context;
+};
+
+// Hands out the test's fake server; the dialog's command takes it for one run.
+class SharedHost : public AutomationHost {
+public:
+    explicit SharedHost(test::FakeOutlook& outlook) : m_outlook(outlook) {}
+    std::shared_ptr<AutomationObject> Create(std::string_view progId) override {
+        return m_outlook.Create(progId);
+    }
+
+private:
+    test::FakeOutlook& m_outlook;
+};
+
+}  // namespace
+
+class ImportCommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AppSandbox> m_box;
+    std::unique_ptr<ui::DialogRecorder> m_recorder;
+    test::FakeOutlook m_outlook;
+    std::shared_ptr<test::FakeRegistry> m_registry;
+    std::map<std::string, std::string> m_env;
+    TidyingAppointments* m_appointments = nullptr;
+    const std::string m_program = "/opt/Tavolin Kalender/tavolin";
+
+    std::unique_ptr<CTavolinDlg> MakeDialog() {
+        ImportCommands::Seams seams;
+        seams.automation = [this] { return std::make_unique<SharedHost>(m_outlook); };
+        seams.registry = m_registry;
+        seams.environment = TableEnvironment(m_env);
+        seams.program = m_program;
+        auto a = std::make_unique<TidyingAppointments>();
+        m_appointments = a.get();
+        auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), true, std::move(a),
+                                                 std::make_unique<ImportCommands>(seams));
+        if (!dlg->Initialise()) qFatal("dialog did not start");
+        m_appointments->refreshed = 0;
+        return dlg;
+    }
+    // The command is grayed unless Outlook 2000 is registered.
+    void RegisterOutlook() {
+        m_registry->values["Outlook.Application\\CurVer"] = "Outlook.Application.9";
+    }
+    static QCheckBox* Autostart(CTavolinDlg& dlg) {
+        return qobject_cast<QCheckBox*>(dlg.control(1028));
+    }
+    std::filesystem::path Entry() const { return m_box->File("config/autostart/Tavolin.desktop"); }
+    std::string Termine() const {
+        std::string bytes;
+        ReadWholeFile(m_box->File("Termine.dat"), bytes);
+        return bytes;
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
+    void init() {
+        m_box = std::make_unique<AppSandbox>();
+        m_box->SetNow(LocalTime(2003, 3, 1, 12, 0));
+        m_recorder = std::make_unique<ui::DialogRecorder>();
+        m_outlook = test::FakeOutlook{};
+        m_registry = std::make_shared<test::FakeRegistry>();
+        m_env = {{"XDG_CONFIG_HOME", m_box->File("config").string()}};
+    }
+    void cleanup() {
+        m_recorder.reset();
+        m_box.reset();
+    }
+
+    void tickingWritesTheEntryAndThenTheSetting() {
+        auto dlg = MakeDialog();
+        Autostart(*dlg)->click();
+        QVERIFY(Autostart(*dlg)->isChecked());
+        XdgShellShortcut entry;
+        QVERIFY(entry.Load(Entry()));
+        QCOMPARE(entry.Info().targetPath, m_program);
+        QCOMPARE(entry.Info().arguments, std::string("/go"));
+        QCOMPARE(m_box->ReadConfig().value("Programm/Autostart"), QString("1"));
+
+        // Ticking again (the box cleared behind the handler's back) overwrites the entry.
+        Autostart(*dlg)->setChecked(false);
+        Autostart(*dlg)->click();
+        QVERIFY(entry.Load(Entry()));
+
+        Autostart(*dlg)->click();
+        QVERIFY(!Autostart(*dlg)->isChecked());
+        QVERIFY(!std::filesystem::exists(Entry()));
+        QCOMPARE(m_box->ReadConfig().value("Programm/Autostart"), QString("0"));
+
+        // Unticking without an entry is no error.
+        m_box->WriteConfig("[Programm]\r\nAutostart=1\r\n");
+        Autostart(*dlg)->setChecked(true);
+        Autostart(*dlg)->click();
+        QCOMPARE(m_box->ReadConfig().value("Programm/Autostart"), QString("0"));
+        QVERIFY(m_recorder->messages().empty());
+    }
+
+    void anUnknownFolderIsReportedAndTheBoxCleared() {
+        m_env.clear();  // no XDG_CONFIG_HOME, no HOME
+        auto dlg = MakeDialog();
+        const QString before = m_box->ReadConfig().value("Programm/Autostart");
+        Autostart(*dlg)->click();
+        QVERIFY(!Autostart(*dlg)->isChecked());
+        QCOMPARE(m_recorder->messages().size(), size_t{1});
+        const auto& box = m_recorder->messages().front();
+        QCOMPARE(box.text, QString::fromUtf8("Beim Setzen des Kennzeichens \"Automatisch starten\" "
+                                             "ist ein Fehler aufgetreten."));
+        QCOMPARE(box.caption, QString("Fehler"));
+        QCOMPARE(box.icon, ui::MessageBox::Icon::Critical);
+        QCOMPARE(m_box->ReadConfig().value("Programm/Autostart"), before);
+
+        // A file where the folder should be cannot be made a folder either.
+        m_env = {{"HOME", m_box->File("home").string()}};
+        WriteWholeFileForTest(m_box->File("home"));
+        auto dlg2 = MakeDialog();
+        Autostart(*dlg2)->click();
+        QVERIFY(!Autostart(*dlg2)->isChecked());
+        QCOMPARE(m_recorder->messages().size(), size_t{2});
+    }
+
+    void anEntryThatCannotBeWrittenIsReportedNotRecorded() {
+        // A folder where the entry should go: the entry cannot be saved over it.
+        std::filesystem::create_directories(Entry() / "keep");
+        auto dlg = MakeDialog();
+        const QString before = m_box->ReadConfig().value("Programm/Autostart");
+        Autostart(*dlg)->click();
+        QVERIFY(!Autostart(*dlg)->isChecked());
+        QCOMPARE(m_recorder->messages().size(), size_t{1});
+        QVERIFY(m_recorder->messages().front().text.startsWith("Beim Setzen des Kennzeichens"));
+        QCOMPARE(m_box->ReadConfig().value("Programm/Autostart"), before);
+        QVERIFY(std::filesystem::is_directory(Entry() / "keep"));
+    }
+
+    void outlookAvailabilityFollowsTheRegistry() {
+        auto dlg = MakeDialog();
+        QVERIFY(!dlg->command(CTavolinDlg::OutlookImport)->isEnabled());
+        RegisterOutlook();
+        auto dlg2 = MakeDialog();
+        QVERIFY(dlg2->command(CTavolinDlg::OutlookImport)->isEnabled());
+    }
+
+    void outlookImportAppendsRefreshingAfterEachItem() {
+        m_outlook.items = {{26, "Zahnarzt", test::OleDate(2003, 3, 10, 9, 0), 15, 0},
+                           {48, "Steuer", 0, 0, test::OleDate(2003, 3, 12, 18, 0)}};
+        RegisterOutlook();
+        auto dlg = MakeDialog();
+        dlg->command(CTavolinDlg::OutlookImport)->trigger();
+        QCOMPARE(Termine(),
+                 std::string("10.03.2003 - 08:45 # Zahnarzt\r\n12.03.2003 - 18:00 # Steuer"));
+        QCOMPARE(m_appointments->refreshed, 2);
+        QVERIFY(m_appointments->busyEveryTime);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QVERIFY(m_recorder->messages().empty());
+    }
+
+    void outlookFailuresAreShown() {
+        m_outlook.creatable = false;
+        RegisterOutlook();
+        auto dlg = MakeDialog();
+        dlg->command(CTavolinDlg::OutlookImport)->trigger();
+        QCOMPARE(m_recorder->messages().size(), size_t{1});
+        QCOMPARE(m_recorder->messages().back().text,
+                 QString("Auf MS Outlook konnte nicht zugegriffen werden."));
+        QCOMPARE(m_recorder->messages().back().caption, QString("Fehler"));
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        // An error in the middle: the first item stays, the error is shown.
+        m_outlook = test::FakeOutlook{};
+        m_outlook.items = {{26, "a", test::OleDate(2003, 3, 10, 9, 0), 0, 0},
+                           {26, "b", test::OleDate(2003, 3, 11, 9, 0), 0, 0}};
+        m_outlook.failAtCall = 17;  // the second item's Subject
+        dlg->command(CTavolinDlg::OutlookImport)->trigger();
+        QCOMPARE(m_recorder->messages().size(), size_t{2});
+        QCOMPARE(m_recorder->messages().back().text, QString("Fake failure in Item2.Subject"));
+        QCOMPARE(Termine(), std::string("10.03.2003 - 09:00 # a"));
+    }
+
+    void iCalendarImportFromTheMenu() {
+        auto dlg = MakeDialog();
+        QAction* action = dlg->findChild<QAction*>("cmd155");
+        QVERIFY(action);
+        QCOMPARE(action->text(), QString("&iCalendar-Import ..."));
+        QVERIFY(dlg->appointmentsMenu()->actions().contains(action));
+
+        // Cancelled: nothing happens.
+        action->trigger();
+        QCOMPARE(m_recorder->fileDialogs().size(), size_t{1});
+        QVERIFY(m_recorder->messages().empty());
+
+        const std::string ics =
+            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:1\r\nDTSTART:20030310T090000\r\n"
+            "SUMMARY:Zahnarzt\r\nEND:VEVENT\r\nBEGIN:VEVENT\r\nUID:2\r\nDTSTART:20030311T090000\r\n"
+            "SUMMARY:Friseur\r\nEND:VEVENT\r\nBEGIN:VEVENT\r\nUID:3\r\nDTSTART:20020311T090000\r\n"
+            "SUMMARY:Alt\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+        AtomicWriteFile(m_box->File("cal.ics"), ics);
+        ui::FileDialog::setNextFileName(m_box->Path("cal.ics"));
+        action->trigger();
+        QCOMPARE(Termine(),
+                 std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));
+        QCOMPARE(m_appointments->refreshed, 1);
+        QVERIFY(m_appointments->busyEveryTime);
+        QCOMPARE(m_recorder->messages().size(), size_t{1});
+        QCOMPARE(m_recorder->messages().back().text,
+                 QString("cal.ics: 2 entries imported, 1 skipped (1 in the past)."));
+        QCOMPARE(m_recorder->messages().back().caption, QString("iCalendar-Import"));
+
+        // A damaged file: refused, the appointments unchanged, a warning.
+        AtomicWriteFile(m_box->File("bad.ics"), ics.substr(0, 60));
+        ui::FileDialog::setNextFileName(m_box->Path("bad.ics"));
+        action->trigger();
+        QCOMPARE(m_appointments->refreshed, 1);
+        QCOMPARE(m_recorder->messages().back().icon, ui::MessageBox::Icon::Warning);
+        QCOMPARE(Termine(),
+                 std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+private:
+    static void WriteWholeFileForTest(const std::filesystem::path& path) {
+        AtomicWriteFile(path, "not a folder");
+    }
+};
+
+QTEST_MAIN(ImportCommandsTest)
+#include "ImportCommandsTest.moc"

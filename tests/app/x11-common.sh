@@ -1,0 +1,28 @@
+# Shared set-up of the real-program scripts (sourced): a private data directory, fail() that
+# shows the window tree and the program's log, wait_for COND TENTHS. A script may set
+# fail_extra to a command that prints more on failure.
+set -u
+tavolin="$1"
+work="$(mktemp -d)"
+export TAVOLIN_DIR="$work/data" XDG_DATA_HOME="$work/xdg"
+mkdir -p "$TAVOLIN_DIR" "$XDG_DATA_HOME"
+pid=""
+fail_extra=":"
+fail() {
+    echo "FAIL: $*" >&2
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    xwininfo -root -tree >&2
+    cat "$work/tavolin.log" >&2 2>/dev/null
+    eval "$fail_extra" >&2
+    rm -rf "$work"
+    exit 1
+}
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+# Waits up to $2 tenths of a second for the shell condition $1.
+wait_for() {
+    for _ in $(seq "$2"); do
+        eval "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
