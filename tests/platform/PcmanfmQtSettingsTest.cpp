@@ -58,6 +58,8 @@ TEST(PcmanfmQtSettings, Qt5EscapesAreDecoded) {
         {"/comment ; after", "/comment"},
         {R"("/in;quotes" ; then a comment)", "/in;quotes"},
         {"@@at", "@at"},
+        {"@String(/typed)", "/typed"},
+        {"@odd)", "@odd)"},
         {"", ""},
     };
     for (const auto& [stored, expected] : cases) {
@@ -74,8 +76,10 @@ TEST(PcmanfmQtSettings, ListsTypedValuesAndBrokenEscapesAreNoPath) {
     // Surrogates without their partner, escapes cut off, an unclosed quote.
     EXPECT_EQ(Wallpaper(R"([Desktop]
 Wallpaper=/\xd83d/\xde00/\x/x\)"),
-              "/\xEF\xBF\xBD/\xEF\xBF\xBD//x");
-    EXPECT_EQ(Wallpaper("[Desktop]\nWallpaper=\"/open ; no comment\n"), "/open ; no comment");
+              "/?/?//x");
+    // An unclosed quote goes on to the end, over line breaks.
+    EXPECT_EQ(Wallpaper("[Desktop]\nWallpaper=\"/open ; no comment\nMode=1"),
+              "/open ; no comment\nMode=1");
     // Very long escapes keep the low 16 bits, as QChar does.
     EXPECT_EQ(Wallpaper("[Desktop]\nWallpaper=\\x" + std::string(10000, 'f') + "0041\n"), "A");
 }

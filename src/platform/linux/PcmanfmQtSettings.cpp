@@ -23,7 +23,8 @@ std::string_view TrimBlanks(std::string_view s) {
 }
 
 // Text built from raw bytes (kept as they are: Qt 6 writes UTF-8) and from escaped UTF-16 code
-// units (Qt 5 writes everything outside ASCII so), a pair of surrogates making one character.
+// units (Qt 5 writes everything outside ASCII so), a pair of surrogates making one character
+// and a surrogate without its partner a '?', as Qt turns it into UTF-8.
 class Utf8Builder {
 public:
     void AppendByte(char c) {
@@ -41,7 +42,7 @@ public:
         if (unit >= 0xD800 && unit < 0xDC00) {
             m_high = unit;
         } else if (unit >= 0xDC00 && unit < 0xE000) {
-            AppendCodePoint(0xFFFD);
+            m_text += '?';
         } else {
             AppendCodePoint(unit);
         }
@@ -64,7 +65,7 @@ private:
     void FlushSurrogate() {
         if (m_high == 0) return;
         m_high = 0;
-        AppendCodePoint(0xFFFD);
+        m_text += '?';
     }
 
     void AppendCodePoint(uint32_t c) {
@@ -171,19 +172,26 @@ std::optional<std::string> UnescapeValue(std::string_view v) {
     }
     if (!quoted) out.ChopBlanks(chopLimit);
     std::string text = out.Take();
-    if (!text.empty() && text.front() == '@') {
-        if (text.size() >= 2 && text[1] == '@') return text.substr(1);
-        // "@ByteArray(...)", "@Variant(...)", ...: a typed value.
-        if (text.back() == ')') return std::nullopt;
+    // QSettings marks typed values with '@' and doubles a leading '@' of a plain string.
+    const std::string_view t = text;
+    if (t.empty() || t.front() != '@') return text;
+    if (t.back() == ')') {
+        if (t.substr(0, 8) == "@String(") return std::string(t.substr(8, t.size() - 9));
+        for (const std::string_view typed : {"@ByteArray(", "@Variant(", "@DateTime(", "@Rect(",
+                                             "@Size(", "@Point(", "@Invalid("}) {
+            if (t.substr(0, typed.size()) == typed) return std::nullopt;
+        }
     }
+    if (t.substr(0, 2) == "@@") return text.substr(1);
     return text;
 }
 
-// One logical line: a backslash takes the next character with it, a line break included, so
-// an escaped break continues the line.
+// One logical line: a backslash takes the next character with it, a line break included, and
+// a quoted part goes on over line breaks, as QSettings reads them.
 std::string_view NextLine(std::string_view& text) {
     size_t i = 0;
-    while (i < text.size() && text[i] != '\n' && text[i] != '\r') {
+    bool inQuotes = false;
+    while (i < text.size() && (inQuotes || (text[i] != '\n' && text[i] != '\r'))) {
         if (text[i] == '\\' && i + 1 < text.size()) {
             const char next = text[i + 1];
             i += 2;
@@ -191,9 +199,10 @@ std::string_view NextLine(std::string_view& text) {
                 (text[i] == '\n' || text[i] == '\r') && text[i] != next) {
                 ++i;
             }
-        } else {
-            ++i;
+            continue;
         }
+        if (text[i] == '"') inQuotes = !inQuotes;
+        ++i;
     }
     const std::string_view line = text.substr(0, i);
     while (i < text.size() && (text[i] == '\n' || text[i] == '\r')) ++i;
