@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "image/ImageBuffer.h"
+#include "image/PixelMath.h"
 #include "platform/Clock.h"
 #include "platform/DataDirectory.h"
 #include "platform/Screen.h"
@@ -109,12 +110,9 @@ bool FlattenPicture(ImageBuffer& picture, Colour background) {
     if (!flat.Create(picture.Width(), picture.Height(), 24, picture.Format())) return false;
     flat.SetDpi(picture.DpiX(), picture.DpiY());
     const RgbQuad bg = ToQuad(background);
-    auto mix = [](RgbQuad c, RgbQuad under, int alpha) {
-        auto channel = [alpha](int fg, int bgc) {
-            return static_cast<uint8_t>((fg * alpha + bgc * (255 - alpha) + 127) / 255);
-        };
-        return RgbQuad{channel(c.blue, under.blue), channel(c.green, under.green),
-                       channel(c.red, under.red), 0};
+    auto mix = [](RgbQuad c, RgbQuad under, unsigned alpha) {
+        return RgbQuad{Blend255(c.blue, under.blue, alpha), Blend255(c.green, under.green, alpha),
+                       Blend255(c.red, under.red, alpha), 0};
     };
     // Palette pictures map each index once; the transparent index shows the background.
     std::array<RgbQuad, 256> colours{};
@@ -172,21 +170,13 @@ public:
     }
 
     // Saves the picture as BMP to path (an intermediate Background.bmp only when it is to be
-    // written) and gives the canvas exactly what loading that file again would give.
+    // written) and hands its pixels to the canvas, which then holds exactly what loading that
+    // file again would give; nothing is encoded or copied in memory on the way.
     bool SaveAndLoad(ImageBuffer& image, const std::filesystem::path& path, WallpaperCanvas& into) {
         const bool skip = path == m_paths.background && !m_writeIntermediate;
-        if (skip && image.BitsPerPixel() == 24) {
-            // What loading the saved file would give: its pixels and its resolution.
-            if (into.Create(image.Width(), image.Height(), 24, image.Bits(), 1) == 0) return false;
-            into.SetResolution(HeaderField(image, 24), HeaderField(image, 28));
-            return true;
-        }
-        std::string bytes;
-        if (!image.Encode(bytes, kFormatBmp)) return false;
-        // A wallpaper can always be made again: atomic, but without waiting for the disk.
-        if (!skip && !AtomicWriteFile(path, bytes, Durability::NoSync)) return false;
-        into.LoadFromMemory(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-                            1);
+        // A wallpaper can always be made again: the save is atomic without waiting for the disk.
+        if (!skip && !image.Save(path, kFormatBmp)) return false;
+        into.TakePicture(std::move(image));
         return true;
     }
 
