@@ -22,9 +22,7 @@ using namespace tavolin;
 TimePoint FixClock() {
     ::setenv("TZ", "Europe/Berlin", 1);
     ::tzset();
-    const TimePoint now = MakeLocal(2003, 3, 8, 15, 0, 0);
-    SetClockForTesting([now] { return now; });
-    return now;
+    return MakeLocal(2003, 3, 8, 15, 0, 0);
 }
 
 std::vector<std::string> MakeRecords(size_t n) {
@@ -47,7 +45,6 @@ std::vector<std::string> MakeRecords(size_t n) {
 
 void BM_TidyUpFile(benchmark::State& state, bool deleteExpired) {
     const TimePoint now = FixClock();
-    (void)now;
     const auto dir = std::filesystem::temp_directory_path() / "tavolin-bench-appointments";
     std::filesystem::create_directories(dir);
     const auto path = dir / "Termine.dat";
@@ -57,7 +54,7 @@ void BM_TidyUpFile(benchmark::State& state, bool deleteExpired) {
         state.PauseTiming();
         AtomicWriteFile(path, bytes);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(store.TidyUp(deleteExpired));
+        benchmark::DoNotOptimize(store.TidyUp(deleteExpired, now));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     std::filesystem::remove_all(dir);

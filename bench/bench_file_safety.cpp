@@ -63,7 +63,6 @@ void BM_TidyUpPeakMemory(benchmark::State& state) {
     ::setenv("TZ", "Europe/Berlin", 1);
     ::tzset();
     const TimePoint now = MakeLocal(2003, 3, 8, 15, 0, 0);
-    SetClockForTesting([now] { return now; });
     const auto dir = std::filesystem::temp_directory_path() / "tavolin-bench-file-safety";
     std::filesystem::create_directories(dir);
     const auto source = dir / "source.dat";
@@ -80,7 +79,7 @@ void BM_TidyUpPeakMemory(benchmark::State& state) {
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         peakKb = ChildPeakKb([&] {
-            if (AppointmentStore(path).TidyUp(false) != StoreStatus::Ok) ::_exit(1);
+            if (AppointmentStore(path).TidyUp(false, now) != StoreStatus::Ok) ::_exit(1);
         });
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }

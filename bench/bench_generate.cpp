@@ -11,7 +11,7 @@
 
 #include "image/ImageBuffer.h"
 #include "platform/Clock.h"
-#include "platform/DataDirectory.h"
+#include "platform/Context.h"
 #include "platform/Desktop.h"
 #include "platform/Screen.h"
 #include "render/WallpaperGenerator.h"
@@ -24,7 +24,9 @@ namespace {
 
 class NoDesktop final : public Desktop {
 public:
-    WallpaperResult SetWallpaper(const std::filesystem::path&) override { return {WallpaperStatus::Set, "bench", ""}; }
+    WallpaperResult SetWallpaper(const std::filesystem::path&, std::stop_token) override {
+        return {WallpaperStatus::Set, "bench", ""};
+    }
 };
 
 const std::filesystem::path& BenchDir() {
@@ -32,8 +34,6 @@ const std::filesystem::path& BenchDir() {
         auto d = std::filesystem::temp_directory_path() / "tavolin-bench-generate";
         std::filesystem::remove_all(d);
         std::filesystem::create_directories(d);
-        SetDataDirectoryForTesting(d);
-        SetDesktop(std::make_shared<NoDesktop>());
         EnsureConfigFile(d / "config.ini");
         IniFile ini;
         ini.Open(d / "config.ini", false);
@@ -69,9 +69,12 @@ void RunGeneration(benchmark::State& state, const std::string& picture, bool cen
     }
     const int w = static_cast<int>(state.range(0));
     const int h = static_cast<int>(state.range(1));
-    SetScreen(std::make_shared<FixedScreen>(ScreenSize{w, h}));
+    Context context;
+    context.dataDirectory = BenchDir();
+    context.desktop = std::make_shared<NoDesktop>();
+    context.screen = std::make_shared<FixedScreen>(ScreenSize{w, h});
     for (auto _ : state) {
-        if (!WallpaperGenerator().Generate()) {
+        if (!WallpaperGenerator(context).Generate().Succeeded()) {
             state.SkipWithError("generation failed");
             return;
         }

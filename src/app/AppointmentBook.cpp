@@ -12,10 +12,11 @@ AppointmentBook::AppointmentBook() = default;
 AppointmentBook::~AppointmentBook() = default;
 
 void AppointmentBook::Initialise(CTavolinDlg& dialog) {
-    // Termine.dat lives beside config.ini.
-    const AppointmentStore store(dialog.settingsPath().parent_path() / "Termine.dat");
-    m_list = std::make_unique<AppointmentList>(dialog.appointmentList(), &dialog, store,
-                                               [&dialog] { return dialog.deleteExpired(); });
+    const Context& context = dialog.context();
+    const AppointmentStore store(context);
+    m_list = std::make_unique<AppointmentList>(
+        dialog.appointmentList(), &dialog, store, [&dialog] { return dialog.deleteExpired(); },
+        [context] { return context.Now(); });
     AppointmentList* list = m_list.get();
     QObject::connect(dialog.appointmentButton(1041), &QPushButton::clicked, list,
                      [list] { list->OnAdd(); });

@@ -47,12 +47,14 @@ QString QuarterOf(TimePoint t) {
 }  // namespace
 
 AppointmentList::AppointmentList(QTableWidget* list, QWidget* owner, AppointmentStore store,
-                                 std::function<bool()> deleteExpired, QObject* parent)
+                                 std::function<bool()> deleteExpired,
+                                 std::function<TimePoint()> now, QObject* parent)
     : QObject(parent),
       m_list(list),
       m_owner(owner),
       m_store(std::move(store)),
       m_deleteExpired(std::move(deleteExpired)),
+      m_now(std::move(now)),
       m_runDialog([](CTerminDlg& dialog) { return dialog.exec() == QDialog::Accepted; }) {
     connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { OnEdit(true); });
 }
@@ -83,7 +85,7 @@ void AppointmentList::SetUpColumns() {
 
 void AppointmentList::RefreshList() {
     m_list->setRowCount(0);
-    m_store.TidyUp(m_deleteExpired());
+    m_store.TidyUp(m_deleteExpired(), m_now());
     for (const std::string& line : m_store.ReadRecords()) {
         // A hand-edited line without " # " is all key, as a reader that splits at the first
         // " # " sees it.
@@ -144,7 +146,7 @@ void AppointmentList::ReportFailure(StoreStatus status) const {
 }
 
 void AppointmentList::OnAdd() {
-    const TimePoint now = Now();
+    const TimePoint now = m_now();
     CTerminDlg dialog(m_owner);
     dialog.m_date = LocalDate(now);
     dialog.m_timeText = QuarterOf(now);
@@ -168,7 +170,7 @@ void AppointmentList::OnEdit(bool fromDoubleClick) {
     }
     const std::string date = BytesOf(m_list->item(row, 0));
     const std::string remark = BytesOf(m_list->item(row, 1));
-    const TimePoint now = Now();
+    const TimePoint now = m_now();
     CTerminDlg dialog(m_owner);
     dialog.m_remark = QString::fromStdString(Cp1252ToUtf8(remark));
     if (date.empty()) {

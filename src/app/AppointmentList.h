@@ -23,9 +23,10 @@ public:
     using DialogRunner = std::function<bool(CTerminDlg&)>;
 
     /// list: the list 1038; owner: the window that owns the messages and the dialog;
-    /// deleteExpired: the expiry mode of each tidy-up.
+    /// deleteExpired: the expiry mode of each tidy-up; now: the clock of tidy-ups and offers.
     AppointmentList(QTableWidget* list, QWidget* owner, AppointmentStore store,
-                    std::function<bool()> deleteExpired, QObject* parent = nullptr);
+                    std::function<bool()> deleteExpired, std::function<TimePoint()> now,
+                    QObject* parent = nullptr);
 
     /// Columns "Datum" and "Bemerkung" with their widths, the list's look; once.
     void SetUpColumns();
@@ -51,6 +52,7 @@ private:
     QWidget* m_owner;
     AppointmentStore m_store;
     std::function<bool()> m_deleteExpired;
+    std::function<TimePoint()> m_now;
     DialogRunner m_runDialog;
 };
 

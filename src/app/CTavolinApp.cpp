@@ -13,7 +13,6 @@
 #include "app/Resources.h"
 #include "appointments/AppointmentStore.h"
 #include "controls/MessageBox.h"
-#include "platform/DataDirectory.h"
 #include "platform/UserMessages.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
@@ -23,7 +22,7 @@ namespace tavolin {
 
 using ui::MessageBox;
 
-CTavolinApp::CTavolinApp() = default;
+CTavolinApp::CTavolinApp(Context context) : m_context(std::move(context)) {}
 
 CTavolinApp::~CTavolinApp() {
     // The dialog goes before the automation object it may still refer to.
@@ -76,7 +75,7 @@ int CTavolinApp::Main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    CTavolinApp tavolin;
+    CTavolinApp tavolin(MakeSystemContext());
     return tavolin.Run(arguments);
 }
 
@@ -93,7 +92,7 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
     QApplication::setDesktopFileName(QStringLiteral("tavolin"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon128.png")));
-    SetUserMessageSink(MessageBox::userMessageSink(nullptr));
+    m_context.userMessages = MessageBox::userMessageSink(nullptr);
 
     const AutomationSwitch automation = FindAutomationSwitch(arguments);
     const StartKind kind = ClassifyCommandText(CommandTextOfArguments(arguments));
@@ -118,19 +117,19 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
         }
         case StartKind::Silent: {
             IniFile ini;
-            if (!ini.Open(DataFile("config.ini"), false)) {
+            if (!ini.Open(m_context.DataFile("config.ini"), false)) {
                 MessageBox::showW1252(
                     nullptr,
                     W1252("Beim Erstellen der Hintergrundbildes ist ein Fehler aufgetreten."),
                     "Fehler", MessageBox::Icon::Critical);
                 return false;
             }
-            AppointmentStore().TidyUp(SilentStartDeletesExpired(ini));
-            m_dialog = std::make_unique<CTavolinDlg>(false);
+            AppointmentStore(m_context).TidyUp(SilentStartDeletesExpired(ini), m_context.Now());
+            m_dialog = std::make_unique<CTavolinDlg>(m_context, false);
             break;
         }
         case StartKind::Normal:
-            m_dialog = std::make_unique<CTavolinDlg>(true);
+            m_dialog = std::make_unique<CTavolinDlg>(m_context, true);
             break;
     }
 

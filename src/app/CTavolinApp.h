@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "platform/Context.h"
 
 namespace tavolin {
 
@@ -14,7 +15,8 @@ class CTavolinDlg;
 
 class CTavolinApp {
 public:
-    CTavolinApp();
+    /// context: the process's surroundings (MakeSystemContext in Main; tests their own).
+    explicit CTavolinApp(Context context);
     ~CTavolinApp();
 
     /// The whole program: handles the registration switches without a display, refuses to
@@ -40,6 +42,7 @@ public:
     AutomationServer* automation() const { return m_automation.get(); }
 
 private:
+    Context m_context;
     std::unique_ptr<AutomationServer> m_automation;
     std::unique_ptr<CTavolinDlg> m_dialog;
 };

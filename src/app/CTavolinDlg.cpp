@@ -22,6 +22,7 @@
 #include "app/CAboutDlg.h"
 #include "app/HelpBalloon.h"
 #include "app/Resources.h"
+#include "render/WallpaperGenerator.h"
 #include "app/TrayIcon.h"
 #include "controls/BuddyButton.h"
 #include "controls/CColourPicker.h"
@@ -29,7 +30,6 @@
 #include "controls/FileDialog.h"
 #include "controls/MessageBox.h"
 #include "platform/Clock.h"
-#include "platform/DataDirectory.h"
 #include "settings/Settings.h"
 #include "util/Atoi.h"
 
@@ -146,18 +146,20 @@ QString Plain(QString text) {
     return text.remove(u'&');
 }
 
-int TodayDayOfMonth() {
-    return LocalFields(Now()).tm_mday;
-}
-
 }  // namespace
 
-CTavolinDlg::CTavolinDlg(bool visible, std::unique_ptr<AppointmentsPart> appointments,
+int CTavolinDlg::TodayDayOfMonth() const {
+    return LocalFields(m_context.Now()).tm_mday;
+}
+
+CTavolinDlg::CTavolinDlg(Context context, bool visible,
+                         std::unique_ptr<AppointmentsPart> appointments,
                          std::unique_ptr<ImportsPart> imports, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_appointments(appointments ? std::move(appointments) : MakeAppointmentsPart()),
       m_imports(imports ? std::move(imports) : MakeImportsPart()),
+      m_context(std::move(context)),
       m_visible(visible),
       m_lastDay(TodayDayOfMonth()) {
     EnsureResources();
@@ -173,6 +175,9 @@ CTavolinDlg::CTavolinDlg(bool visible, std::unique_ptr<AppointmentsPart> appoint
     connect(&m_timer101, &QTimer::timeout, this, &CTavolinDlg::OnAnimationTick);
     m_timer105.setInterval(kReminderPeriodMs);
     connect(&m_timer105, &QTimer::timeout, this, [this] { m_appointments->ReminderTick(); });
+    m_runner.setJob([context = m_context] {
+        return WallpaperGenerator(context).Generate().Succeeded();
+    });
     connect(&m_runner, &GenerationRunner::started, this, &CTavolinDlg::OnGenerationStarted);
     connect(&m_runner, &GenerationRunner::finished, this, &CTavolinDlg::OnGenerationFinished);
 
@@ -393,7 +398,7 @@ void CTavolinDlg::WriteSetting(const char* section, const char* key, const QStri
 bool CTavolinDlg::Initialise() {
     // Step 2 (going to the notification area) happens in Start, once the window exists.
     setWindowIcon(m_windowIcon);
-    m_settingsPath = DataFile("config.ini");
+    m_settingsPath = m_context.DataFile("config.ini");
     ui::AttachBuddyButton(m_pathEdit, m_browse, ui::BuddyRight);
 
     // Outlook check: only a working Outlook gets an active import command.

@@ -15,6 +15,7 @@
 #include "app/HelpBalloon.h"
 #include "app/ImportsPart.h"
 #include "app/TitleIconAnimation.h"
+#include "platform/Context.h"
 #include "settings/IniFile.h"
 
 class QAbstractButton;
@@ -45,8 +46,10 @@ public:
 
     /// visible: show the window (normal start); false: start in the notification area ("/go").
     /// The parts default to MakeAppointmentsPart() and MakeImportsPart().
-    explicit CTavolinDlg(bool visible, std::unique_ptr<AppointmentsPart> appointments = nullptr,
-                         std::unique_ptr<ImportsPart> imports = nullptr, QWidget* parent = nullptr);
+    /// context: the data directory, clock, screen and desktop every step of the dialog uses.
+    CTavolinDlg(Context context, bool visible,
+                std::unique_ptr<AppointmentsPart> appointments = nullptr,
+                std::unique_ptr<ImportsPart> imports = nullptr, QWidget* parent = nullptr);
     ~CTavolinDlg() override;
 
     /// The initialisation: creates config.ini when missing, loads every setting into the
@@ -70,6 +73,7 @@ public:
     QTimer& animationTimer() { return m_timer101; }
     QTimer& reminderTimer() { return m_timer105; }
     GenerationRunner& generationRunner() { return m_runner; }
+    const Context& context() const { return m_context; }
     AppointmentsPart& appointments() { return *m_appointments; }
     QTableWidget* appointmentList() const { return m_list; }
     QPushButton* appointmentButton(int id) const;  // 1041, 1042, 1043
@@ -132,6 +136,9 @@ private:
 
     std::unique_ptr<AppointmentsPart> m_appointments;
     std::unique_ptr<ImportsPart> m_imports;
+    int TodayDayOfMonth() const;
+
+    Context m_context;
     bool m_visible;
     bool m_deleteExpired = true;
     bool m_automationProxy = false;

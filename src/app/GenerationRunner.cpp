@@ -3,12 +3,11 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include "render/WallpaperGenerator.h"
 
 namespace tavolin {
 
 GenerationRunner::GenerationRunner(QObject* parent)
-    : QObject(parent), m_job([] { return WallpaperGenerator().Generate(); }) {}
+    : QObject(parent) {}
 
 GenerationRunner::~GenerationRunner() {
     joinWorker();

@@ -20,7 +20,7 @@ public:
     /// Waits for a run still in progress: its files must not be left half written.
     ~GenerationRunner() override;
 
-    /// Replaces the work (tests); the default is one WallpaperGenerator::Generate.
+    /// The work of each run (the dialog sets one generation; tests their own).
     void setJob(Job job);
 
     /// Starts a run; false (and nothing started) while one is still going.

@@ -60,7 +60,7 @@ bool ImportCommands::OutlookAvailable() const {
 void ImportCommands::OutlookImport(CTavolinDlg& dialog) {
     BusyCursor busy;
     const std::unique_ptr<AutomationHost> host = m_seams.automation();
-    const AppointmentStore store;
+    const AppointmentStore store(dialog.context());
     // Each item is followed by a refresh, which tidies the file as the list shows it.
     const OutlookImportResult result =
         ImportFromOutlook(*host, store, [&dialog] { dialog.appointments().RefreshList(); });
@@ -106,10 +106,10 @@ void ImportCommands::ICalendarImport(CTavolinDlg& dialog) {
         QStringLiteral("iCalendar (*.ics)|*.ics|All files (*.*)|*.*||"));
     if (file.isEmpty()) return;
     BusyCursor busy;
-    const AppointmentStore store;
+    const AppointmentStore store(dialog.context());
     // One refresh (and so one tidy-up) for the whole file.
     const IcsImportResult result =
-        ImportIcsFile(QFile::encodeName(file).toStdString(), store, Now(),
+        ImportIcsFile(QFile::encodeName(file).toStdString(), store, dialog.context().Now(),
                       [&dialog] { dialog.appointments().RefreshList(); });
     busy.End();
     const std::string text = IcsSummaryText(QFileInfo(file).fileName().toStdString(), result);

@@ -21,7 +21,7 @@ public:
     struct Seams {
         std::function<std::unique_ptr<AutomationHost>()> automation = CreateSystemAutomationHost;
         std::shared_ptr<const ClassRegistry> registry = CreateSystemClassRegistry();
-        EnvironmentLookup environment = SystemEnvironment();
+        EnvironmentLookup environment = TableEnvironment(ReadProcessEnvironment());
         std::filesystem::path program;  // the program autostart runs; empty: this one
     };
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/DataDirectory.h"
+#include "platform/Clock.h"
 #include "util/FileIO.h"
 #include "util/FileLock.h"
 
@@ -77,13 +77,10 @@ std::string JoinRecordLines(const std::vector<std::string>& lines) {
     return JoinLines(lines);
 }
 
-AppointmentStore::AppointmentStore() : m_path(DefaultPath()) {}
+AppointmentStore::AppointmentStore(const Context& context)
+    : m_path(context.DataFile("Termine.dat")) {}
 
 AppointmentStore::AppointmentStore(std::filesystem::path path) : m_path(std::move(path)) {}
-
-std::filesystem::path AppointmentStore::DefaultPath() {
-    return DataFile("Termine.dat");
-}
 
 StoreStatus AppointmentStore::Load(std::string& bytes) const {
     // Only regular files, opened without blocking: a FIFO or a device could block or never end.
@@ -179,9 +176,9 @@ StoreStatus AppointmentStore::RemoveRecord(std::string_view line) const {
     return Rewrite(bytes, JoinLines(lines));
 }
 
-StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TidyStats* stats) const {
+StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TimePoint now, TidyStats* stats) const {
     if (stats) *stats = TidyStats{};
-    const TimePoint todayStart = StartOfLocalDay(Now());
+    const TimePoint todayStart = StartOfLocalDay(now);
     const FileLock lock(m_path);
     std::string bytes;
     if (const StoreStatus s = Load(bytes); s != StoreStatus::Ok) return s;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "appointments/TidyUp.h"
+#include "platform/Context.h"
 
 namespace tavolin {
 
@@ -42,11 +43,9 @@ std::string JoinRecordLines(const std::vector<std::string>& lines);
 
 class AppointmentStore {
 public:
-    /// The store of the data directory's Termine.dat.
-    AppointmentStore();
+    /// The store of the context's data directory's Termine.dat.
+    explicit AppointmentStore(const Context& context);
     explicit AppointmentStore(std::filesystem::path path);
-
-    static std::filesystem::path DefaultPath();
     const std::filesystem::path& Path() const { return m_path; }
 
     /// The lines in file order; empty for a missing or unreadable file, which is not created.
@@ -64,9 +63,9 @@ public:
     /// created; removing the last record leaves an empty file.
     StoreStatus RemoveRecord(std::string_view line) const;
 
-    /// Expiry handling as of today 00:00 local time (Now()), sorting, removal of duplicates and
-    /// rewrite; see TidyRecords. A missing or unreadable file is left as it is.
-    StoreStatus TidyUp(bool deleteExpired, TidyStats* stats = nullptr) const;
+    /// Expiry handling as of 00:00 local time of the day that holds now, sorting, removal of
+    /// duplicates and rewrite; see TidyRecords. A missing or unreadable file is left as it is.
+    StoreStatus TidyUp(bool deleteExpired, TimePoint now, TidyStats* stats = nullptr) const;
 
 private:
     StoreStatus Load(std::string& bytes) const;

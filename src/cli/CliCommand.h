@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Context.h"
+
 namespace tavolin::cli {
+
+using tavolin::Context;
 
 enum ExitCode : int { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
 
@@ -14,7 +18,7 @@ struct CliCommand {
     const char* name;
     const char* usage;    // arguments after the name, e.g. "IN OUT.bmp"
     const char* summary;  // one line for --help
-    int (*run)(const Args& args);
+    int (*run)(const Context& context, const Args& args);
 };
 
 /// Registers a command; used through a static Registrar in each command's file.

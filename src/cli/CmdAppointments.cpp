@@ -14,7 +14,7 @@
 #include "appointments/AppointmentTime.h"
 #include "cli/CliCommand.h"
 #include "platform/Clock.h"
-#include "platform/DataDirectory.h"
+#include "platform/Context.h"
 #include "platform/UserMessages.h"
 #include "render/DateRules.h"
 #include "settings/IniFile.h"
@@ -26,10 +26,10 @@
 namespace tavolin::cli {
 namespace {
 
-int RunList(const Args& args);
-int RunAdd(const Args& args);
-int RunRemove(const Args& args);
-int RunTidy(const Args& args);
+int RunList(const Context& context, const Args& args);
+int RunAdd(const Context& context, const Args& args);
+int RunRemove(const Context& context, const Args& args);
+int RunTidy(const Context& context, const Args& args);
 
 const CliCommand kList{"list", "[--delete|--move]", "tidy Termine.dat, then print its records",
                        RunList};
@@ -51,14 +51,15 @@ void PrintLine(FILE* out, const std::string& cp1252) {
 
 // The expiry mode as a start with "/go" reads it: a missing config.ini or key means delete;
 // otherwise delete exactly when the value's number is not 0.
-bool DeleteExpiredFromSettings() {
+bool DeleteExpiredFromSettings(const Context& context) {
     IniFile ini;
-    if (!ini.Open(DataFile("config.ini"), false)) return true;
+    if (!ini.Open(context.DataFile("config.ini"), false)) return true;
     return SilentStartDeletesExpired(ini);
 }
 
 // --delete / --move, else the settings. nullopt after a usage error has been printed.
-std::optional<bool> ExpiryMode(const CliCommand& command, const Args& args, int& exitCode) {
+std::optional<bool> ExpiryMode(const Context& context, const CliCommand& command, const Args& args,
+                               int& exitCode) {
     std::optional<bool> mode;
     for (const std::string& a : args) {
         if (a != "--delete" && a != "--move") {
@@ -72,19 +73,19 @@ std::optional<bool> ExpiryMode(const CliCommand& command, const Args& args, int&
         }
         mode = deleteExpired;
     }
-    return mode ? *mode : DeleteExpiredFromSettings();
+    return mode ? *mode : DeleteExpiredFromSettings(context);
 }
 
 std::string TidyFailure(const AppointmentStore& store, StoreStatus status) {
     return "cannot tidy " + store.Path().string() + ": " + StoreStatusText(status);
 }
 
-int RunList(const Args& args) {
+int RunList(const Context& context, const Args& args) {
     int exitCode = kExitOk;
-    const auto mode = ExpiryMode(kList, args, exitCode);
+    const auto mode = ExpiryMode(context, kList, args, exitCode);
     if (!mode) return exitCode;
-    const AppointmentStore store;
-    const StoreStatus tidied = store.TidyUp(*mode);
+    const AppointmentStore store(context);
+    const StoreStatus tidied = store.TidyUp(*mode, context.Now());
     if (tidied == StoreStatus::Missing) return kExitOk;  // no file, no records
     if (tidied != StoreStatus::Ok && tidied != StoreStatus::WriteFailed) {
         return Failure(TidyFailure(store, tidied));
@@ -101,13 +102,13 @@ int RunList(const Args& args) {
     return kExitOk;
 }
 
-int RunTidy(const Args& args) {
+int RunTidy(const Context& context, const Args& args) {
     int exitCode = kExitOk;
-    const auto mode = ExpiryMode(kTidy, args, exitCode);
+    const auto mode = ExpiryMode(context, kTidy, args, exitCode);
     if (!mode) return exitCode;
-    const AppointmentStore store;
+    const AppointmentStore store(context);
     TidyStats stats;
-    const StoreStatus status = store.TidyUp(*mode, &stats);
+    const StoreStatus status = store.TidyUp(*mode, context.Now(), &stats);
     if (status == StoreStatus::Missing) {
         std::printf("%s does not exist; nothing to tidy\n", store.Path().c_str());
         return kExitOk;
@@ -222,7 +223,7 @@ std::optional<std::string> RemarkBytes(const std::string& utf8, std::string& err
     return bytes;
 }
 
-int RunAdd(const Args& args) {
+int RunAdd(const Context& context, const Args& args) {
     ParsedArgs parsed;
     int exitCode = kExitOk;
     if (!ParseArgs(kAdd, args, true, parsed, exitCode)) return exitCode;
@@ -236,7 +237,7 @@ int RunAdd(const Args& args) {
 
     // Today and now unless given; the time goes to the nearest quarter hour without ever
     // changing the date (23:55 is 00:00 of the same day).
-    const std::tm now = LocalFields(Now());
+    const std::tm now = LocalFields(context.Now());
     Date date{now.tm_mday, now.tm_mon + 1, now.tm_year + 1900};
     int hour = now.tm_hour, minute = now.tm_min;
     if (pos.size() == 3) {
@@ -250,7 +251,7 @@ int RunAdd(const Args& args) {
 
     const std::string& remarkText = pos.back();
     if (remarkText.empty()) {
-        ShowUserMessage(EmptyRemarkText(), W1252("Warnung"), MessageIcon::Stop);
+        context.ShowMessage(EmptyRemarkText(), W1252("Warnung"), MessageIcon::Stop);
         return kExitFailure;
     }
     std::string error;
@@ -264,14 +265,14 @@ int RunAdd(const Args& args) {
                          Atoi(std::string_view(time).substr(time.size() - 2)));
     }
     const Appointment appointment{key, *remark};
-    const AppointmentStore store;
+    const AppointmentStore store(context);
     const StoreStatus status = store.AppendRecord(appointment.Line());
     if (status != StoreStatus::Ok) {
         return Failure("cannot add to " + store.Path().string() + ": " + StoreStatusText(status));
     }
     std::fputs("added: ", stdout);
     PrintLine(stdout, appointment.Line());
-    if (appointment.IsDated() && appointment.When() < StartOfLocalDay(Now())) {
+    if (appointment.IsDated() && appointment.When() < StartOfLocalDay(context.Now())) {
         std::fprintf(stderr,
                      "tavolin-cli: note: this appointment lies before today; the next tidy-up "
                      "deletes it or moves it to today\n");
@@ -279,7 +280,7 @@ int RunAdd(const Args& args) {
     return kExitOk;
 }
 
-int RunRemove(const Args& args) {
+int RunRemove(const Context& context, const Args& args) {
     ParsedArgs parsed;
     int exitCode = kExitOk;
     if (!ParseArgs(kRemove, args, false, parsed, exitCode)) return exitCode;
@@ -288,7 +289,7 @@ int RunRemove(const Args& args) {
             kRemove, parsed.positional.empty() ? "missing LINE" : "expected one LINE (quote it)");
     }
     const std::string& lineText = parsed.positional.front();
-    const AppointmentStore store;
+    const AppointmentStore store(context);
     // A line Windows-1252 cannot hold cannot be in the file either.
     const auto line = Utf8ToCp1252(lineText);
     const StoreStatus status = line ? store.RemoveRecord(*line) : StoreStatus::NotFound;

@@ -12,7 +12,7 @@
 namespace tavolin::cli {
 namespace {
 
-int RunConvert(const Args& args);
+int RunConvert(const Context& /*context*/, const Args& args);
 
 const CliCommand kConvert{
     "convert", "IN OUT.bmp",
@@ -27,7 +27,7 @@ std::string Extension(const std::string& path) {
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
-int RunConvert(const Args& args) {
+int RunConvert(const Context& /*context*/, const Args& args) {
     if (args.size() != 2) return UsageError(kConvert, "expected an input and an output file");
     const std::string& in = args[0];
     const std::string& out = args[1];

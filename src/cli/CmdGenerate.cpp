@@ -6,9 +6,10 @@
 
 #include "appointments/AppointmentStore.h"
 #include "cli/CliCommand.h"
-#include "platform/DataDirectory.h"
+#include "platform/Context.h"
 #include "platform/Desktop.h"
 #include "platform/Screen.h"
+#include "platform/UserMessages.h"
 #include "render/WallpaperGenerator.h"
 #include "settings/IniSnapshot.h"
 #include "settings/Settings.h"
@@ -18,7 +19,7 @@
 namespace tavolin::cli {
 namespace {
 
-int RunGenerate(const Args& args);
+int RunGenerate(const Context& systemContext, const Args& args);
 
 const CliCommand kGenerate{
     "generate", "[--size WxH] [--no-wallpaper]",
@@ -30,7 +31,7 @@ const Registrar kRegistrar(kGenerate);
 // Stands in for the desktop when the picture is only to be written.
 class NoHandOver final : public Desktop {
 public:
-    WallpaperResult SetWallpaper(const std::filesystem::path&) override {
+    WallpaperResult SetWallpaper(const std::filesystem::path&, std::stop_token) override {
         return {WallpaperStatus::NoDesktop, {}, "--no-wallpaper"};
     }
 };
@@ -47,72 +48,84 @@ bool ParseSize(const std::string& text, ScreenSize& size) {
     return true;
 }
 
-// The lines the run added to ErrorLog.dat, for the terminal.
-void PrintNewLogLines(const std::filesystem::path& log, size_t oldSize) {
-    std::string bytes;
-    if (ReadWholeFile(log, bytes) != ReadStatus::Ok || bytes.size() <= oldSize) return;
-    std::fprintf(stderr, "%s", Cp1252ToUtf8(bytes.substr(oldSize)).c_str());
-}
-
-int RunGenerate(const Args& args) {
-    std::shared_ptr<Screen> screen;
-    std::shared_ptr<Desktop> desktop;
+int RunGenerate(const Context& systemContext, const Args& args) {
+    Context context = systemContext;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--size") {
             ScreenSize size;
             if (i + 1 >= args.size() || !ParseSize(args[i + 1], size)) {
                 return UsageError(kGenerate, "--size needs WIDTHxHEIGHT, e.g. 1920x1080");
             }
-            screen = std::make_shared<FixedScreen>(size);
+            context.screen = std::make_shared<FixedScreen>(size);
             ++i;
         } else if (args[i] == "--no-wallpaper") {
-            desktop = std::make_shared<NoHandOver>();
+            context.desktop = std::make_shared<NoHandOver>();
         } else {
             return UsageError(kGenerate, "unexpected argument '" + args[i] + "'");
         }
     }
-    if (screen) SetScreen(screen);
-    if (desktop) SetDesktop(desktop);
 
-    const auto configPath = DataFile("config.ini");
+    const auto configPath = context.DataFile("config.ini");
     if (EnsureConfigFile(configPath) == ConfigCreation::Failed) {
         return Failure(Cp1252ToUtf8(ConfigCreationFailedText()) + " (" + configPath.string() + ")");
     }
     IniSnapshot ini;
     if (ini.Load(configPath)) {
-        const AppointmentStore store;
-        store.TidyUp(SilentStartDeletesExpired(ini));
+        const AppointmentStore store(context);
+        store.TidyUp(SilentStartDeletesExpired(ini), context.Now());
     }
 
-    const auto logPath = DataFile("ErrorLog.dat");
-    std::error_code ec;
-    const auto logSize =
-        std::filesystem::exists(logPath, ec) ? std::filesystem::file_size(logPath, ec) : 0;
-    WallpaperGenerator generator;
-    const bool ok = generator.Generate();
-    const WallpaperResult& result = generator.LastWallpaperResult();
-    PrintNewLogLines(logPath, ec ? 0 : static_cast<size_t>(logSize));
-    const auto background = DataFile("Background.bmp");
-    if (ok) {
-        std::printf("wrote %s and set it as the %s wallpaper\n", background.c_str(),
-                    result.desktop.empty() ? "desktop" : result.desktop.c_str());
-        return kExitOk;
+    WallpaperGenerator generator(context);
+    const GenerationResult result = generator.Generate();
+    const auto logPath = context.DataFile("ErrorLog.dat");
+    for (const std::string& line : result.logLines) {
+        std::fprintf(stderr, "%s\n", Cp1252ToUtf8(line).c_str());
     }
-    if (result.status == WallpaperStatus::NoDesktop) {
-        if (result.detail == "--no-wallpaper") {
-            std::printf("wrote %s; not handed to the desktop (--no-wallpaper)\n",
-                        background.c_str());
-        } else {
-            std::printf("wrote %s; no desktop found to hand it to (%s)\n", background.c_str(),
-                        result.detail.c_str());
+    if (result.logWriteFailed) {
+        std::fprintf(stderr, "tavolin-cli: warning: the error log %s could not be written\n",
+                     logPath.c_str());
+    }
+    if (!result.screen.measured) {
+        std::fprintf(stderr, "tavolin-cli: warning: screen size not measured (%s); using %d x %d\n",
+                     result.screen.note.c_str(), result.screen.size.width,
+                     result.screen.size.height);
+    }
+    for (const UserMessage& m : result.messages) PrintUserMessage(m);
+
+    const auto background = context.DataFile("Background.bmp");
+    const WallpaperResult& wallpaper = result.wallpaper;
+    if (!result.Written()) {
+        std::string why = "generation failed";
+        if (result.status == GenerationStatus::Cancelled) why = "generation stopped";
+        if (!result.detail.empty()) why += ": " + result.detail;
+        // Point at the log only when this run left its reasons there.
+        if (!result.logLines.empty() && !result.logWriteFailed) {
+            why += " (the error log is " + logPath.string() + ")";
         }
-        return kExitOk;
+        return Failure(why + "; " + background.string() + " left as it was");
     }
-    if (!result.detail.empty()) {
-        std::fprintf(stderr, "tavolin-cli: desktop %s: %s\n", result.desktop.c_str(),
-                     result.detail.c_str());
+    switch (wallpaper.status) {
+        case WallpaperStatus::Set:
+            std::printf("wrote %s and set it as the %s wallpaper\n", background.c_str(),
+                        wallpaper.desktop.empty() ? "desktop" : wallpaper.desktop.c_str());
+            return kExitOk;
+        case WallpaperStatus::NoDesktop:
+            if (wallpaper.detail == "--no-wallpaper") {
+                std::printf("wrote %s; not handed to the desktop (--no-wallpaper)\n",
+                            background.c_str());
+            } else {
+                std::printf("wrote %s; no desktop found to hand it to (%s)\n", background.c_str(),
+                            wallpaper.detail.c_str());
+            }
+            return kExitOk;
+        case WallpaperStatus::Failed:
+        case WallpaperStatus::Cancelled:
+            break;
     }
-    return Failure("generation failed (the error log is " + logPath.string() + ")");
+    const std::string desktop = wallpaper.desktop.empty() ? "the desktop" : wallpaper.desktop;
+    return Failure("wrote " + background.string() + ", but " + desktop +
+                   " did not take it as the wallpaper" +
+                   (wallpaper.detail.empty() ? std::string() : ": " + wallpaper.detail));
 }
 
 }  // namespace

@@ -9,22 +9,20 @@
 #include "appointments/AppointmentStore.h"
 #include "appointments/IcsImport.h"
 #include "cli/CliCommand.h"
-#include "platform/Clock.h"
-#include "platform/DataDirectory.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 
 namespace tavolin::cli {
 namespace {
 
-int RunImportIcs(const Args& args);
+int RunImportIcs(const Context& context, const Args& args);
 
 const CliCommand kImportIcs{"import-ics", "[--delete|--move] FILE...",
                             "import the events and tasks of iCalendar files (.ics) as appointments",
                             RunImportIcs};
 const Registrar kImportIcsRegistrar(kImportIcs);
 
-int RunImportIcs(const Args& args) {
+int RunImportIcs(const Context& context, const Args& args) {
     std::optional<bool> mode;
     std::vector<std::string> files;
     bool options = true;
@@ -46,14 +44,15 @@ int RunImportIcs(const Args& args) {
     if (!mode) {
         // As a start with "/go" reads it: delete unless DelTermine says 0.
         IniFile ini;
-        mode = !ini.Open(DataFile("config.ini"), false) || SilentStartDeletesExpired(ini);
+        mode = !ini.Open(context.DataFile("config.ini"), false) || SilentStartDeletesExpired(ini);
     }
 
-    const AppointmentStore store;
+    const AppointmentStore store(context);
     int exitCode = kExitOk;
     for (const std::string& file : files) {
         const IcsImportResult result =
-            ImportIcsFile(file, store, Now(), [&store, &mode] { store.TidyUp(*mode); });
+            ImportIcsFile(file, store, context.Now(),
+                          [&] { store.TidyUp(*mode, context.Now()); });
         const std::string text = IcsSummaryText(file, result) + "\n";
         std::fputs(text.c_str(), result.status == IcsFileStatus::Ok ? stdout : stderr);
         if (result.status != IcsFileStatus::Ok) exitCode = kExitFailure;

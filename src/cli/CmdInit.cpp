@@ -1,22 +1,22 @@
+#include <cstdio>
+
 #include "cli/CliCommand.h"
-#include "platform/DataDirectory.h"
+#include "platform/Context.h"
 #include "settings/Settings.h"
 #include "util/Cp1252.h"
-
-#include <cstdio>
 
 namespace tavolin::cli {
 namespace {
 
-int RunInit(const Args& args);
+int RunInit(const Context& context, const Args& args);
 
 const CliCommand kInit{"init", "", "create config.ini with the default settings when it is missing",
                        RunInit};
 const Registrar kRegistrar(kInit);
 
-int RunInit(const Args& args) {
+int RunInit(const Context& context, const Args& args) {
     if (!args.empty()) return UsageError(kInit, "unexpected argument '" + args.front() + "'");
-    const auto path = DataFile("config.ini");
+    const auto path = context.DataFile("config.ini");
     switch (EnsureConfigFile(path)) {
         case ConfigCreation::Existed:
             std::printf("%s already exists; nothing changed\n", path.c_str());

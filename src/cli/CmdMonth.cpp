@@ -12,7 +12,7 @@
 namespace tavolin::cli {
 namespace {
 
-int RunMonth(const Args& args);
+int RunMonth(const Context& context, const Args& args);
 
 const CliCommand kMonth{
     "month", "[--sunday] [--today DD.MM.YYYY] YEAR MONTH OUT.bmp",
@@ -51,9 +51,9 @@ bool ParseDate(const std::string& text, CalendarDate& out) {
     return true;
 }
 
-int RunMonth(const Args& args) {
+int RunMonth(const Context& context, const Args& args) {
     bool sundayFirst = false;
-    CalendarDate today = LocalDate(Now());
+    CalendarDate today = LocalDate(context.Now());
     std::vector<std::string> positional;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--sunday") {

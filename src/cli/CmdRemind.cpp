@@ -17,7 +17,7 @@
 namespace tavolin::cli {
 namespace {
 
-int RunRemind(const Args& args);
+int RunRemind(const Context& context, const Args& args);
 
 const CliCommand kRemind{"remind", "[--once]",
                          "print appointments due this minute; without --once keep checking "
@@ -47,17 +47,17 @@ bool CheckAndPrint(const AppointmentStore& store, MinuteRange minutes, StoreStat
     return ok;
 }
 
-int RunRemind(const Args& args) {
+int RunRemind(const Context& context, const Args& args) {
     bool once = false;
     for (const std::string& a : args) {
         if (a != "--once") return UsageError(kRemind, "unexpected argument '" + a + "'");
         once = true;
     }
-    const AppointmentStore store;
+    const AppointmentStore store(context);
     ReminderSchedule schedule;
     StoreStatus lastStatus = StoreStatus::Ok;
     if (once) {
-        const auto minutes = schedule.Tick(Now());
+        const auto minutes = schedule.Tick(context.Now());
         return CheckAndPrint(store, *minutes, &lastStatus) ? kExitOk : kExitFailure;
     }
 
@@ -70,7 +70,7 @@ int RunRemind(const Args& args) {
     sigaddset(&stop, SIGHUP);
     if (sigprocmask(SIG_BLOCK, &stop, nullptr) != 0) return Failure("cannot wait for signals");
     for (;;) {
-        const TimePoint now = Now();
+        const TimePoint now = context.Now();
         if (const auto minutes = schedule.Tick(now)) CheckAndPrint(store, *minutes, &lastStatus);
         const TimePoint wait = *schedule.NextMinute() - now;
         timespec timeout{};

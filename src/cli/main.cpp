@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
             std::printf("usage: tavolin-cli %s %s\n%s\n", c.name, c.usage, c.summary);
             return kExitOk;
         }
-        return c.run(args);
+        return c.run(tavolin::MakeSystemContext(), args);
     }
     std::fprintf(stderr, "tavolin-cli: unknown command '%s'\n", name.c_str());
     PrintHelp(stderr);

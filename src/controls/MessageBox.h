@@ -55,7 +55,7 @@ public:
                             Icon icon = Icon::None, Buttons buttons = Buttons::Ok,
                             Answer defaultAnswer = NoAnswer);
 
-    /// A sink for the core's user messages (SetUserMessageSink) that shows them as boxes
+    /// A sink for the core's user messages (a Context's userMessages) that shows them as boxes
     /// over parent; messages from other threads are shown on the user-interface thread.
     static UserMessageSink userMessageSink(QWidget* parent = nullptr);
 

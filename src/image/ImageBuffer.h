@@ -4,6 +4,7 @@
 // bottom row first, each padded to 4 bytes. Pixel coordinates follow the block: y = 0 is the
 // bottom row (stored row 0), as in a DIB.
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,29 @@ struct RgbQuad {
     uint8_t red = 0;
     uint8_t reserved = 0;
     friend bool operator==(const RgbQuad&, const RgbQuad&) = default;
+};
+
+/// A value another thread may read or set while the picture is worked on (progress, cancel);
+/// copies take the current value, so the picture stays copyable.
+template <typename T>
+class SharedFlag {
+public:
+    SharedFlag(T value = T{}) : m_value(value) {}
+    SharedFlag(const SharedFlag& other) noexcept : m_value(other.load()) {}
+    SharedFlag& operator=(const SharedFlag& other) noexcept {
+        store(other.load());
+        return *this;
+    }
+    SharedFlag& operator=(T value) {
+        store(value);
+        return *this;
+    }
+    operator T() const { return load(); }
+    T load() const { return m_value.load(std::memory_order_relaxed); }
+    void store(T value) { m_value.store(value, std::memory_order_relaxed); }
+
+private:
+    std::atomic<T> m_value;
 };
 
 /// A block of bytes from calloc. Large blocks come straight from the kernel as zero pages that
@@ -180,6 +204,8 @@ public:
     /// Turns the rows over (decoders that produce top-down rows).
     void FlipVertical();
 
+    // Progress in percent and the cancel request: safe to use from another thread while this
+    // picture is decoded or resampled.
     int Progress() const { return m_progress; }
     void SetProgress(int percent) { m_progress = percent; }
     bool Cancelled() const { return m_cancel; }
@@ -216,8 +242,8 @@ private:
     int m_dpiX = 72;
     int m_dpiY = 72;
     int m_transparentIndex = -1;
-    int m_progress = 0;
-    bool m_cancel = false;
+    SharedFlag<int> m_progress = 0;
+    SharedFlag<bool> m_cancel = false;
     std::string m_lastError;
     ByteBlock m_block;
     ByteBlock m_alpha;

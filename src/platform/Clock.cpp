@@ -1,35 +1,12 @@
 #include "platform/Clock.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <mutex>
-
-#include "util/Atoi.h"
+#include <initializer_list>
 
 namespace tavolin {
-namespace {
 
-std::mutex g_clockMutex;
-std::function<TimePoint()> g_clock;
-
-}  // namespace
-
-TimePoint Now() {
-    {
-        std::lock_guard lock(g_clockMutex);
-        if (g_clock) return g_clock();
-    }
-    if (const char* fixed = std::getenv("TAVOLIN_NOW"); fixed && *fixed) {
-        char* end = nullptr;
-        const long long v = std::strtoll(fixed, &end, 10);
-        if (end && *end == '\0') return v;
-    }
+TimePoint SystemNow() {
     return static_cast<TimePoint>(std::time(nullptr));
-}
-
-void SetClockForTesting(std::function<TimePoint()> clock) {
-    std::lock_guard lock(g_clockMutex);
-    g_clock = std::move(clock);
 }
 
 std::tm LocalFields(TimePoint t) {

@@ -1,21 +1,17 @@
 #pragma once
-// Time seam. The core never calls time() itself, so tests and the command line can fix the
-// clock. Local calendar fields come from localtime_r and timegm, so TZ decides.
+// Time points and local calendar fields. The current time comes from the Context's clock, so
+// tests and the command line can fix it. Local calendar fields come from localtime_r and timegm, so
+// TZ decides.
 
 #include <cstdint>
 #include <ctime>
-#include <functional>
 
 namespace tavolin {
 
 using TimePoint = int64_t;  // seconds since 1970-01-01 00:00 UTC
 
-/// The current time: the installed test clock, else $TAVOLIN_NOW (decimal seconds, for
-/// end-to-end runs), else the system clock.
-TimePoint Now();
-
-/// Installs a clock for tests; an empty function restores the real one.
-void SetClockForTesting(std::function<TimePoint()> clock);
+/// The system clock.
+TimePoint SystemNow();
 
 /// Local calendar fields of t (tm_year since 1900, tm_mon 0..11, as struct tm).
 std::tm LocalFields(TimePoint t);

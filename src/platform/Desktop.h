@@ -5,7 +5,7 @@
 // desktop allows it; the picture has the screen's size, so every style shows it alike.
 
 #include <filesystem>
-#include <memory>
+#include <stop_token>
 #include <string>
 
 namespace tavolin {
@@ -14,6 +14,7 @@ enum class WallpaperStatus {
     Set,        // the desktop accepted the picture
     NoDesktop,  // no graphical session: nothing to hand the picture to
     Failed,     // there is a desktop, but it did not take the picture
+    Cancelled,  // stopped on request before the desktop confirmed the picture
 };
 
 struct WallpaperResult {
@@ -29,19 +30,10 @@ public:
     virtual ~Desktop() = default;
 
     /// Makes the BMP file at bmpPath the desktop wallpaper. Set only when the desktop accepted
-    /// it; NoDesktop when there is no graphical session to address.
-    virtual WallpaperResult SetWallpaper(const std::filesystem::path& bmpPath) = 0;
+    /// it; NoDesktop when there is no graphical session to address. May run desktop tools for
+    /// a few seconds; a stop request ends it early with Cancelled.
+    virtual WallpaperResult SetWallpaper(const std::filesystem::path& bmpPath,
+                                         std::stop_token stop) = 0;
 };
-
-/// The desktop of the running session (on Linux: detected from the session variables at each
-/// call, addressed with the desktop's own tools).
-std::shared_ptr<Desktop> MakeSystemDesktop();
-
-/// Hands the picture to the installed desktop, by default the system one.
-WallpaperResult SetDesktopWallpaper(const std::filesystem::path& bmpPath);
-
-/// Installs the desktop that SetDesktopWallpaper uses (tests, "--no-wallpaper") and returns
-/// the previous one; nullptr restores the system desktop.
-std::shared_ptr<Desktop> SetDesktop(std::shared_ptr<Desktop> desktop);
 
 }  // namespace tavolin

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,13 +53,9 @@ public:
     virtual bool IsInstalled(const std::string& program) = 0;
 };
 
-/// The real runner of this platform, for tools whose output is read: children run with
-/// LC_ALL=C.UTF-8 whatever the user's locale.
-ProcessRunner& SystemProcessRunner();
-
-/// The real runner with the user's own locale, for programs started on the user's behalf
-/// (a browser opening a link must speak the user's language).
-ProcessRunner& UserLocaleProcessRunner();
+/// The real runner of this platform. Programs get exactly the given environment ("NAME=value"
+/// entries) and are looked up on its PATH (/usr/local/bin:/usr/bin:/bin without one).
+std::shared_ptr<ProcessRunner> MakeProcessRunner(std::vector<std::string> environment);
 
 /// The argument vector as one line for logs; arguments with blanks or odd bytes are quoted.
 std::string FormatCommandLine(const std::vector<std::string>& argv);

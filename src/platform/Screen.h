@@ -2,7 +2,6 @@
 // Screen seam: the size of the primary screen in physical pixels, the size the wallpaper is
 // rendered at.
 
-#include <memory>
 #include <string>
 
 namespace tavolin {
@@ -19,12 +18,22 @@ inline constexpr ScreenSize kDefaultScreenSize{1920, 1080};
 /// Largest side accepted from any measurement; anything above is taken as garbage.
 inline constexpr int kMaxScreenSide = 32767;
 
+/// A measured size, or the default with the reason it was not measured.
+struct ScreenReading {
+    ScreenSize size = kDefaultScreenSize;
+    bool measured = false;
+    std::string note;  // English: which tool answered, or why the default is used
+};
+
 class Screen {
 public:
     virtual ~Screen() = default;
 
     /// The primary screen's size, always at least 1 x 1.
     virtual ScreenSize PrimarySize() = 0;
+
+    /// PrimarySize with where it came from; a screen that can fall back to a default says so.
+    virtual ScreenReading Read() { return {PrimarySize(), true, {}}; }
 };
 
 /// A screen of a fixed size ("--size WxH", tests).
@@ -36,16 +45,5 @@ public:
 private:
     ScreenSize m_size;
 };
-
-/// The screen of the running session, measured afresh at each call.
-std::shared_ptr<Screen> MakeSystemScreen();
-
-/// The primary screen's size from the installed screen, by default the system one. Each call
-/// measures again (on Linux it may run a tool such as xrandr), so call it once per use.
-ScreenSize PrimaryScreenSize();
-
-/// Installs the screen that PrimaryScreenSize uses and returns the previous one; nullptr
-/// restores the system screen.
-std::shared_ptr<Screen> SetScreen(std::shared_ptr<Screen> screen);
 
 }  // namespace tavolin

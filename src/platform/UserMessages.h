@@ -1,6 +1,6 @@
 #pragma once
-// The German message boxes the core must show. The GUI installs a sink that shows a real
-// box; the command line prints one line to stderr; tests record what was shown.
+// The German message boxes the core must show, passed to the Context's sink: the GUI shows a
+// real box, the command line prints one line to stderr, tests record what was shown.
 
 #include <functional>
 #include <string>
@@ -17,10 +17,7 @@ struct UserMessage {
 
 using UserMessageSink = std::function<void(const UserMessage&)>;
 
-/// Shows a message through the installed sink (default: one UTF-8 line on stderr).
-void ShowUserMessage(const std::string& text, const std::string& caption, MessageIcon icon);
-
-/// Installs the sink and returns the previous one.
-UserMessageSink SetUserMessageSink(UserMessageSink sink);
+/// The command line's way of showing one: a UTF-8 line "caption: text" on stderr.
+void PrintUserMessage(const UserMessage& message);
 
 }  // namespace tavolin

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "platform/DataDirectory.h"
 #include "util/Cp1252.h"
 #include "util/FileIO.h"
 
@@ -39,11 +38,8 @@ std::string FormatErrorLine(int code, TimePoint when) {
     return stamp + ErrorText(code);
 }
 
-void AppendErrorLog(const std::filesystem::path& path, int code) {
-    // Failure is deliberately ignored: logging must never stop a generation.
-    (void)AppendToFile(path, FormatErrorLine(code, Now()) + "\r\n");
+bool AppendErrorLog(const std::filesystem::path& path, int code, TimePoint when) {
+    return AppendToFile(path, FormatErrorLine(code, when) + "\r\n");
 }
-
-void LogError(int code) { AppendErrorLog(DataFile("ErrorLog.dat"), code); }
 
 }  // namespace tavolin

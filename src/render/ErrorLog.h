@@ -26,11 +26,8 @@ std::string ErrorText(int code);
 /// "DD.MM.YYYY - HH:MM:SS - text" in local time, without the line end.
 std::string FormatErrorLine(int code, TimePoint when);
 
-/// Appends the line for code, stamped with Now(), and CR LF to path. A log that cannot be
-/// written drops the line silently.
-void AppendErrorLog(const std::filesystem::path& path, int code);
-
-/// AppendErrorLog to ErrorLog.dat in the data directory.
-void LogError(int code);
+/// Appends the line for code, stamped with when, and CR LF to path. False when it could not be
+/// written; logging never stops a generation, so callers may go on regardless.
+bool AppendErrorLog(const std::filesystem::path& path, int code, TimePoint when);
 
 }  // namespace tavolin

@@ -38,12 +38,6 @@ void WallpaperCanvas::DrawMonthTitle(int month, int x, int y, int bandWidth, Col
 }
 
 void WallpaperCanvas::DrawMonth(int month, int x, int y, Colour dayColour, Colour monthColour,
-                                Colour holidayColour, Colour currentDayColour, bool sundayFirst) {
-    DrawMonth(month, x, y, dayColour, monthColour, holidayColour, currentDayColour, sundayFirst,
-              LocalDate(Now()));
-}
-
-void WallpaperCanvas::DrawMonth(int month, int x, int y, Colour dayColour, Colour monthColour,
                                 Colour holidayColour, Colour currentDayColour, bool sundayFirst,
                                 const CalendarDate& today) {
     // The neighbours of January and December arrive as 0 and 13.

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "image/formats/Dib.h"
-#include "platform/UserMessages.h"
 #include "render/PixelFont.h"
 #include "util/FileIO.h"
 #include "util/UniqueFd.h"
@@ -442,8 +441,10 @@ int WallpaperCanvas::DrawGlyph(char c, int x, int y, Colour colour) {
         return PixelFont::Advance(ch);
     }
     if (PixelFont::IsSilent(ch)) return 0;
-    ShowUserMessage(std::to_string(static_cast<int>(static_cast<signed char>(c))), "Tavolin",
-                    MessageIcon::Warning);
+    if (!m_missingSeen.test(ch)) {
+        m_missingSeen.set(ch);
+        m_missingGlyphs += c;
+    }
     return PixelFont::kMissingGlyphAdvance;
 }
 

@@ -7,11 +7,13 @@
 // the month sheets are painted by DrawMonth.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "image/ImageBuffer.h"
@@ -123,8 +125,12 @@ public:
 
     /// Draws one Windows-1252 character with (x, y) the top-left of glyph row 0 and returns
     /// its advance. "^" and "`" draw nothing and give 0; any other character without a glyph
-    /// shows its signed decimal code as a user message and gives 6.
+    /// gives 6 and is noted in MissingGlyphs.
     int DrawGlyph(char c, int x, int y, Colour colour);
+
+    /// The characters drawn so far that have no glyph, each once, in the order first met. The
+    /// caller tells the user about them (one message per character, not per occurrence).
+    const std::string& MissingGlyphs() const { return m_missingGlyphs; }
 
     /// Draws the text glyph by glyph with a one-pixel gap after each advance.
     void DrawText(std::string_view text, int x, int y, Colour colour);
@@ -138,11 +144,7 @@ public:
 
     /// One month sheet with its top-left corner at (x, y); month 0 is December and 13 is
     /// January. The year is the one nearest to today: December shown in January is last
-    /// year's, January shown in December next year's. Today is taken from the clock.
-    void DrawMonth(int month, int x, int y, Colour dayColour, Colour monthColour,
-                   Colour holidayColour, Colour currentDayColour, bool sundayFirst);
-
-    /// DrawMonth with today given, so every sheet of one wallpaper uses the same date.
+    /// year's, January shown in December next year's.
     void DrawMonth(int month, int x, int y, Colour dayColour, Colour monthColour,
                    Colour holidayColour, Colour currentDayColour, bool sundayFirst,
                    const CalendarDate& today);
@@ -199,6 +201,8 @@ private:
     bool AllocateBlock(int64_t width, int64_t height, int64_t bits);
     void WriteHeadersToBuffer();
 
+    std::string m_missingGlyphs;
+    std::bitset<256> m_missingSeen;
     int32_t m_width = 0;
     int32_t m_height = 0;
     int32_t m_bitsPerPixel = 0;

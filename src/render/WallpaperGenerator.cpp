@@ -5,16 +5,15 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "image/ImageBuffer.h"
 #include "image/PixelMath.h"
 #include "platform/Clock.h"
-#include "platform/DataDirectory.h"
-#include "platform/Screen.h"
-#include "platform/UserMessages.h"
 #include "render/AppointmentBlock.h"
 #include "render/DateRules.h"
 #include "render/ErrorLog.h"
@@ -35,8 +34,8 @@ struct GeneratorPaths {
     std::filesystem::path config, background, temp, appointments;
 };
 
-GeneratorPaths MakePaths() {
-    const auto dir = DataDirectory();
+GeneratorPaths MakePaths(const Context& context) {
+    const auto& dir = context.dataDirectory;
     return {dir / "config.ini", dir / "Background.bmp", dir / "Temp.bmp", dir / "Termine.dat"};
 }
 
@@ -52,12 +51,12 @@ struct Snapshot {
     bool appointments = false;
 };
 
-Snapshot ReadSnapshot(const IniSnapshot& ini) {
+Snapshot ReadSnapshot(const IniSnapshot& ini, const std::function<void(int)>& log) {
     // One log line per missing key, in the order the keys are read.
-    auto read = [&ini](const char* section, const char* key) {
+    auto read = [&](const char* section, const char* key) {
         std::string value;
         if (!ini.ReadValue(section, key, value)) {
-            WallpaperGenerator::LogError(kErrorSettingMissing);
+            log(kErrorSettingMissing);
             value = FindSetting(section, key)->generatorFallback;
         }
         return value;
@@ -145,71 +144,45 @@ bool FlattenPicture(ImageBuffer& picture, Colour background) {
     return true;
 }
 
-// A 32-bit field of the picture's info header, as its BMP file would carry it.
-int32_t HeaderField(ImageBuffer& image, size_t offset) {
-    const auto h = image.InfoHeader();
-    return static_cast<int32_t>(h[offset] | h[offset + 1] << 8 | h[offset + 2] << 16 |
-                                static_cast<uint32_t>(h[offset + 3]) << 24);
-}
-
-// One generation. Background.bmp holds the prepared background only until the finished
-// wallpaper replaces it, so with a drawable layout that intermediate file is skipped: should the
-// final save fail, the background is prepared again with every file written, which ends the
-// same way the full sequence would have (the same log line, or the save message).
+// One rendering. Background.bmp is written once, with the finished picture: the background is
+// prepared in memory (Temp.bmp is still the scratch file of centring), so a failure, a stop or
+// a kill on the way leaves the previous wallpaper in place.
 class Run {
 public:
-    explicit Run(GeneratorPaths paths) : m_paths(std::move(paths)) {}
+    Run(const WallpaperGenerator& generator, GenerationResult& result, GeneratorPaths paths,
+        std::stop_token stop)
+        : m_generator(generator),
+          m_result(result),
+          m_paths(std::move(paths)),
+          m_stop(std::move(stop)) {}
 
-    void SetWriteIntermediate(bool write) { m_writeIntermediate = write; }
-    void SetLogSizeWarnings(bool log) { m_logSizeWarnings = log; }
+    void Log(int code) { m_generator.LogError(code, m_result); }
 
     // Failing with a code: log it and give false.
     bool Fail(int code) {
-        WallpaperGenerator::LogError(code);
+        Log(code);
         return false;
     }
 
-    // Saves the picture as BMP to path (an intermediate Background.bmp only when it is to be
-    // written) and hands its pixels to the canvas, which then holds exactly what loading that
-    // file again would give; nothing is encoded or copied in memory on the way.
+    bool Stopped() const { return m_stop.stop_requested(); }
+
+    // Gives the canvas exactly what saving the picture as BMP and loading that file would give,
+    // by handing it the picture's pixels: nothing is encoded or copied in memory on the way.
+    // path is written only when it is not Background.bmp (the centring scratch file).
     bool SaveAndLoad(ImageBuffer& image, const std::filesystem::path& path, WallpaperCanvas& into) {
-        const bool skip = path == m_paths.background && !m_writeIntermediate;
-        // A wallpaper can always be made again: the save is atomic without waiting for the disk.
-        if (!skip && !image.Save(path, kFormatBmp)) return false;
-        into.TakePicture(std::move(image));
-        return true;
+        const bool scratch = path != m_paths.background;
+        // The scratch file is atomic without waiting for the disk: it is deleted again at once.
+        if (scratch && !image.Save(path, kFormatBmp)) return false;
+        return into.TakePicture(std::move(image));
     }
 
-    // A W x H canvas of one colour, made as the one-pixel picture stretched by the nearest-pixel
-    // resampler, with Background.bmp holding it.
+    // A W x H canvas of one colour: what stretching a one-pixel picture with the nearest-pixel
+    // resampler gives, made by filling, without screen-sized copies.
     bool PrepareColour(int width, int height, Colour colour) {
-        WallpaperCanvas pixel;
-        pixel.Create(1, 1, 24, nullptr, 1);
-        pixel.SetPixel(0, 0, colour);
-        pixel.Save(m_paths.background);
-        ImageBuffer image(kFormatBmp);
-        if (!image.Load(m_paths.background, kFormatBmp)) return Fail(kErrorPictureNotFound);
-        if (FillFromPixel(image, width, height)) {
-            if (m_writeIntermediate && m_canvas.Save(m_paths.background) != kCanvasOk) {
-                return Fail(kErrorPictureFormat);
-            }
-            return true;
-        }
-        if (!image.Resample(width, height, true)) return Fail(kErrorPictureFormat);
-        if (!SaveAndLoad(image, m_paths.background, m_canvas)) return Fail(kErrorPictureFormat);
-        return true;
-    }
-
-    // Stretching a one-pixel picture with the nearest-pixel resampler fills the screen with that
-    // pixel; filling the canvas directly gives the same file bytes without three screen-sized
-    // copies. False when the loaded picture is anything else (an old Background.bmp, say).
-    bool FillFromPixel(ImageBuffer& image, int width, int height) {
-        if (image.Width() != 1 || image.Height() != 1 || image.BitsPerPixel() != 24) return false;
-        if (m_canvas.Create(width, height, 24, nullptr, 1) == 0) return false;
-        const RgbQuad c = image.GetPixelColor(0, 0);
-        m_canvas.FillRect(0, 0, width, height, PackColour(c.red, c.green, c.blue));
-        // The resolution the image buffer would have written into the stretched file.
-        m_canvas.SetResolution(HeaderField(image, 24), HeaderField(image, 28));
+        if (m_canvas.Create(width, height, 24, nullptr, 1) == 0) return Fail(kErrorPictureFormat);
+        m_canvas.FillRect(0, 0, width, height, colour);
+        // The one-pixel file carries no resolution, and neither does the stretched one.
+        m_canvas.SetResolution(0, 0);
         return true;
     }
 
@@ -222,20 +195,25 @@ public:
         ImageBuffer image(format);
         if (!image.Load(picturePath, format)) return Fail(kErrorPictureNotFound);
         if (!FlattenPicture(image, s.background)) return Fail(kErrorPictureNotFound);
+        if (Stopped()) return false;
 
         bool centre = s.centre;
         const auto w = static_cast<unsigned>(image.Width());
         const auto h = static_cast<unsigned>(image.Height());
         if (static_cast<unsigned>(width) < w) {
-            if (m_logSizeWarnings) WallpaperGenerator::LogError(kErrorPictureTooWide);
+            Log(kErrorPictureTooWide);
             centre = false;
         }
         if (static_cast<unsigned>(height) < h) {
-            if (m_logSizeWarnings) WallpaperGenerator::LogError(kErrorPictureTooHigh);
+            Log(kErrorPictureTooHigh);
             centre = false;
         }
         if (!centre) {
-            if (!image.Resample(width, height, true)) return Fail(kErrorPictureFormat);
+            // A stop request ends the resampling early through the picture's cancel flag.
+            std::stop_callback cancel(m_stop, [&image] { image.SetCancel(true); });
+            if (!image.Resample(width, height, true)) {
+                return Stopped() ? false : Fail(kErrorPictureFormat);
+            }
             if (!SaveAndLoad(image, m_paths.background, m_canvas)) return Fail(kErrorPictureFormat);
             return true;
         }
@@ -248,14 +226,11 @@ public:
         image = ImageBuffer();
         const int offX = (width - picture.Width()) / 2;
         const int offY = (height - picture.Height()) / 2;
-        if (!PrepareColour(width, height, background)) return false;
-        m_canvas.Blit(picture, offX, offY);
-        const bool saved = !m_writeIntermediate || m_canvas.Save(m_paths.background) == kCanvasOk;
+        const bool prepared = PrepareColour(width, height, background);
+        if (prepared) m_canvas.Blit(picture, offX, offY);
         std::error_code ec;
         std::filesystem::remove(m_paths.temp, ec);
-        // The canvas goes on with what Background.bmp now holds.
-        if (!saved) m_canvas.Load(m_paths.background, 1);
-        return true;
+        return prepared;
     }
 
     static std::string AsciiLower(std::string text) {
@@ -269,27 +244,32 @@ public:
     const GeneratorPaths& Paths() const { return m_paths; }
 
 private:
+    const WallpaperGenerator& m_generator;
+    GenerationResult& m_result;
     GeneratorPaths m_paths;
+    std::stop_token m_stop;
     WallpaperCanvas m_canvas;
-    bool m_writeIntermediate = true;
-    bool m_logSizeWarnings = true;
 };
 
 void DrawCentred(WallpaperCanvas& canvas, const std::string& text, int x1, int top, Colour colour) {
     canvas.DrawText(text, (194 - WallpaperCanvas::TextWidth(text)) / 2 + x1, top, colour);
 }
 
+UserMessage Message(const char* utf8Text) {
+    return {W1252(utf8Text), kProgramName, MessageIcon::Warning};
+}
+
 }  // namespace
 
-void WallpaperGenerator::LogError(int code) {
-    tavolin::LogError(code);
-}
+WallpaperGenerator::WallpaperGenerator(Context context) : m_context(std::move(context)) {}
 
-int WallpaperGenerator::ScreenWidth() {
-    return PrimaryScreenSize().width;
-}
-int WallpaperGenerator::ScreenHeight() {
-    return PrimaryScreenSize().height;
+void WallpaperGenerator::LogError(int code, GenerationResult& result) const {
+    const TimePoint now = m_context.Now();
+    std::string line = FormatErrorLine(code, now);
+    if (!AppendErrorLog(m_context.DataFile("ErrorLog.dat"), code, now)) {
+        result.logWriteFailed = true;
+    }
+    result.logLines.push_back(std::move(line));
 }
 
 std::string WallpaperGenerator::FileExtension(std::string_view path) {
@@ -297,32 +277,55 @@ std::string WallpaperGenerator::FileExtension(std::string_view path) {
     return dot == std::string_view::npos ? std::string() : std::string(path.substr(dot + 1));
 }
 
-WallpaperResult WallpaperGenerator::SetWallpaper() {
-    return SetDesktopWallpaper(DataFile("Background.bmp"));
+WallpaperResult WallpaperGenerator::SetWallpaper(std::stop_token stop) {
+    if (!m_context.desktop) {
+        return {WallpaperStatus::NoDesktop, {}, "no desktop to hand the picture to"};
+    }
+    return m_context.desktop->SetWallpaper(m_context.DataFile("Background.bmp"), std::move(stop));
 }
 
-bool WallpaperGenerator::Generate() {
-    m_wallpaper = WallpaperResult{};
-    Run run(MakePaths());
+void WallpaperGenerator::HandOver(GenerationResult& result, std::stop_token stop) {
+    result.wallpaper = SetWallpaper(std::move(stop));
+    if (result.wallpaper.status == WallpaperStatus::Failed) {
+        result.messages.push_back(Message("Fehler beim Setzen des Hintergrundbildes."));
+    }
+}
+
+GenerationResult WallpaperGenerator::Generate(std::stop_token stop) {
+    GenerationResult result = Render(stop);
+    if (result.Written()) HandOver(result, stop);
+    return result;
+}
+
+GenerationResult WallpaperGenerator::Render(std::stop_token stop) {
+    GenerationResult result;
+    Run run(*this, result, MakePaths(m_context), stop);
+    const auto stopped = [&] {
+        if (!run.Stopped()) return false;
+        result.status = GenerationStatus::Cancelled;
+        return true;
+    };
     // config.ini is read once; every setting of the run comes from that one reading.
     IniSnapshot ini;
-    if (!ini.Load(run.Paths().config)) return run.Fail(kErrorConfigMissing);
-    const Snapshot s = ReadSnapshot(ini);
+    if (!ini.Load(run.Paths().config)) {
+        run.Fail(kErrorConfigMissing);
+        return result;
+    }
+    const Snapshot s = ReadSnapshot(ini, [&run](int code) { run.Log(code); });
+    if (stopped()) return result;
 
     // The screen is measured once per run (on Linux that may start a tool).
-    const ScreenSize screen = PrimaryScreenSize();
-    const int W = screen.width;
-    const int H = screen.height;
+    result.screen = m_context.MeasureScreen();
+    const int W = result.screen.size.width;
+    const int H = result.screen.size.height;
+    if (stopped()) return result;
 
-    auto prepare = [&] {
-        return s.picture ? run.PreparePicture(s, W, H) : run.PrepareColour(W, H, s.background);
-    };
-    const bool drawable = s.layout >= 1 && s.layout <= 4;
-    run.SetWriteIntermediate(!drawable);
-    if (!prepare()) return false;
+    const bool prepared =
+        s.picture ? run.PreparePicture(s, W, H) : run.PrepareColour(W, H, s.background);
+    if (stopped() || !prepared) return result;
     WallpaperCanvas& canvas = run.Canvas();
 
-    const TimePoint now = Now();
+    const TimePoint now = m_context.Now();
     const std::tm today = LocalFields(now);
     const CalendarDate todayDate{today.tm_mday, today.tm_mon + 1, today.tm_year + 1900};
     const int M = today.tm_mon + 1;
@@ -360,7 +363,8 @@ bool WallpaperGenerator::Generate() {
             y0 = 24;
             break;
         default:
-            return run.Fail(kErrorLayoutUnknown);
+            run.Fail(kErrorLayoutUnknown);
+            return result;
     }
     if (dateText) {
         DrawCentred(canvas, WeekdayName(today.tm_wday), x1, 79, s.day);
@@ -368,25 +372,28 @@ bool WallpaperGenerator::Generate() {
     }
     canvas.DrawText(kSignature, x0, y0, s.day);
     if (s.appointments) {
+        if (stopped()) return result;
         DrawAppointmentBlock(canvas, run.Paths().appointments, W - 428, y0 + 40, now, s.day,
                              s.currentDay, s.calendarWeeks);
     }
+    // One message per character without a glyph, however often it occurs.
+    for (const char c : canvas.MissingGlyphs()) {
+        result.messages.push_back({std::to_string(static_cast<int>(static_cast<signed char>(c))),
+                                   kProgramName, MessageIcon::Warning});
+    }
+    if (stopped()) return result;
 
+    errno = 0;
     if (canvas.Save(run.Paths().background) != kCanvasOk) {
-        // Replay the preparation with its files, as the full sequence would have written them.
-        run.SetWriteIntermediate(true);
-        run.SetLogSizeWarnings(false);
-        if (!prepare()) return false;
-        ShowUserMessage(W1252("Fehler beim Speichern"), kProgramName, MessageIcon::Warning);
-        return false;
+        const int error = errno;
+        result.detail = "Background.bmp could not be written to " +
+                        m_context.dataDirectory.string() +
+                        (error != 0 ? ": " + std::string(std::strerror(error)) : std::string());
+        result.messages.push_back(Message("Fehler beim Speichern"));
+        return result;
     }
-    m_wallpaper = SetWallpaper();
-    if (m_wallpaper.status == WallpaperStatus::Failed) {
-        ShowUserMessage(W1252("Fehler beim Setzen des Hintergrundbildes."), kProgramName,
-                        MessageIcon::Warning);
-        return false;
-    }
-    return m_wallpaper.Succeeded();
+    result.status = GenerationStatus::Written;
+    return result;
 }
 
 }  // namespace tavolin

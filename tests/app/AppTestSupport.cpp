@@ -5,14 +5,15 @@
 
 namespace tavolin::test {
 
-AppSandbox::AppSandbox() : m_now(LocalTime(2026, 12, 7, 10, 0)) {
-    SetDataDirectoryForTesting(File(""));
-    SetClockForTesting([this] { return m_now.load(); });
-}
+AppSandbox::AppSandbox() : m_now(LocalTime(2026, 12, 7, 10, 0)) {}
 
-AppSandbox::~AppSandbox() {
-    SetClockForTesting({});
-    SetDataDirectoryForTesting({});
+AppSandbox::~AppSandbox() = default;
+
+Context AppSandbox::context() const {
+    Context context;
+    context.clock = [this] { return m_now.load(); };
+    context.dataDirectory = File("");
+    return context;
 }
 
 std::filesystem::path AppSandbox::File(const char* name) const {

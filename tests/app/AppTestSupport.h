@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/Clock.h"
-#include "platform/DataDirectory.h"
+#include "platform/Context.h"
 
 namespace tavolin::test {
 
@@ -23,6 +23,10 @@ public:
     std::filesystem::path File(const char* name) const;
     QString Path(const char* name) const;
     void SetNow(TimePoint t) { m_now = t; }
+
+    /// A context on this directory and clock, without screen, desktop or helper programs. The
+    /// sandbox must outlive it.
+    Context context() const;
 
     /// Every key of config.ini as "Section/Key" -> value.
     QMap<QString, QString> ReadConfig() const;

@@ -85,7 +85,8 @@ private slots:
         m_offered = {};
         m_list =
             std::make_unique<AppointmentList>(m_table, m_owner.get(), AppointmentStore(Termine()),
-                                              [this] { return m_deleteExpired; });
+                                              [this] { return m_deleteExpired; },
+                                              [this] { return m_clock->Now(); });
         m_list->SetUpColumns();
     }
     void cleanup() {

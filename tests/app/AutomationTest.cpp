@@ -82,7 +82,7 @@ private slots:
         test::AppSandbox box;
         AutomationServer server(QDBusConnection::sessionBus());
         QVERIFY(server.Register());
-        CTavolinDlg dlg(true);
+        CTavolinDlg dlg(box.context(), true);
         dlg.generationRunner().setJob([] { return true; });
         QVERIFY(dlg.Initialise());
         connect(&server, &AutomationServer::instancesChanged, &dlg,

@@ -99,7 +99,7 @@ private slots:
     }
 
     void infoStartTouchesNoFile() {
-        CTavolinApp app;
+        CTavolinApp app(m_box->context());
         CloseNextModal();
         QVERIFY(!app.Prepare({"/?"}));
         QVERIFY(!app.dialog());
@@ -109,7 +109,7 @@ private slots:
 
     void silentStartWithoutConfigShowsTheErrorAndEnds() {
         ui::DialogRecorder recorder;
-        CTavolinApp app;
+        CTavolinApp app(m_box->context());
         QVERIFY(!app.Prepare({"/go"}));
         QVERIFY(!app.dialog());
         QCOMPARE(int(recorder.messages().size()), 1);
@@ -122,7 +122,7 @@ private slots:
     }
 
     void normalStartShowsTheDialogAndRefreshesTheActivationFile() {
-        CTavolinApp app;
+        CTavolinApp app(m_box->context());
         QVERIFY(app.Prepare({}));
         QVERIFY(app.dialog());
         QVERIFY(app.dialog()->isVisible());
@@ -132,10 +132,11 @@ private slots:
 
     void uncreatableConfigEndsTheNormalStart() {
         // A data directory that cannot exist: config.ini cannot be made, even by root.
-        SetDataDirectoryForTesting(m_box->File("config.ini") / "sub");
+        Context context = m_box->context();
+        context.dataDirectory = m_box->File("config.ini") / "sub";
         m_box->WriteConfig("");
         ui::DialogRecorder recorder;
-        CTavolinApp app;
+        CTavolinApp app(context);
         QVERIFY(!app.Prepare({}));
         QCOMPARE(int(recorder.messages().size()), 1);
         QVERIFY(recorder.messages()[0].text.startsWith("Beim Schreiben auf die Festplatte"));

@@ -67,7 +67,8 @@ private:
         auto i = std::make_unique<RecordingImports>();
         m_appointments = a.get();
         m_imports = i.get();
-        auto dlg = std::make_unique<CTavolinDlg>(visible, std::move(a), std::move(i));
+        auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), visible, std::move(a),
+                                                 std::move(i));
         // Generation is not under test here: count the runs instead.
         dlg->generationRunner().setJob([this] {
             ++m_generations;

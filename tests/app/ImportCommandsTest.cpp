@@ -31,12 +31,16 @@ class TidyingAppointments : public AppointmentsPart {
 public:
     int refreshed = 0;
     bool busyEveryTime = true;
+    void Initialise(CTavolinDlg& dialog) override { m_context = dialog.context(); }
     void RefreshList() override {
         ++refreshed;
         const QCursor* cursor = QGuiApplication::overrideCursor();
         busyEveryTime = busyEveryTime && cursor && cursor->shape() == Qt::WaitCursor;
-        AppointmentStore().TidyUp(true);
+        AppointmentStore(m_context).TidyUp(true, m_context.Now());
     }
+
+private:
+    Context m_context;
 };
 
 // Hands out the test's fake server; the dialog's command takes it for one run.
@@ -73,7 +77,7 @@ private:
         seams.program = m_program;
         auto a = std::make_unique<TidyingAppointments>();
         m_appointments = a.get();
-        auto dlg = std::make_unique<CTavolinDlg>(true, std::move(a),
+        auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), true, std::move(a),
                                                  std::make_unique<ImportCommands>(seams));
         if (!dlg->Initialise()) qFatal("dialog did not start");
         m_appointments->refreshed = 0;

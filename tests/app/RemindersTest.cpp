@@ -117,7 +117,7 @@ private slots:
         // Moved to today by the tidy-up, it reminds at its time of day.
         {
             test::FixedClock clock(test::Local(2003, 3, 7, 9, 0));
-            QCOMPARE(AppointmentStore(*m_dir / "Termine.dat").TidyUp(false), StoreStatus::Ok);
+            QCOMPARE(AppointmentStore(*m_dir / "Termine.dat").TidyUp(false, clock.Now()), StoreStatus::Ok);
         }
         TickAt(Ms(14, 32, 0, 250));
         QCOMPARE(m_shown, QStringList{QStringLiteral("07.03.2003 - 14:32\n\nverschoben")});

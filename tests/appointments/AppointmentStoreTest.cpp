@@ -49,8 +49,7 @@ protected:
 };
 
 TEST_F(AppointmentStoreTest, DefaultPathIsTermineDatInTheDataDirectory) {
-    EXPECT_EQ(AppointmentStore::DefaultPath(), Path());
-    EXPECT_EQ(AppointmentStore().Path(), Path());
+    EXPECT_EQ(AppointmentStore(m_context).Path(), Path());
 }
 
 TEST_F(AppointmentStoreTest, ReadingAMissingFileGivesNothingAndCreatesNothing) {
@@ -153,7 +152,7 @@ TEST_F(AppointmentStoreTest, ADirectoryInPlaceOfTheFileIsLeftAlone) {
     EXPECT_EQ(Store().AppendRecord("Notiz # a"), StoreStatus::WriteFailed);
     EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::Unreadable);
     EXPECT_EQ(Store().ReplaceRecord("Notiz # a", "Notiz # b"), StoreStatus::Unreadable);
-    EXPECT_EQ(Store().TidyUp(true), StoreStatus::Unreadable);
+    EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::Unreadable);
     EXPECT_TRUE(fs::is_directory(Path()));
     EXPECT_TRUE(fs::is_empty(Path()));
 }
@@ -161,7 +160,7 @@ TEST_F(AppointmentStoreTest, ADirectoryInPlaceOfTheFileIsLeftAlone) {
 TEST_F(AppointmentStoreTest, AFileInAMissingDirectoryIsNotCreated) {
     const AppointmentStore store(File("nowhere") / "Termine.dat");
     EXPECT_EQ(store.AppendRecord("Notiz # a"), StoreStatus::WriteFailed);
-    EXPECT_EQ(store.TidyUp(true), StoreStatus::Missing);
+    EXPECT_EQ(store.TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::Missing);
     EXPECT_FALSE(fs::exists(File("nowhere")));
 }
 
@@ -170,7 +169,7 @@ TEST_F(AppointmentStoreTest, AnUnreadableFileIsNeitherRewrittenNorTruncated) {
     fs::permissions(Path(), fs::perms::owner_write, fs::perm_options::replace);
     // Root reads every file, so the store is used as an ordinary user.
     EXPECT_TRUE(test::AsUnprivilegedUser({m_dir.path()}, [&] {
-        return Store().TidyUp(true) == StoreStatus::Unreadable &&
+        return Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)) == StoreStatus::Unreadable &&
                Store().RemoveRecord("Notiz # a") == StoreStatus::Unreadable &&
                Store().AppendRecord("Notiz # b") == StoreStatus::Ok;
     }));
@@ -192,7 +191,7 @@ TEST_F(AppointmentStoreTest, AFailedRewriteLeavesTheOldFileAndNoDebris) {
         FailingRewrites failing;
         EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::WriteFailed);
         EXPECT_EQ(Store().ReplaceRecord("Notiz # a", "Notiz # c"), StoreStatus::WriteFailed);
-        EXPECT_EQ(Store().TidyUp(true), StoreStatus::WriteFailed);
+        EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::WriteFailed);
     }
     EXPECT_EQ(Bytes(), before);
     // Only the file itself and its lock file.
@@ -252,7 +251,7 @@ TEST_F(AppointmentStoreSafetyTest, AFullDiskLeavesEveryRewriteAsItWas) {
     const std::string before = "Notiz # b\r\nNotiz # a\r\n01.01.2000 - 10:00 # old";
     test::WriteBytes(Path(), before);
     SetWriteLimitForTesting(7);
-    EXPECT_EQ(Store().TidyUp(true), StoreStatus::WriteFailed);
+    EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::WriteFailed);
     EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::WriteFailed);
     EXPECT_EQ(Store().ReplaceRecord("Notiz # a", "Notiz # c"), StoreStatus::WriteFailed);
     SetWriteLimitForTesting(-1);
@@ -273,7 +272,7 @@ TEST_F(AppointmentStoreSafetyTest, AppendRefusesWhatTidyUpWouldRefuse) {
         ASSERT_EQ(::ftruncate(fd.Get(), static_cast<off_t>(kMaxAppointmentFileBytes) + 1), 0);
     }
     EXPECT_EQ(Store().AppendRecord("Notiz # x"), StoreStatus::TooLarge);
-    EXPECT_EQ(Store().TidyUp(true), StoreStatus::TooLarge);
+    EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::TooLarge);
     EXPECT_EQ(fs::file_size(Path()), kMaxAppointmentFileBytes + 1);
 }
 
@@ -282,7 +281,7 @@ TEST_F(AppointmentStoreSafetyTest, SymlinkedFileStaysALinkThroughEveryChange) {
     fs::create_symlink("sync/Termine.dat", Path());
     ASSERT_EQ(Store().AppendRecord("Notiz # b"), StoreStatus::Ok);
     ASSERT_EQ(Store().AppendRecord("Notiz # a"), StoreStatus::Ok);
-    ASSERT_EQ(Store().TidyUp(true), StoreStatus::Ok);
+    ASSERT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::Ok);
     ASSERT_EQ(Store().ReplaceRecord("Notiz # b", "Notiz # c"), StoreStatus::Ok);
     ASSERT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::Ok);
     EXPECT_TRUE(fs::is_symlink(Path()));
@@ -303,7 +302,7 @@ TEST_F(AppointmentStoreSafetyTest, ThreadsAppendingWhileOthersTidyLoseNothing) {
     }
     std::thread tidier([this, &done] {
         while (!done) {
-            const StoreStatus s = Store().TidyUp(true);
+            const StoreStatus s = Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0));
             ASSERT_TRUE(s == StoreStatus::Ok || s == StoreStatus::Missing);
             Store().RemoveRecord("no such line");
         }

@@ -195,7 +195,7 @@ TEST_F(IcsImportTest, ImportAppendsAndRefreshesOncePerFile) {
     int refreshes = 0;
     const auto r = ImportIcsFile(File("a.ics"), store, m_now, [&] {
         ++refreshes;
-        store.TidyUp(true);
+        store.TidyUp(true, m_now);
     });
     EXPECT_EQ(r.imported, 2u);
     EXPECT_EQ(refreshes, 1);

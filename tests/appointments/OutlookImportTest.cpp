@@ -24,7 +24,7 @@ protected:
     OutlookImportResult Import() {
         return ImportFromOutlook(m_outlook, m_store, [this] {
             ++m_refreshes;
-            m_store.TidyUp(true);
+            m_store.TidyUp(true, m_clock.Now());
         });
     }
     Lines Records() const { return m_store.ReadRecords(); }
@@ -136,7 +136,7 @@ TEST_F(OutlookImportTest, PastItemsAreDeletedOrMovedByTheTidyUpAfterEach) {
     Import();
     EXPECT_EQ(Records(), Lines{});
     m_outlook.position = -1;
-    ImportFromOutlook(m_outlook, m_store, [this] { m_store.TidyUp(false); });
+    ImportFromOutlook(m_outlook, m_store, [this] { m_store.TidyUp(false, m_clock.Now()); });
     EXPECT_EQ(Records(), (Lines{"01.03.2003 - 09:00 # alt"}));
 }
 
@@ -171,7 +171,7 @@ TEST_F(OutlookImportTest, AnErrorAtAnyCallStopsThereKeepingEarlierRecords) {
         test::FakeOutlook outlook;
         outlook.items = items;
         outlook.failAtCall = fail;
-        const auto result = ImportFromOutlook(outlook, m_store, [this] { m_store.TidyUp(true); });
+        const auto result = ImportFromOutlook(outlook, m_store, [this] { m_store.TidyUp(true, m_clock.Now()); });
         EXPECT_EQ(result.status, OutlookImportResult::Status::CallFailed);
         EXPECT_EQ(result.error, "Fake failure in " + fullLog[fail - 1]);
         EXPECT_EQ(outlook.log.size(), fail);  // nothing is called after the failing call

@@ -104,8 +104,7 @@ TEST_F(ReminderCheckTest, OverlongLinesAreCutNotHeld) {
 
 TEST_F(ReminderCheckTest, AnAppointmentMovedToTodayRemindsAtItsTimeOfDay) {
     Write("05.03.2003 - 16:00 # Sport");
-    test::FixedClock clock(Local(2003, 3, 8, 9, 0));
-    ASSERT_EQ(Store().TidyUp(false), StoreStatus::Ok);
+    ASSERT_EQ(Store().TidyUp(false, Local(2003, 3, 8, 9, 0)), StoreStatus::Ok);
     StoreStatus status = StoreStatus::Missing;
     EXPECT_EQ(Lines(DueAppointments(Store(), At(Local(2003, 3, 8, 16, 0)), &status)),
               std::vector<std::string>{"08.03.2003 - 16:00 # Sport"});

@@ -25,7 +25,8 @@ protected:
     fs::path Path() const { return File("Termine.dat"); }
     Lines Tidy(const Lines& lines, bool deleteExpired, TidyStats* stats = nullptr) const {
         test::WriteBytes(Path(), JoinRecordLines(lines));
-        EXPECT_EQ(AppointmentStore(Path()).TidyUp(deleteExpired, stats), StoreStatus::Ok);
+        EXPECT_EQ(AppointmentStore(Path()).TidyUp(deleteExpired, m_clock.Now(), stats),
+                  StoreStatus::Ok);
         return SplitRecordLines(test::ReadBytes(Path()));
     }
 };
@@ -48,7 +49,7 @@ TEST_F(TidyUpTest, MoveModeGivesExpiredAppointmentsTodayKeepingTheirTime) {
 TEST_F(TidyUpTest, AMovedAppointmentMovesAgainTheNextDay) {
     Tidy({"05.03.2003 - 16:00 # Sport"}, kMove);
     m_clock.Set(Local(2003, 3, 9, 0, 1));
-    EXPECT_EQ(AppointmentStore(Path()).TidyUp(kMove), StoreStatus::Ok);
+    EXPECT_EQ(AppointmentStore(Path()).TidyUp(kMove, m_clock.Now()), StoreStatus::Ok);
     EXPECT_EQ(test::ReadBytes(Path()), "09.03.2003 - 16:00 # Sport");
 }
 
@@ -181,17 +182,17 @@ TEST_F(TidyUpTest, NoLimitOnTheNumberOfRecords) {
 }
 
 TEST_F(TidyUpTest, AMissingFileStaysMissingAndAnEmptyOneEmpty) {
-    EXPECT_EQ(AppointmentStore(Path()).TidyUp(kDelete), StoreStatus::Missing);
+    EXPECT_EQ(AppointmentStore(Path()).TidyUp(kDelete, m_clock.Now()), StoreStatus::Missing);
     EXPECT_FALSE(fs::exists(Path()));
     test::WriteBytes(Path(), "");
-    EXPECT_EQ(AppointmentStore(Path()).TidyUp(kMove), StoreStatus::Ok);
+    EXPECT_EQ(AppointmentStore(Path()).TidyUp(kMove, m_clock.Now()), StoreStatus::Ok);
     EXPECT_TRUE(fs::exists(Path()));
     EXPECT_EQ(test::ReadBytes(Path()), "");
 }
 
 TEST_F(TidyUpTest, RewritesWithCrLfAndNoFinalLineEnd) {
     test::WriteBytes(Path(), "Notiz # b\nNotiz # a\n");
-    EXPECT_EQ(AppointmentStore(Path()).TidyUp(kDelete), StoreStatus::Ok);
+    EXPECT_EQ(AppointmentStore(Path()).TidyUp(kDelete, m_clock.Now()), StoreStatus::Ok);
     EXPECT_EQ(test::ReadBytes(Path()), "Notiz # a\r\nNotiz # b");
 }
 

@@ -11,6 +11,7 @@
 #include "controls/CColourPicker.h"
 #include "controls/COXMaskedEdit.h"
 #include "controls/DialogRecorder.h"
+#include "platform/Context.h"
 #include "controls/DialogUnits.h"
 #include "controls/Sound.h"
 
@@ -56,9 +57,9 @@ private slots:
         DialogRecorder rec;
         MessageBox::showW1252(nullptr, "Termin l\xF6schen?", "Hinweis");
         QCOMPARE(rec.messages().back().text, QString::fromUtf8("Termin löschen?"));
-        UserMessageSink previous = SetUserMessageSink(MessageBox::userMessageSink());
-        ShowUserMessage("Fehler beim Speichern", "Fehler", MessageIcon::Stop);
-        SetUserMessageSink(previous);
+        Context context;
+        context.userMessages = MessageBox::userMessageSink();
+        context.ShowMessage("Fehler beim Speichern", "Fehler", MessageIcon::Stop);
         QCOMPARE(rec.messages().back().caption, QString("Fehler"));
         QCOMPARE(rec.messages().back().icon, MessageBox::Icon::Critical);
     }

@@ -28,7 +28,8 @@ protected:
         ASSERT_TRUE(keys.Succeeded()) << "the GNOME schemas are missing: " << keys.Describe();
     }
 
-    static ProcessRunner& Runner() { return SystemProcessRunner(); }
+    // A runner of the environment as it is now: tests change it on the way.
+    ProcessRunner& Runner() { return *m_runners.emplace_back(test::SystemRunner()); }
 
     ProcessResult Get(std::vector<std::string> args) {
         args.insert(args.begin(), "gsettings");
@@ -50,10 +51,11 @@ protected:
 
     WallpaperResult SetOnGnome(const fs::path& bmp) {
         LinuxDesktop desktop(Runner(), TableEnvironment({{"XDG_CURRENT_DESKTOP", "GNOME"}}), {20s});
-        return desktop.SetWallpaper(bmp);
+        return desktop.SetWallpaper(bmp, {});
     }
 
     test::TempDir m_data;
+    std::vector<std::shared_ptr<ProcessRunner>> m_runners;
     test::TempDir m_configRoot;
     fs::path m_config = m_configRoot / "config";
     test::ScopedEnv m_backend{"GSETTINGS_BACKEND", "keyfile"};

@@ -46,7 +46,7 @@ protected:
 
     WallpaperResult SetWithEnv(std::map<std::string, std::string> env) {
         LinuxDesktop desktop(m_runner, TableEnvironment(std::move(env)), {1234ms});
-        return desktop.SetWallpaper(m_bmp);
+        return desktop.SetWallpaper(m_bmp, {});
     }
 
     // Files in the picture's directory that look like fresh copies.
@@ -337,8 +337,8 @@ TEST_F(DesktopTest, PlasmaFallsBackToQdbus) {
 
 // The script run by a real JavaScript engine against a stand-in for Plasma's scripting API.
 TEST(PlasmaScript, SetsTheImageOnEveryDesktopInARealEngine) {
-    auto& runner = SystemProcessRunner();
-    if (!runner.IsInstalled("node")) GTEST_SKIP() << "node is not installed";
+    const auto runner = test::SystemRunner();
+    if (!runner->IsInstalled("node")) GTEST_SKIP() << "node is not installed";
     const std::string uri =
         "file:///it's \"odd\" \\ \n\xE2\x80\xA8 M\xC3\xBCller/';alert(1);//.bmp";
     const std::string harness =
@@ -350,7 +350,7 @@ TEST(PlasmaScript, SetsTheImageOnEveryDesktopInARealEngine) {
         "desktops = () => (seen = made());\n" +
         LinuxDesktop::PlasmaScript(uri) +
         "\nprocess.stdout.write(JSON.stringify(seen.map(d => d.writes)));\n";
-    const auto r = runner.Run({"node", "-e", harness}, std::chrono::seconds(20));
+    const auto r = runner->Run({"node", "-e", harness}, std::chrono::seconds(20));
     ASSERT_TRUE(r.Succeeded()) << r.Describe();
     std::string uriJson;
     for (char c : uri) {
@@ -503,10 +503,10 @@ protected:
 
 TEST_F(RealToolTest, HangingToolIsStoppedAndReported) {
     FakeTool("gsettings", "exec sleep 30");
-    LinuxDesktop desktop(SystemProcessRunner(),
-                         TableEnvironment({{"XDG_CURRENT_DESKTOP", "GNOME"}}), {200ms});
+    const auto runner = test::SystemRunner();
+    LinuxDesktop desktop(*runner, TableEnvironment({{"XDG_CURRENT_DESKTOP", "GNOME"}}), {200ms});
     const auto start = std::chrono::steady_clock::now();
-    const auto r = desktop.SetWallpaper(m_bmp);
+    const auto r = desktop.SetWallpaper(m_bmp, {});
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     EXPECT_EQ(r.status, WallpaperStatus::Failed);
     EXPECT_NE(r.detail.find("time limit"), std::string::npos) << r.detail;
@@ -515,14 +515,18 @@ TEST_F(RealToolTest, HangingToolIsStoppedAndReported) {
 
 TEST_F(RealToolTest, FailingAndMissingToolsAreReported) {
     FakeTool("pcmanfm", "echo \"cannot open display: $2\" >&2; exit 1");
-    LinuxDesktop desktop(SystemProcessRunner(), TableEnvironment({}), {5s});
+    const auto runner = test::SystemRunner();
+    LinuxDesktop desktop(*runner, TableEnvironment({}), {5s});
     auto r = desktop.SetWallpaperOn(DesktopKind::Lxde, m_bmp);
     EXPECT_EQ(r.status, WallpaperStatus::Failed);
     EXPECT_EQ(r.detail,
               "pcmanfm --set-wallpaper: exit code 1: cannot open display: " + m_bmp.native());
 
+    // The runner looks programs up on the PATH it was made with.
     test::ScopedEnv onlyBin("PATH", m_bin.path().string());
-    r = desktop.SetWallpaperOn(DesktopKind::Lxqt, m_bmp);
+    const auto onlyBinRunner = test::SystemRunner();
+    LinuxDesktop onlyBinDesktop(*onlyBinRunner, TableEnvironment({}), {5s});
+    r = onlyBinDesktop.SetWallpaperOn(DesktopKind::Lxqt, m_bmp);
     EXPECT_EQ(r.detail, "pcmanfm-qt --set-wallpaper: not installed");
 }
 
@@ -530,29 +534,10 @@ TEST_F(RealToolTest, FehGetsTheArgumentsUnchanged) {
     UseDirectory(m_dir / "a 'b' \"c\" $(d) \\e");
     const fs::path log = m_dir / "args";
     FakeTool("feh", "for a in \"$@\"; do printf '%s|' \"$a\"; done > '" + log.string() + "'");
-    LinuxDesktop desktop(SystemProcessRunner(), TableEnvironment({{"DISPLAY", ":0"}}), {5s});
-    ASSERT_TRUE(desktop.SetWallpaper(m_bmp).Succeeded());
+    const auto runner = test::SystemRunner();
+    LinuxDesktop desktop(*runner, TableEnvironment({{"DISPLAY", ":0"}}), {5s});
+    ASSERT_TRUE(desktop.SetWallpaper(m_bmp, {}).Succeeded());
     EXPECT_EQ(test::ReadBytes(log), "--no-fehbg|--bg-fill|" + m_bmp.native() + "|");
-}
-
-// ---- the process-wide seam ----
-
-class RecordingDesktop : public Desktop {
-public:
-    WallpaperResult SetWallpaper(const fs::path& path) override {
-        paths.push_back(path);
-        return {WallpaperStatus::Set, "test", ""};
-    }
-    std::vector<fs::path> paths;
-};
-
-TEST(DesktopSeam, InstalledDesktopReceivesTheCall) {
-    auto fake = std::make_shared<RecordingDesktop>();
-    auto previous = SetDesktop(fake);
-    const auto r = SetDesktopWallpaper("/x/Background.bmp");
-    SetDesktop(previous);
-    EXPECT_TRUE(r.Succeeded());
-    EXPECT_EQ(fake->paths, std::vector<fs::path>{"/x/Background.bmp"});
 }
 
 }  // namespace

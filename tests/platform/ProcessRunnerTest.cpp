@@ -13,6 +13,7 @@
 
 #include "ScopedEnv.h"
 #include "platform/ProcessRunner.h"
+#include "platform/linux/Environment.h"
 #include "support/TestSupport.h"
 
 namespace tavolin {
@@ -22,7 +23,8 @@ using namespace std::chrono_literals;
 using Status = ProcessResult::Status;
 
 ProcessRunner& Runner() {
-    return SystemProcessRunner();
+    static const auto runner = test::SystemRunner();
+    return *runner;
 }
 
 // True once the process is gone or only a zombie waiting for its new parent.
@@ -59,7 +61,8 @@ TEST(ProcessRunner, ToolsRunInAUtf8LocaleAndLaunchedProgramsInTheUsers) {
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     EXPECT_EQ(tool.output, "C.UTF-8|" + path);
 
-    const auto launched = UserLocaleProcessRunner().Run(argv, 5s);
+    const auto launched =
+        MakeProcessRunner(EnvironmentEntries(ReadProcessEnvironment()))->Run(argv, 5s);
     ASSERT_TRUE(launched.Succeeded()) << launched.Describe();
     EXPECT_EQ(launched.output, "de_DE.ISO-8859-1|" + path);
 }

@@ -288,14 +288,22 @@ TEST_F(LinuxScreenTest, WaylandAsksTheCompositorThenTheKernelBeforeXwayland) {
     EXPECT_EQ(m.source, "xrandr");
 }
 
-TEST(ScreenSeam, InstalledScreenIsUsedAndNonsenseFallsBackToTheDefault) {
-    auto previous = SetScreen(std::make_shared<FixedScreen>(ScreenSize{1024, 768}));
-    EXPECT_EQ(PrimaryScreenSize(), (ScreenSize{1024, 768}));
-    SetScreen(std::make_shared<FixedScreen>(ScreenSize{0, 768}));
-    EXPECT_EQ(PrimaryScreenSize(), kDefaultScreenSize);
-    SetScreen(std::make_shared<FixedScreen>(ScreenSize{40000, 768}));
-    EXPECT_EQ(PrimaryScreenSize(), kDefaultScreenSize);
-    SetScreen(previous);
+TEST(ScreenSeam, ContextScreenIsUsedAndNonsenseFallsBackToTheDefault) {
+    Context context;
+    ScreenReading r = context.MeasureScreen();
+    EXPECT_EQ(r.size, kDefaultScreenSize);
+    EXPECT_FALSE(r.measured);
+    context.screen = std::make_shared<FixedScreen>(ScreenSize{1024, 768});
+    r = context.MeasureScreen();
+    EXPECT_EQ(r.size, (ScreenSize{1024, 768}));
+    EXPECT_TRUE(r.measured);
+    for (const ScreenSize nonsense : {ScreenSize{0, 768}, ScreenSize{40000, 768}}) {
+        context.screen = std::make_shared<FixedScreen>(nonsense);
+        r = context.MeasureScreen();
+        EXPECT_EQ(r.size, kDefaultScreenSize);
+        EXPECT_FALSE(r.measured);
+        EXPECT_FALSE(r.note.empty());
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "DecodeUri.h"
 #include "platform/ProcessRunner.h"
 #include "platform/linux/WallpaperText.h"
+#include "support/TestSupport.h"
 
 namespace tavolin {
 namespace {
@@ -62,8 +63,8 @@ TEST(JsStringLiteral, EscapesEverythingThatCouldEndOrBendTheString) {
 
 // The literal read back by a real JavaScript engine gives the original text.
 TEST(JsStringLiteral, ReadsBackInARealJavaScriptEngine) {
-    auto& runner = SystemProcessRunner();
-    if (!runner.IsInstalled("node")) GTEST_SKIP() << "node is not installed";
+    const auto runner = test::SystemRunner();
+    if (!runner->IsInstalled("node")) GTEST_SKIP() << "node is not installed";
     std::string script = "const texts = [";
     std::string expected;
     for (const auto& path : kHostile) {
@@ -73,7 +74,7 @@ TEST(JsStringLiteral, ReadsBackInARealJavaScriptEngine) {
     script +=
         "]; for (const t of texts) process.stdout.write(Buffer.from(t, 'utf8').toString('hex') + "
         "'\\n');";
-    const auto r = runner.Run({"node", "-e", script}, std::chrono::seconds(20));
+    const auto r = runner->Run({"node", "-e", script}, std::chrono::seconds(20));
     ASSERT_TRUE(r.Succeeded()) << r.Describe();
     EXPECT_EQ(r.output, expected);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/RecordingRunner.h"
+#include "platform/linux/Environment.h"
 #include "platform/linux/XdgUrlOpener.h"
 
 namespace tavolin {
@@ -49,7 +50,8 @@ TEST(XdgUrlOpener, RealRunnerReportsAMissingTool) {
     const char* old = std::getenv("PATH");
     const std::string saved = old ? old : "";
     setenv("PATH", "/nonexistent", 1);
-    XdgUrlOpener opener(SystemProcessRunner());
+    const auto runner = MakeProcessRunner(EnvironmentEntries(ReadProcessEnvironment()));
+    XdgUrlOpener opener(*runner);
     const int result = opener.Open("https://example.org/");
     setenv("PATH", saved.c_str(), 1);
     EXPECT_EQ(result, kOpenUrlNoAssociation);

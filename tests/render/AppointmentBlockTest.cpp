@@ -106,7 +106,7 @@ TEST_F(AppointmentBlockTest, MissingFileDrawsNothing) {
     for (int y = 0; y < 50; ++y) {
         for (int x = 0; x < 50; ++x) ASSERT_EQ(canvas.GetPixel(x, y), 0x00FFFFFFu);
     }
-    EXPECT_TRUE(m_messages.messages().empty());
+    EXPECT_TRUE(canvas.MissingGlyphs().empty());
 }
 
 }  // namespace

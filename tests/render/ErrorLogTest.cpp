@@ -11,10 +11,10 @@ namespace {
 class ErrorLogTest : public test::DataDirTest {};
 
 TEST_F(ErrorLogTest, LinesHaveExactBytesAndAppend) {
-    test::FixedClock clock(test::Local(2026, 12, 7, 9, 5, 3));
-    LogError(kErrorLayoutUnknown);
-    clock.Set(test::Local(2027, 1, 1, 0, 0, 0));
-    LogError(kErrorSettingMissing);
+    EXPECT_TRUE(AppendErrorLog(File("ErrorLog.dat"), kErrorLayoutUnknown,
+                               test::Local(2026, 12, 7, 9, 5, 3)));
+    EXPECT_TRUE(AppendErrorLog(File("ErrorLog.dat"), kErrorSettingMissing,
+                               test::Local(2027, 1, 1, 0, 0, 0)));
     EXPECT_EQ(test::ReadBytes(File("ErrorLog.dat")),
               "07.12.2026 - 09:05:03 - Das in den Einstellungen gesetzte Layout existiert nicht.\r\n"
               "01.01.2027 - 00:00:00 - Es sind Unstimmigkeiten in den Einstellungen aufgetreten.\r\n");
@@ -36,10 +36,9 @@ TEST_F(ErrorLogTest, TimeStampIsLocalTime) {
     EXPECT_EQ(FormatErrorLine(0, 1798759800).substr(0, 24), "01.01.2027 - 00:30:00 - ");
 }
 
-TEST_F(ErrorLogTest, UnwritableLogIsDroppedSilently) {
+TEST_F(ErrorLogTest, UnwritableLogIsReportedNotShown) {
     std::filesystem::create_directory(File("ErrorLog.dat"));  // cannot be opened as a file
-    test::FixedClock clock(0);
-    LogError(kErrorConfigMissing);
+    EXPECT_FALSE(AppendErrorLog(File("ErrorLog.dat"), kErrorConfigMissing, 0));
     EXPECT_TRUE(std::filesystem::is_directory(File("ErrorLog.dat")));
     EXPECT_TRUE(m_messages.messages().empty());
 }

@@ -209,15 +209,6 @@ TEST(MonthGridTest, TitleIsCentredInItsBand) {
     }
 }
 
-TEST(MonthGridTest, WithoutATodayTheClockDecides) {
-    test::ScopedTimeZone tz("Europe/Berlin");
-    test::FixedClock clock(test::Local(2026, 2, 11, 8, 0, 0));
-    WallpaperCanvas canvas = BlankCanvas();
-    canvas.DrawMonth(2, kX, kY, kDay, kMonth, kHoliday, kToday, false);
-    EXPECT_TRUE(TextAt(canvas, "11", kX + 69, kY + 59, kToday));
-    EXPECT_EQ(Pixels(canvas), Pixels(Sheet(2, false, CalendarDate{11, 2, 2026})));
-}
-
 TEST(MonthGridTest, SheetsOfAnyYearAndUnknownMonths) {
     // DrawMonthSheet draws the given year: February 2028 (a leap year) begins on a Tuesday.
     WallpaperCanvas canvas = BlankCanvas();

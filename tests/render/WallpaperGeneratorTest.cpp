@@ -27,7 +27,7 @@ constexpr Colour kGold = PackColour(255, 215, 0);
 
 class RecordingDesktop final : public Desktop {
 public:
-    WallpaperResult SetWallpaper(const std::filesystem::path& path) override {
+    WallpaperResult SetWallpaper(const std::filesystem::path& path, std::stop_token) override {
         handed.push_back(path);
         return {status, "Test", status == WallpaperStatus::Set ? "" : "refused"};
     }
@@ -38,12 +38,17 @@ public:
 class GeneratorTest : public test::DataDirTest {
 protected:
     GeneratorTest() {
-        SetScreen(std::make_shared<FixedScreen>(ScreenSize{kW, kH}));
-        SetDesktop(m_desktop);
+        m_context.screen = std::make_shared<FixedScreen>(ScreenSize{kW, kH});
+        m_context.desktop = m_desktop;
+        m_context.clock = m_clock.Function();
     }
-    ~GeneratorTest() override {
-        SetScreen(nullptr);
-        SetDesktop(nullptr);
+
+    // One run; its messages go to the recorder, as a caller would show them.
+    bool Generate() {
+        m_result = WallpaperGenerator(m_context).Generate();
+        for (const UserMessage& m : m_result.messages)
+            m_context.ShowMessage(m.text, m.caption, m.icon);
+        return m_result.Succeeded();
     }
 
     void WriteConfig(const std::string& extra = "") {
@@ -120,11 +125,11 @@ protected:
     // Wednesday 10 December 2025, 20:00 in Berlin.
     test::FixedClock m_clock{test::Local(2025, 12, 10, 20, 0, 0)};
     std::shared_ptr<RecordingDesktop> m_desktop = std::make_shared<RecordingDesktop>();
+    GenerationResult m_result;
 };
 
 TEST_F(GeneratorTest, MissingConfigLogsCodeOne) {
-    WallpaperGenerator generator;
-    EXPECT_FALSE(generator.Generate());
+    EXPECT_FALSE(Generate());
     EXPECT_EQ(LoggedCodes(), std::vector<int>{1});
     EXPECT_FALSE(std::filesystem::exists(File("Background.bmp")));
     EXPECT_TRUE(m_desktop->handed.empty());
@@ -132,8 +137,7 @@ TEST_F(GeneratorTest, MissingConfigLogsCodeOne) {
 
 TEST_F(GeneratorTest, EmptyConfigUsesTheFallbacksAndLogsEveryKey) {
     test::WriteBytes(File("config.ini"), "");
-    WallpaperGenerator generator;
-    EXPECT_TRUE(generator.Generate());
+    EXPECT_TRUE(Generate());
     EXPECT_EQ(LoggedCodes(), std::vector<int>(22, 2));
     ASSERT_EQ(m_desktop->handed.size(), 1u);
     EXPECT_EQ(m_desktop->handed[0], File("Background.bmp"));
@@ -151,7 +155,7 @@ TEST_F(GeneratorTest, EmptyConfigUsesTheFallbacksAndLogsEveryKey) {
     // "Mittwoch" is 42 pixels wide: (194 - 42) / 2 = 76.
     ASSERT_EQ(WallpaperCanvas::TextWidth("Mittwoch"), 42);
     expected.DrawText("Mittwoch", kW - 214 + 76, 79, kWhite);
-    const std::string date = FormatLongDate(Now());
+    const std::string date = FormatLongDate(m_clock.Now());
     expected.DrawText(date, (194 - WallpaperCanvas::TextWidth(date)) / 2 + kW - 214, 96, kWhite);
     expected.DrawText("Tavolin by Pelmar", kW - 428, 310, kWhite);
     WallpaperCanvas result = Result();
@@ -168,7 +172,7 @@ TEST_F(GeneratorTest, EachLayoutPaintsItsFramesSheetsAndText) {
         Set("Programm/Termine=1");
         test::WriteBytes(File("Termine.dat"),
                          "11.12.2025 - 10:00 # a\r\n12.12.2025 - 10:00 # b\r\nNotiz # c");
-        ASSERT_TRUE(WallpaperGenerator().Generate()) << layout;
+        ASSERT_TRUE(Generate()) << layout;
 
         WallpaperCanvas expected = Plain(kBackground);
         int y0 = 0, x0 = kW - 214;
@@ -190,7 +194,7 @@ TEST_F(GeneratorTest, EachLayoutPaintsItsFramesSheetsAndText) {
         }
         if (layout == 2 || layout == 3) {
             expected.DrawText("Mittwoch", kW - 214 + 76, 79, kWhite);
-            const std::string date = FormatLongDate(Now());
+            const std::string date = FormatLongDate(m_clock.Now());
             expected.DrawText(date, (194 - WallpaperCanvas::TextWidth(date)) / 2 + kW - 214, 96,
                               kWhite);
         }
@@ -202,17 +206,19 @@ TEST_F(GeneratorTest, EachLayoutPaintsItsFramesSheetsAndText) {
     }
 }
 
-TEST_F(GeneratorTest, UnknownLayoutLeavesThePreparedBackground) {
+TEST_F(GeneratorTest, UnknownLayoutLeavesThePreviousWallpaper) {
     WriteConfig("Layout/KArt=5");
-    EXPECT_FALSE(WallpaperGenerator().Generate());
+    test::WriteBytes(File("Background.bmp"), "previous");
+    EXPECT_FALSE(Generate());
     EXPECT_EQ(LoggedCodes(), std::vector<int>{3});
-    EXPECT_TRUE(SamePixels(Result(), Plain(kBackground)));
+    EXPECT_EQ(m_result.logLines.size(), 1u);
+    EXPECT_EQ(test::ReadBytes(File("Background.bmp")), "previous");
     EXPECT_TRUE(m_desktop->handed.empty());
 }
 
-TEST_F(GeneratorTest, PreparedBackgroundIsTheStretchedPixelByteForByte) {
-    WriteConfig("Layout/KArt=0");
-    EXPECT_FALSE(WallpaperGenerator().Generate());
+TEST_F(GeneratorTest, PlainBackgroundIsTheStretchedPixelByteForByte) {
+    WriteConfig("Layout/KArt=4");
+    ASSERT_TRUE(Generate());
     // The same picture the long way: the one-pixel canvas file, loaded, stretched and saved.
     WallpaperCanvas pixel;
     pixel.Create(1, 1, 24, nullptr, 1);
@@ -223,7 +229,11 @@ TEST_F(GeneratorTest, PreparedBackgroundIsTheStretchedPixelByteForByte) {
     ASSERT_TRUE(image.Resample(kW, kH, true));
     std::string expected;
     ASSERT_TRUE(image.Encode(expected, kFormatBmp));
-    EXPECT_TRUE(test::ReadBytes(File("Background.bmp")) == expected);
+    const std::string actual = test::ReadBytes(File("Background.bmp"));
+    ASSERT_EQ(actual.size(), expected.size());
+    // Headers and every row below the signature line (rows are stored bottom first).
+    const size_t untouched = 54 + size_t{3} * kW * (kH - 50);
+    EXPECT_TRUE(actual.compare(0, untouched, expected, 0, untouched) == 0);
 }
 
 TEST_F(GeneratorTest, YearWrapsInJanuaryAndDecember) {
@@ -243,12 +253,12 @@ TEST_F(GeneratorTest, YearWrapsInJanuaryAndDecember) {
         return true;
     };
     m_clock.Set(test::Local(2026, 1, 15, 12, 0, 0));
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     EXPECT_TRUE(sheetMatches(kW - 428, 20, 12, 2025, {15, 1, 2026}));
     EXPECT_FALSE(sheetMatches(kW - 428, 20, 12, 2026, {15, 1, 2026}));
 
     m_clock.Set(test::Local(2026, 12, 15, 12, 0, 0));
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     EXPECT_TRUE(sheetMatches(kW - 214, 173, 1, 2027, {15, 12, 2026}));
 }
 
@@ -256,7 +266,7 @@ TEST_F(GeneratorTest, PictureExtensionsDecideTheFormat) {
     WritePicture("bild.BMP", 10, 10);
     WriteConfig("Background/BGArt=1");
     Set("Background/BGBild=" + File("bild.BMP").string());
-    EXPECT_TRUE(WallpaperGenerator().Generate());  // upper-case extension
+    EXPECT_TRUE(Generate());  // upper-case extension
     EXPECT_EQ(LoggedCodes(), std::vector<int>{});
 
     const std::string bad[] = {"bild.jpe", "bild", "ordner.x/bild"};
@@ -265,7 +275,7 @@ TEST_F(GeneratorTest, PictureExtensionsDecideTheFormat) {
         std::filesystem::copy_file(File("bild.BMP"), File(name));
         std::filesystem::remove(File("ErrorLog.dat"));
         Set("Background/BGBild=" + File(name).string());
-        EXPECT_FALSE(WallpaperGenerator().Generate()) << name;
+        EXPECT_FALSE(Generate()) << name;
         EXPECT_EQ(LoggedCodes(), std::vector<int>{5}) << name;
     }
     EXPECT_EQ(WallpaperGenerator::FileExtension("C:\\a.b\\bild"), "b\\bild");
@@ -279,7 +289,7 @@ TEST_F(GeneratorTest, MissingOrBrokenPictureLogsCodeFour) {
         if (name == "ordner.bmp") std::filesystem::create_directory(File(name));
         std::filesystem::remove(File("ErrorLog.dat"));
         Set("Background/BGBild=" + File(name).string());
-        EXPECT_FALSE(WallpaperGenerator().Generate()) << name;
+        EXPECT_FALSE(Generate()) << name;
         EXPECT_EQ(LoggedCodes(), std::vector<int>{4}) << name;
     }
 }
@@ -290,7 +300,7 @@ TEST_F(GeneratorTest, CentredPictureLandsAtTruncatedOffsets) {
     Set("Background/BGBild=" + File("bild.bmp").string());
     Set("Background/BGCenter=1");
     Set("Layout/KArt=4");
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     EXPECT_FALSE(std::filesystem::exists(File("Temp.bmp")));
     WallpaperCanvas picture;
     ASSERT_EQ(picture.Load(File("bild.bmp"), 1), 0);
@@ -306,7 +316,7 @@ TEST_F(GeneratorTest, PictureOfScreenSizeIsUsedAsItIs) {
     Set("Background/BGBild=" + File("bild.bmp").string());
     Set("Background/BGCenter=1");
     Set("Layout/KArt=4");
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     EXPECT_EQ(LoggedCodes(), std::vector<int>{});
     WallpaperCanvas expected;
     ASSERT_EQ(expected.Load(File("bild.bmp"), 1), 0);
@@ -320,7 +330,7 @@ TEST_F(GeneratorTest, TooLargePicturesAreLoggedAndShrunk) {
     Set("Layout/KArt=4");
     WritePicture("breit.bmp", kW + 1, 10);
     Set("Background/BGBild=" + File("breit.bmp").string());
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     EXPECT_EQ(LoggedCodes(), std::vector<int>{6});
     // Stretched although centring is on: the picture's pattern reaches every corner.
     ImageBuffer source;
@@ -338,7 +348,7 @@ TEST_F(GeneratorTest, TooLargePicturesAreLoggedAndShrunk) {
     std::filesystem::remove(File("ErrorLog.dat"));
     WritePicture("gross.bmp", kW + 5, kH + 5);
     Set("Background/BGBild=" + File("gross.bmp").string());
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     EXPECT_EQ(LoggedCodes(), (std::vector<int>{6, 7}));
 }
 
@@ -347,7 +357,7 @@ TEST_F(GeneratorTest, PalettePicturesAreBroughtToTrueColour) {
     WriteConfig("Background/BGArt=1");
     Set("Background/BGBild=" + File("bild.bmp").string());
     Set("Layout/KArt=2");
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     WallpaperCanvas result = Result();
     EXPECT_EQ(result.BitsPerPixel(), 24);
     // The calendar is painted (a 1-bit canvas could not be drawn on).
@@ -365,7 +375,7 @@ TEST_F(GeneratorTest, TransparentPixelsShowTheBackgroundColour) {
     Set("Background/BGBild=" + gif.string());
     Set("Background/BGCenter=1");
     Set("Layout/KArt=4");
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     WallpaperCanvas result = Result();
     const int offX = (kW - picture.Width()) / 2;
     const int offY = (kH - picture.Height()) / 2;
@@ -392,7 +402,7 @@ TEST_F(GeneratorTest, StretchedPictureKeepsItsResolutionInTheFile) {
     ASSERT_TRUE(image.Save(File("bild.bmp"), kFormatBmp));
     WriteConfig("Background/BGArt=1");
     Set("Background/BGBild=" + File("bild.bmp").string());
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     // The header the image buffer writes for the stretched picture, which the canvas loads.
     ASSERT_TRUE(image.Resample(kW, kH, true));
     std::string stretched;
@@ -403,45 +413,41 @@ TEST_F(GeneratorTest, StretchedPictureKeepsItsResolutionInTheFile) {
 TEST_F(GeneratorTest, RefusedHandOverIsShownAndFails) {
     WriteConfig();
     m_desktop->status = WallpaperStatus::Failed;
-    WallpaperGenerator generator;
-    EXPECT_FALSE(generator.Generate());
+    EXPECT_FALSE(Generate());
+    EXPECT_TRUE(m_result.Written());
     ASSERT_EQ(m_messages.messages().size(), 1u);
     EXPECT_EQ(m_messages.messages()[0].text, "Fehler beim Setzen des Hintergrundbildes.");
     EXPECT_EQ(m_messages.messages()[0].caption, "Tavolin");
     EXPECT_TRUE(std::filesystem::exists(File("Background.bmp")));
 
     m_desktop->status = WallpaperStatus::NoDesktop;  // no session: written, nothing shown
-    EXPECT_FALSE(generator.Generate());
-    EXPECT_EQ(generator.LastWallpaperResult().status, WallpaperStatus::NoDesktop);
+    EXPECT_FALSE(Generate());
+    EXPECT_TRUE(m_result.Written());
+    EXPECT_EQ(m_result.wallpaper.status, WallpaperStatus::NoDesktop);
     EXPECT_EQ(m_messages.messages().size(), 1u);
 }
 
-TEST_F(GeneratorTest, UnwritableWallpaperEndsAsTheFullSequenceWould) {
+TEST_F(GeneratorTest, UnwritableWallpaperKeepsThePreviousOneAndSaysWhy) {
     WriteConfig();
-    // No Background.bmp yet: the one-pixel picture cannot be written, so it cannot be loaded.
+    test::WriteBytes(File("Background.bmp"), "previous");
     SetAtomicWriteFailureForTesting(true);
-    EXPECT_FALSE(WallpaperGenerator().Generate());
+    EXPECT_FALSE(Generate());
     SetAtomicWriteFailureForTesting(false);
-    EXPECT_EQ(LoggedCodes(), std::vector<int>{4});
-
-    // An old Background.bmp is loaded instead, and saving the stretched one fails.
-    test::WriteBytes(File("Background.bmp"), test::ReadBytes(File("config.ini")));
-    ASSERT_TRUE(WallpaperGenerator().Generate());
-    const std::string old = test::ReadBytes(File("Background.bmp"));
-    std::filesystem::remove(File("ErrorLog.dat"));
-    SetAtomicWriteFailureForTesting(true);
-    EXPECT_FALSE(WallpaperGenerator().Generate());
-    SetAtomicWriteFailureForTesting(false);
-    EXPECT_EQ(LoggedCodes(), std::vector<int>{5});
-    EXPECT_TRUE(m_messages.messages().empty());
-    EXPECT_EQ(test::ReadBytes(File("Background.bmp")), old);
-    EXPECT_EQ(m_desktop->handed.size(), 1u);
+    EXPECT_EQ(m_result.status, GenerationStatus::Failed);
+    // Nothing is blamed on the picture format: the log has no line for a failed write.
+    EXPECT_FALSE(std::filesystem::exists(File("ErrorLog.dat")));
+    EXPECT_TRUE(m_result.logLines.empty());
+    EXPECT_NE(m_result.detail.find("Background.bmp"), std::string::npos) << m_result.detail;
+    ASSERT_EQ(m_messages.messages().size(), 1u);
+    EXPECT_EQ(m_messages.messages()[0].text, "Fehler beim Speichern");
+    EXPECT_EQ(test::ReadBytes(File("Background.bmp")), "previous");
+    EXPECT_TRUE(m_desktop->handed.empty());
 }
 
 TEST_F(GeneratorTest, ColourValuesWrapToTheirLowBits) {
     WriteConfig("Background/BGRot=300");
     Set("Layout/KArt=4");
-    ASSERT_TRUE(WallpaperGenerator().Generate());
+    ASSERT_TRUE(Generate());
     EXPECT_EQ(Result().GetPixel(0, 0), PackColour(44, 110, 165));
 }
 

@@ -12,7 +12,7 @@
 #include <iterator>
 #include <random>
 
-#include "platform/DataDirectory.h"
+#include "platform/linux/Environment.h"
 
 namespace tavolin::test {
 
@@ -78,28 +78,38 @@ ScopedTimeZone::~ScopedTimeZone() {
     ::tzset();
 }
 
-FixedClock::FixedClock(TimePoint t) : m_now(t) {
-    SetClockForTesting([this] { return m_now; });
+UserMessageSink MessageRecorder::Sink() {
+    return [this](const UserMessage& m) {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back(m);
+    };
 }
 
-FixedClock::~FixedClock() {
-    SetClockForTesting({});
+std::vector<UserMessage> MessageRecorder::messages() const {
+    std::lock_guard lock(m_mutex);
+    return m_messages;
 }
 
-MessageRecorder::MessageRecorder() {
-    m_previous = SetUserMessageSink([this](const UserMessage& m) { m_messages.push_back(m); });
+WallpaperResult RecordingDesktop::SetWallpaper(const std::filesystem::path& bmpPath,
+                                               std::stop_token) {
+    std::lock_guard lock(m_mutex);
+    m_calls.push_back(bmpPath);
+    return m_answer;
 }
 
-MessageRecorder::~MessageRecorder() {
-    SetUserMessageSink(m_previous);
+void RecordingDesktop::SetAnswer(WallpaperResult answer) {
+    std::lock_guard lock(m_mutex);
+    m_answer = std::move(answer);
+}
+
+std::vector<std::filesystem::path> RecordingDesktop::calls() const {
+    std::lock_guard lock(m_mutex);
+    return m_calls;
 }
 
 DataDirTest::DataDirTest() {
-    SetDataDirectoryForTesting(m_dir.path());
-}
-
-DataDirTest::~DataDirTest() {
-    SetDataDirectoryForTesting({});
+    m_context.dataDirectory = m_dir.path();
+    m_context.userMessages = m_messages.Sink();
 }
 
 std::string ReadBytes(const std::filesystem::path& path) {
@@ -114,6 +124,10 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
 
 TimePoint Local(int year, int month, int day, int hour, int minute, int second) {
     return MakeLocal(year, month, day, hour, minute, second);
+}
+
+std::shared_ptr<ProcessRunner> SystemRunner() {
+    return MakeProcessRunner(EnvironmentEntries(ToolEnvironment(ReadProcessEnvironment())));
 }
 
 std::filesystem::path TestDataDir() {

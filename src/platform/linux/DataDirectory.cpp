@@ -1,16 +1,10 @@
-#include "platform/DataDirectory.h"
+#include "platform/linux/DataDirectory.h"
 
 #include <unistd.h>
 
-#include <cstdlib>
-#include <mutex>
 #include <system_error>
 
 namespace tavolin {
-namespace {
-
-std::mutex g_mutex;
-std::filesystem::path g_override;
 
 std::filesystem::path ProgramDirectory() {
     std::error_code ec;
@@ -19,46 +13,28 @@ std::filesystem::path ProgramDirectory() {
     return exe.parent_path();
 }
 
-std::filesystem::path UserDirectory() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
+std::filesystem::path ChooseDataDirectory(const EnvironmentLookup& env,
+                                          const std::filesystem::path& programDir) {
+    if (const auto dir = env("TAVOLIN_DIR")) return *dir;
+    if (!programDir.empty() && ::access(programDir.c_str(), W_OK) == 0) return programDir;
     std::filesystem::path base;
-    if (xdg && *xdg == '/') {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".local" / "share";
+    if (const auto xdg = env("XDG_DATA_HOME"); xdg && xdg->front() == '/') {
+        base = *xdg;
+    } else if (const auto home = env("HOME")) {
+        base = std::filesystem::path(*home) / ".local" / "share";
     } else {
         base = "/tmp";
     }
     return base / "tavolin";
 }
 
-}  // namespace
-
-void SetDataDirectoryForTesting(const std::filesystem::path& dir) {
-    std::lock_guard lock(g_mutex);
-    g_override = dir;
-}
-
-std::filesystem::path DataDirectory() {
-    {
-        std::lock_guard lock(g_mutex);
-        if (!g_override.empty()) return g_override;
-    }
-    if (const char* dir = std::getenv("TAVOLIN_DIR"); dir && *dir) {
-        // A folder named for the data but not made yet is made, as the per-user one is; when
-        // that fails the first write reports it.
-        std::error_code ec;
-        std::filesystem::create_directories(dir, ec);
-        return dir;
-    }
-    const auto own = ProgramDirectory();
-    if (!own.empty() && ::access(own.c_str(), W_OK) == 0) return own;
-    const auto user = UserDirectory();
+bool MakeDataDirectory(const std::filesystem::path& dir, std::string& error) {
     std::error_code ec;
-    std::filesystem::create_directories(user, ec);
-    return user;
+    std::filesystem::create_directories(dir, ec);
+    if (!ec && std::filesystem::is_directory(dir, ec)) return true;
+    error = "the data directory " + dir.string() + " cannot be made" +
+            (ec ? ": " + ec.message() : std::string(": a file of that name is in the way"));
+    return false;
 }
-
-std::filesystem::path DataFile(const char* name) { return DataDirectory() / name; }
 
 }  // namespace tavolin

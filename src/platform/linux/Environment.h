@@ -1,22 +1,38 @@
 #pragma once
-// Read access to environment variables behind a function, so session detection can be tested
-// with a table instead of the real environment.
+// Environment variables, read once into a table: session detection, the data directory and the
+// helper programs' environment all work from that table, never from getenv.
 
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavolin {
 
+using EnvironmentTable = std::map<std::string, std::string>;
+
 /// The value of a variable; nullopt when it is unset or empty (both mean "not there" to the
-/// session variables we look at).
+/// variables we look at).
 using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
 
-/// getenv, evaluated at each call.
-EnvironmentLookup SystemEnvironment();
+/// Every variable of this process as it is now.
+EnvironmentTable ReadProcessEnvironment();
 
-/// A fixed table, for tests.
-EnvironmentLookup TableEnvironment(std::map<std::string, std::string> table);
+/// Lookups in a fixed table.
+EnvironmentLookup TableEnvironment(EnvironmentTable table);
+
+/// The environment for helper programs whose output is read back: the given one with
+/// LC_ALL=C.UTF-8 (their messages and non-ASCII text must not depend on the user's locale)
+/// and, where only the systemd user bus socket names the session bus, its address spelled out.
+EnvironmentTable ToolEnvironment(EnvironmentTable table);
+
+/// "NAME=value" entries, as a child process receives them.
+std::vector<std::string> EnvironmentEntries(const EnvironmentTable& table);
+
+/// The session bus's address: DBUS_SESSION_BUS_ADDRESS, else the systemd user bus socket
+/// $XDG_RUNTIME_DIR/bus when it exists; nullopt when there is none, so no tool may be started
+/// that would launch a private bus of its own.
+std::optional<std::string> SessionBusAddress(const EnvironmentLookup& env);
 
 }  // namespace tavolin

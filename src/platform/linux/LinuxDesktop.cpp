@@ -44,8 +44,9 @@ std::vector<std::pair<std::string, std::string>> ParseXfconfList(std::string_vie
 LinuxDesktop::LinuxDesktop(ProcessRunner& runner, EnvironmentLookup env, Options options)
     : m_runner(runner), m_env(std::move(env)), m_options(options) {}
 
-WallpaperResult LinuxDesktop::SetWallpaper(const std::filesystem::path& bmpPath) {
-    return SetWallpaperOn(DetectDesktop(m_env), bmpPath);
+WallpaperResult LinuxDesktop::SetWallpaper(const std::filesystem::path& bmpPath,
+                                           std::stop_token stop) {
+    return SetWallpaperOn(DetectDesktop(m_env), bmpPath, std::move(stop));
 }
 
 bool LinuxDesktop::NeedsFreshCopy(DesktopKind kind) {
@@ -62,8 +63,8 @@ bool LinuxDesktop::NeedsFreshCopy(DesktopKind kind) {
     }
 }
 
-WallpaperResult LinuxDesktop::SetWallpaperOn(DesktopKind kind,
-                                             const std::filesystem::path& bmpPath) {
+WallpaperResult LinuxDesktop::SetWallpaperOn(DesktopKind kind, const std::filesystem::path& bmpPath,
+                                             std::stop_token stop) {
     namespace fs = std::filesystem;
     WallpaperResult result;
     result.desktop = DesktopKindName(kind);
@@ -80,6 +81,11 @@ WallpaperResult LinuxDesktop::SetWallpaperOn(DesktopKind kind,
         return result;
     }
 
+    if (stop.stop_requested()) {
+        result.status = WallpaperStatus::Cancelled;
+        result.detail = "stopped before the hand-over";
+        return result;
+    }
     std::error_code ec;
     const fs::path source = fs::absolute(bmpPath, ec);
     if (ec || !fs::is_regular_file(source, ec)) {
@@ -296,10 +302,6 @@ LinuxDesktop::Outcome LinuxDesktop::SetPlainX11(const std::filesystem::path& fil
         return RunStep({"xwallpaper", "--zoom", png.native()}, "xwallpaper --zoom");
     }
     return {false, "neither feh nor xwallpaper is installed"};
-}
-
-std::shared_ptr<Desktop> MakeSystemDesktop() {
-    return std::make_shared<LinuxDesktop>(SystemProcessRunner(), SystemEnvironment());
 }
 
 }  // namespace tavolin

@@ -38,10 +38,12 @@ public:
     LinuxDesktop(ProcessRunner& runner, EnvironmentLookup env)
         : LinuxDesktop(runner, std::move(env), Options{}) {}
 
-    WallpaperResult SetWallpaper(const std::filesystem::path& bmpPath) override;
+    WallpaperResult SetWallpaper(const std::filesystem::path& bmpPath,
+                                 std::stop_token stop) override;
 
     /// As SetWallpaper, for a given desktop instead of the detected one.
-    WallpaperResult SetWallpaperOn(DesktopKind kind, const std::filesystem::path& bmpPath);
+    WallpaperResult SetWallpaperOn(DesktopKind kind, const std::filesystem::path& bmpPath,
+                                   std::stop_token stop = {});
 
     /// True for the desktops that are given a fresh copy under a new name each time.
     static bool NeedsFreshCopy(DesktopKind kind);

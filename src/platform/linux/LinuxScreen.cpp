@@ -17,7 +17,7 @@ std::string LinuxScreen::RunTool(const std::vector<std::string>& argv) {
 LinuxScreen::Measurement LinuxScreen::Measure() {
     const bool wayland = m_env("WAYLAND_DISPLAY").has_value();
     const bool x11 = m_env("DISPLAY").has_value();
-    if (!wayland && !x11) return {kDefaultScreenSize, "no graphical session: default size"};
+    if (!wayland && !x11) return {kDefaultScreenSize, "no graphical session", false};
 
     const auto tryX11 = [&]() -> std::optional<Measurement> {
         if (!x11) return std::nullopt;
@@ -41,11 +41,12 @@ LinuxScreen::Measurement LinuxScreen::Measure() {
         if (const auto m = tryX11()) return *m;
         if (const auto s = ReadDrmConnectors(m_options.drmDir)) return {*s, "kernel connectors"};
     }
-    return {kDefaultScreenSize, "screen size could not be measured: default size"};
+    return {kDefaultScreenSize, "no tool could measure the screen", false};
 }
 
-std::shared_ptr<Screen> MakeSystemScreen() {
-    return std::make_shared<LinuxScreen>(SystemProcessRunner(), SystemEnvironment());
+ScreenReading LinuxScreen::Read() {
+    Measurement m = Measure();
+    return {m.size, m.measured, std::move(m.source)};
 }
 
 }  // namespace tavolin

@@ -25,6 +25,7 @@ public:
     struct Measurement {
         ScreenSize size;
         std::string source;  // English: which tool answered, or why the default is used
+        bool measured = true;
     };
 
     LinuxScreen(ProcessRunner& runner, EnvironmentLookup env, Options options);
@@ -32,6 +33,7 @@ public:
         : LinuxScreen(runner, std::move(env), Options{}) {}
 
     ScreenSize PrimarySize() override { return Measure().size; }
+    ScreenReading Read() override;
     Measurement Measure();
 
 private:

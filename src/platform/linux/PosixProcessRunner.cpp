@@ -11,14 +11,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
 #include "platform/ProcessRunner.h"
 #include "util/UniqueFd.h"
-
-extern char** environ;
 
 namespace tavolin {
 namespace {
@@ -139,25 +136,27 @@ bool IsExecutableFile(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-// The environment of this process with the locale fixed: LC_ALL replaced by C.UTF-8, so the
-// output of tools that is parsed (gsettings, xrandr, ...) never depends on the user's locale
-// and non-ASCII text is not turned into "?" where no UTF-8 locale is set.
-std::vector<std::string> Utf8LocaleEnvironment() {
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e) {
-        if (std::strncmp(*e, "LC_ALL=", 7) != 0) env.emplace_back(*e);
-    }
-    env.emplace_back("LC_ALL=C.UTF-8");
-    return env;
-}
-
 class PosixProcessRunner final : public ProcessRunner {
 public:
-    explicit PosixProcessRunner(bool utf8Locale) : m_utf8Locale(utf8Locale) {}
+    explicit PosixProcessRunner(std::vector<std::string> environment)
+        : m_environment(std::move(environment)) {
+        m_path = "/usr/local/bin:/usr/bin:/bin";
+        for (const auto& entry : m_environment) {
+            if (entry.rfind("PATH=", 0) == 0) m_path = entry.substr(5);
+        }
+        m_envp.reserve(m_environment.size() + 1);
+        for (auto& entry : m_environment) m_envp.push_back(entry.data());
+        m_envp.push_back(nullptr);
+    }
 
     ProcessResult Run(const std::vector<std::string>& argv,
                       std::chrono::milliseconds timeout) override {
         if (argv.empty() || argv.front().empty()) return SpawnFailure(EINVAL);
+        // Looked up on our own PATH, not the process's, so the environment read at start holds.
+        // A path is started as it is, so the system says why it cannot be.
+        const std::string program =
+            argv.front().find('/') != std::string::npos ? argv.front() : Find(argv.front());
+        if (program.empty()) return SpawnFailure(ENOENT);
         UniqueFd outRead, outWrite, errRead, errWrite;
         if (!MakePipe(outRead, outWrite) || !MakePipe(errRead, errWrite)) {
             return SpawnFailure(errno);
@@ -171,45 +170,18 @@ public:
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
 
-        std::vector<std::string> envStrings;
-        std::vector<char*> envp;
-        char** childEnv = environ;
-        if (m_utf8Locale) {
-            envStrings = Utf8LocaleEnvironment();
-            envp.reserve(envStrings.size() + 1);
-            for (auto& e : envStrings) envp.push_back(e.data());
-            envp.push_back(nullptr);
-            childEnv = envp.data();
-        }
-
         pid_t pid = -1;
-        const int error =
-            ::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), childEnv);
+        const int error = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(),
+                                        args.data(), m_envp.data());
         outWrite.Reset();
         errWrite.Reset();
         if (error != 0) return SpawnFailure(error);
         return Supervise(pid, outRead, errRead, timeout);
     }
 
-    bool IsInstalled(const std::string& program) override {
-        if (program.empty()) return false;
-        if (program.find('/') != std::string::npos) return IsExecutableFile(program);
-        const char* pathVar = std::getenv("PATH");
-        const std::string path = pathVar ? pathVar : "/usr/local/bin:/usr/bin:/bin";
-        size_t begin = 0;
-        for (;;) {
-            const size_t end = path.find(':', begin);
-            std::string dir = path.substr(begin, end == std::string::npos ? end : end - begin);
-            if (dir.empty()) dir = ".";
-            if (IsExecutableFile(dir + "/" + program)) return true;
-            if (end == std::string::npos) return false;
-            begin = end + 1;
-        }
-    }
+    bool IsInstalled(const std::string& program) override { return !Find(program).empty(); }
 
 private:
-    bool m_utf8Locale;
-
     static ProcessResult Supervise(pid_t pid, UniqueFd& outRead, UniqueFd& errRead,
                                    std::chrono::milliseconds timeout) {
         ProcessResult result;
@@ -264,18 +236,35 @@ private:
             }
         }
     }
+
+    // The executable file program names: itself when it holds a '/', else the first match on
+    // PATH; empty when there is none.
+    std::string Find(const std::string& program) const {
+        if (program.empty()) return {};
+        if (program.find('/') != std::string::npos) {
+            return IsExecutableFile(program) ? program : std::string();
+        }
+        size_t begin = 0;
+        for (;;) {
+            const size_t end = m_path.find(':', begin);
+            std::string dir = m_path.substr(begin, end == std::string::npos ? end : end - begin);
+            if (dir.empty()) dir = ".";
+            std::string candidate = dir + "/" + program;
+            if (IsExecutableFile(candidate)) return candidate;
+            if (end == std::string::npos) return {};
+            begin = end + 1;
+        }
+    }
+
+    std::vector<std::string> m_environment;
+    std::vector<char*> m_envp;
+    std::string m_path;
 };
 
 }  // namespace
 
-ProcessRunner& SystemProcessRunner() {
-    static PosixProcessRunner runner(true);
-    return runner;
-}
-
-ProcessRunner& UserLocaleProcessRunner() {
-    static PosixProcessRunner runner(false);
-    return runner;
+std::shared_ptr<ProcessRunner> MakeProcessRunner(std::vector<std::string> environment) {
+    return std::make_shared<PosixProcessRunner>(std::move(environment));
 }
 
 }  // namespace tavolin

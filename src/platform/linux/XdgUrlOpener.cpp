@@ -1,5 +1,7 @@
 #include "platform/linux/XdgUrlOpener.h"
 
+#include "platform/linux/Environment.h"
+
 namespace tavolin {
 
 int XdgUrlOpener::ResultOf(const ProcessResult& result) {
@@ -53,7 +55,14 @@ int XdgUrlOpener::Open(const std::string& target) {
 }
 
 std::shared_ptr<UrlOpener> MakeSystemUrlOpener() {
-    return std::make_shared<XdgUrlOpener>(UserLocaleProcessRunner());
+    // The user's own environment (and locale): xdg-open starts the user's applications.
+    struct Owner {
+        std::shared_ptr<ProcessRunner> runner;
+        XdgUrlOpener opener;
+    };
+    auto runner = MakeProcessRunner(EnvironmentEntries(ReadProcessEnvironment()));
+    auto owner = std::make_shared<Owner>(Owner{runner, XdgUrlOpener(*runner)});
+    return std::shared_ptr<UrlOpener>(owner, &owner->opener);
 }
 
 }  // namespace tavolin

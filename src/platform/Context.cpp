@@ -1,0 +1,30 @@
+#include "platform/Context.h"
+
+namespace tavolin {
+
+TimePoint Context::Now() const {
+    return clock ? clock() : SystemNow();
+}
+
+std::filesystem::path Context::DataFile(std::string_view name) const {
+    return dataDirectory / std::filesystem::path(name);
+}
+
+void Context::ShowMessage(const std::string& text, const std::string& caption,
+                          MessageIcon icon) const {
+    if (userMessages) userMessages(UserMessage{text, caption, icon});
+}
+
+ScreenReading Context::MeasureScreen() const {
+    if (!screen) return {kDefaultScreenSize, false, "no screen to measure: default size"};
+    ScreenReading reading = screen->Read();
+    const ScreenSize s = reading.size;
+    if (s.width < 1 || s.height < 1 || s.width > kMaxScreenSide || s.height > kMaxScreenSide) {
+        return {kDefaultScreenSize, false,
+                "screen reported " + std::to_string(s.width) + " x " + std::to_string(s.height) +
+                    ": default size"};
+    }
+    return reading;
+}
+
+}  // namespace tavolin
