@@ -305,6 +305,7 @@ GenerationResult WallpaperGenerator::Render(std::stop_token stop) {
         result.status = GenerationStatus::Cancelled;
         return true;
     };
+    if (stopped()) return result;
     // config.ini is read once; every setting of the run comes from that one reading.
     IniSnapshot ini;
     if (!ini.Load(run.Paths().config)) {

@@ -151,6 +151,13 @@ public:
 
     ProcessResult Run(const std::vector<std::string>& argv,
                       std::chrono::milliseconds timeout) override {
+        return RunUntilStopped(argv, timeout, {});
+    }
+
+    ProcessResult RunUntilStopped(const std::vector<std::string>& argv,
+                                  std::chrono::milliseconds timeout,
+                                  std::stop_token stop) override {
+        if (stop.stop_requested()) return StoppedResult();
         if (argv.empty() || argv.front().empty()) return SpawnFailure(EINVAL);
         // Looked up on our own PATH, not the process's, so the environment read at start holds.
         // A path is started as it is, so the system says why it cannot be.
@@ -176,14 +183,20 @@ public:
         outWrite.Reset();
         errWrite.Reset();
         if (error != 0) return SpawnFailure(error);
-        return Supervise(pid, outRead, errRead, timeout);
+        return Supervise(pid, outRead, errRead, timeout, stop);
     }
 
     bool IsInstalled(const std::string& program) override { return !Find(program).empty(); }
 
 private:
+    static ProcessResult StoppedResult() {
+        ProcessResult r;
+        r.status = ProcessResult::Status::Stopped;
+        return r;
+    }
+
     static ProcessResult Supervise(pid_t pid, UniqueFd& outRead, UniqueFd& errRead,
-                                   std::chrono::milliseconds timeout) {
+                                   std::chrono::milliseconds timeout, const std::stop_token& stop) {
         ProcessResult result;
         const auto deadline = Clock::now() + std::max(timeout, std::chrono::milliseconds(0));
         bool outOpen = true, errOpen = true;
@@ -205,12 +218,14 @@ private:
                 return result;
             }
             const auto now = Clock::now();
-            if (now >= deadline) {
+            const bool stopped = stop.stop_requested();
+            if (now >= deadline || stopped) {
                 ::kill(-pid, SIGKILL);
                 ::kill(pid, SIGKILL);
                 while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
                 }
-                result.status = ProcessResult::Status::TimedOut;
+                result.status =
+                    stopped ? ProcessResult::Status::Stopped : ProcessResult::Status::TimedOut;
                 return result;
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
