@@ -7,6 +7,7 @@
 #include <chrono>
 #include <fstream>
 #include <regex>
+#include <stop_token>
 #include <thread>
 
 #include "DecodeUri.h"
@@ -49,13 +50,20 @@ protected:
                 {"XDG_CONFIG_HOME", m_config.string()}};
     }
 
+    LinuxDesktop::Options Options() const {
+        LinuxDesktop::Options options;
+        options.timeout = 1234ms;
+        options.settle = m_settle;
+        return options;
+    }
+
     WallpaperResult Set(DesktopKind kind, std::stop_token stop = {}) {
-        LinuxDesktop desktop(m_runner, TableEnvironment(SessionEnv()), {1234ms, m_settle});
+        LinuxDesktop desktop(m_runner, TableEnvironment(SessionEnv()), Options());
         return desktop.SetWallpaperOn(kind, m_bmp, std::move(stop));
     }
 
     WallpaperResult SetWithEnv(std::map<std::string, std::string> env) {
-        LinuxDesktop desktop(m_runner, TableEnvironment(std::move(env)), {1234ms, m_settle});
+        LinuxDesktop desktop(m_runner, TableEnvironment(std::move(env)), Options());
         return desktop.SetWallpaper(m_bmp, {});
     }
 
@@ -568,7 +576,7 @@ TEST_F(LxqtTest, PathsItCannotHoldAndUnknownSettingsAreRefusedBeforeItRuns) {
 
     UseDirectory(m_dir / "Bilder");
     LinuxDesktop desktop(m_runner, TableEnvironment({{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/b"}}),
-                         {1234ms, m_settle});
+                         Options());
     r = desktop.SetWallpaperOn(DesktopKind::Lxqt, m_bmp);
     EXPECT_EQ(r.status, WallpaperStatus::Failed);
     EXPECT_NE(r.detail.find("settings cannot be found"), std::string::npos) << r.detail;
@@ -586,7 +594,7 @@ TEST_F(DesktopTest, WithoutASessionBusTheBusDesktopsFailBeforeAnyToolRuns) {
         if (!address.empty()) env["DBUS_SESSION_BUS_ADDRESS"] = address;
         for (auto kind : {DesktopKind::Gnome, DesktopKind::Cinnamon, DesktopKind::Mate,
                           DesktopKind::Xfce, DesktopKind::Kde, DesktopKind::Lxqt}) {
-            LinuxDesktop desktop(m_runner, TableEnvironment(env), {1234ms, m_settle});
+            LinuxDesktop desktop(m_runner, TableEnvironment(env), Options());
             const auto r = desktop.SetWallpaperOn(kind, m_bmp);
             EXPECT_EQ(r.status, WallpaperStatus::Failed) << r.desktop;
             EXPECT_EQ(r.detail, "no session bus (DBUS_SESSION_BUS_ADDRESS is not set), so the " +
@@ -597,15 +605,14 @@ TEST_F(DesktopTest, WithoutASessionBusTheBusDesktopsFailBeforeAnyToolRuns) {
 
         // The desktops that need no bus go on.
         for (auto kind : {DesktopKind::Lxde, DesktopKind::Sway, DesktopKind::X11}) {
-            LinuxDesktop desktop(m_runner, TableEnvironment(env), {1234ms, m_settle});
+            LinuxDesktop desktop(m_runner, TableEnvironment(env), Options());
             EXPECT_TRUE(desktop.SetWallpaperOn(kind, m_bmp).Succeeded()) << DesktopKindName(kind);
         }
         m_runner.calls.clear();
     }
 
     // gsettings with a backend of its own needs no bus.
-    LinuxDesktop keyfile(m_runner, TableEnvironment({{"GSETTINGS_BACKEND", "keyfile"}}),
-                         {1234ms, m_settle});
+    LinuxDesktop keyfile(m_runner, TableEnvironment({{"GSETTINGS_BACKEND", "keyfile"}}), Options());
     EXPECT_TRUE(keyfile.SetWallpaperOn(DesktopKind::Gnome, m_bmp).Succeeded());
 }
 
@@ -756,6 +763,44 @@ TEST_F(RealToolTest, HangingToolIsStoppedAndReported) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     EXPECT_EQ(r.status, WallpaperStatus::Failed);
     EXPECT_NE(r.detail.find("time limit"), std::string::npos) << r.detail;
+    EXPECT_TRUE(Copies().empty());
+}
+
+// Each of XFCE's properties hangs: every step gets only what is left of the overall time, so
+// the hand-over ends near that, not after one full time limit per property.
+TEST_F(RealToolTest, AHandOverOfManyHangingStepsKeepsToItsOverallTime) {
+    FakeTool("xfconf-query",
+             "case \"$*\" in *' -l'*) printf '%s\\n' "
+             "'/backdrop/screen0/monitor0/workspace0/last-image a' "
+             "'/backdrop/screen0/monitor1/workspace0/last-image b' "
+             "'/backdrop/screen0/monitor2/workspace0/last-image c';; *) exec sleep 30;; esac");
+    const auto runner = test::SystemRunner();
+    LinuxDesktop::Options options;
+    options.timeout = 20s;
+    options.total = 400ms;
+    LinuxDesktop desktop(*runner, TableEnvironment(SessionEnv()), options);
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = desktop.SetWallpaperOn(DesktopKind::Xfce, m_bmp);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_NE(r.detail.find("time limit"), std::string::npos) << r.detail;
+}
+
+TEST_F(RealToolTest, AStopRequestEndsAHangingToolAtOnce) {
+    FakeTool("gsettings", "exec sleep 30");
+    const auto runner = test::SystemRunner();
+    EnvironmentTable env = SessionEnv();
+    env["XDG_CURRENT_DESKTOP"] = "GNOME";
+    LinuxDesktop desktop(*runner, TableEnvironment(env), {20s});
+    std::stop_source stop;
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(200ms);
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = desktop.SetWallpaper(m_bmp, stop.get_token());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(r.status, WallpaperStatus::Cancelled) << r.detail;
     EXPECT_TRUE(Copies().empty());
 }
 

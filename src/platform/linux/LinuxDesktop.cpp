@@ -86,6 +86,21 @@ bool LinuxDesktop::NeedsSessionBus(DesktopKind kind) const {
 
 WallpaperResult LinuxDesktop::SetWallpaperOn(DesktopKind kind, const std::filesystem::path& bmpPath,
                                              std::stop_token stop) {
+    // However many steps a desktop needs and however its tools hang, the hand-over ends
+    // within its overall time, and at once when a stop is requested.
+    const auto deadline = std::chrono::steady_clock::now() + m_options.total;
+    BoundedRunner bounded(m_runner, deadline, stop);
+    LinuxDesktop within(bounded, m_env, m_options);
+    within.m_deadline = deadline;
+    WallpaperResult result = within.HandOver(kind, bmpPath, stop);
+    if (result.status == WallpaperStatus::Failed && stop.stop_requested()) {
+        result.status = WallpaperStatus::Cancelled;
+    }
+    return result;
+}
+
+WallpaperResult LinuxDesktop::HandOver(DesktopKind kind, const std::filesystem::path& bmpPath,
+                                       const std::stop_token& stop) {
     namespace fs = std::filesystem;
     WallpaperResult result;
     result.desktop = DesktopKindName(kind);
@@ -142,12 +157,11 @@ WallpaperResult LinuxDesktop::SetWallpaperOn(DesktopKind kind, const std::filesy
     // A copy nothing points to is removed; one a desktop may already show stays.
     if (fresh && !outcome.partial) fs::remove(file, ec);
     result.detail = outcome.detail;
-    if (outcome.cancelled) result.status = WallpaperStatus::Cancelled;
     return result;
 }
 
 LinuxDesktop::Outcome LinuxDesktop::Apply(DesktopKind kind, const std::filesystem::path& file,
-                                          std::stop_token stop) {
+                                          const std::stop_token& stop) {
     switch (kind) {
         case DesktopKind::Gnome:
             return SetGnomeLike(kGnomeSchema, "picture-uri", FileUri(file), "picture-uri-dark");
@@ -160,7 +174,7 @@ LinuxDesktop::Outcome LinuxDesktop::Apply(DesktopKind kind, const std::filesyste
         case DesktopKind::Kde:
             return SetPlasma(file);
         case DesktopKind::Lxqt:
-            return SetLxqt(file, std::move(stop));
+            return SetLxqt(file, stop);
         case DesktopKind::Lxde:
             return RunStep({"pcmanfm", "--set-wallpaper", file.native()},
                            "pcmanfm --set-wallpaper");
@@ -310,7 +324,7 @@ LinuxDesktop::Outcome LinuxDesktop::SetPlasma(const std::filesystem::path& file)
 }
 
 LinuxDesktop::Outcome LinuxDesktop::SetLxqt(const std::filesystem::path& file,
-                                            std::stop_token stop) {
+                                            const std::stop_token& stop) {
     using namespace std::chrono_literals;
     if (!IsValidUtf8(file.native())) {
         return {false,
@@ -345,7 +359,8 @@ LinuxDesktop::Outcome LinuxDesktop::SetLxqt(const std::filesystem::path& file,
         return value &&
                (*value == file.native() || (!canonical.empty() && *value == canonical.native()));
     };
-    const auto deadline = std::chrono::steady_clock::now() + m_options.settle;
+    const auto waitStart = std::chrono::steady_clock::now();
+    const auto deadline = std::min(waitStart + m_options.settle, m_deadline);
     const std::filesystem::path* confirmed = nullptr;
     while (!confirmed) {
         for (const auto& settings : settingsFiles) {
@@ -356,11 +371,13 @@ LinuxDesktop::Outcome LinuxDesktop::SetLxqt(const std::filesystem::path& file,
         }
         if (confirmed) break;
         if (stop.stop_requested())
-            return {false, "stopped before pcmanfm-qt confirmed the picture", false, true};
+            return {false, "stopped before pcmanfm-qt confirmed the picture"};
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) {
+            const auto waited =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - waitStart);
             return {false, "pcmanfm-qt did not take the picture: after " +
-                               std::to_string(m_options.settle.count()) + " ms its settings (" +
+                               std::to_string(waited.count()) + " ms its settings (" +
                                settingsFiles[0].string() + ", " + settingsFiles[1].string() +
                                ") still do not name it; is the LXQt desktop (pcmanfm-qt "
                                "--desktop) running?"};

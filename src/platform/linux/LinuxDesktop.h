@@ -33,6 +33,7 @@ class LinuxDesktop final : public Desktop {
 public:
     struct Options {
         std::chrono::milliseconds timeout{10000};  // for each command
+        std::chrono::milliseconds total{20000};    // for the whole hand-over
         // LXQt: how long pcmanfm-qt's desktop may take to save the new picture in its settings
         std::chrono::milliseconds settle{5000};
     };
@@ -62,16 +63,17 @@ private:
     struct Outcome {
         bool ok = true;
         std::string detail;
-        bool partial = false;    // a command succeeded before the failure: the file is in use
-        bool cancelled = false;  // a stop request ended it
+        bool partial = false;  // a command succeeded before the failure: the file is in use
     };
 
-    Outcome Apply(DesktopKind kind, const std::filesystem::path& file, std::stop_token stop);
+    WallpaperResult HandOver(DesktopKind kind, const std::filesystem::path& bmpPath,
+                             const std::stop_token& stop);
+    Outcome Apply(DesktopKind kind, const std::filesystem::path& file, const std::stop_token& stop);
     Outcome SetGnomeLike(const char* schema, const char* key, const std::string& value,
                          const char* darkKey);
     Outcome SetXfce(const std::filesystem::path& file);
     Outcome SetPlasma(const std::filesystem::path& file);
-    Outcome SetLxqt(const std::filesystem::path& file, std::stop_token stop);
+    Outcome SetLxqt(const std::filesystem::path& file, const std::stop_token& stop);
     Outcome SetSway(const std::filesystem::path& file);
     Outcome SetPlainX11(const std::filesystem::path& file);
     Outcome RunStep(const std::vector<std::string>& argv, const std::string& what);
@@ -80,6 +82,8 @@ private:
     ProcessRunner& m_runner;
     EnvironmentLookup m_env;
     Options m_options;
+    // The end of the whole hand-over, for waits that run no tool.
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
 };
 
 /// The property/value pairs of `xfconf-query -l -v` output; lines that do not start with a
