@@ -12,6 +12,7 @@
 #include "app/CTavolinDlg.h"
 #include "app/Resources.h"
 #include "appointments/AppointmentStore.h"
+#include "platform/linux/X11Display.h"
 #include "controls/MessageBox.h"
 #include "platform/UserMessages.h"
 #include "settings/IniFile.h"
@@ -37,9 +38,13 @@ QString CTavolinApp::ProgramPath() {
 }
 
 bool CTavolinApp::HasGraphicalSession() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        return true;
+    }
+    // Qt ends the process when the X server DISPLAY names is not there; ask it first.
+    const QByteArray display = qgetenv("DISPLAY");
+    return !display.isEmpty() && X11DisplayAnswers(display.toStdString());
 }
 
 int CTavolinApp::Main(int argc, char** argv) {
@@ -68,9 +73,9 @@ int CTavolinApp::Main(int argc, char** argv) {
 
     if (!HasGraphicalSession()) {
         std::fprintf(stderr,
-                     "tavolin: no graphical session (neither DISPLAY nor WAYLAND_DISPLAY is "
-                     "set).\nFor use without a desktop run tavolin-cli, for example "
-                     "'tavolin-cli generate'.\n");
+                     "tavolin: no graphical session (neither DISPLAY nor WAYLAND_DISPLAY names "
+                     "a running display).\nFor use without a desktop run tavolin-cli, for "
+                     "example 'tavolin-cli generate'.\n");
         return 1;
     }
 

@@ -26,8 +26,8 @@ public:
     /// The program's path, for the activation file.
     static QString ProgramPath();
 
-    /// True when a display is there to show windows on (X11, Wayland, or a Qt platform named
-    /// in QT_QPA_PLATFORM).
+    /// True when a display is there to show windows on (a running X server, Wayland, or a Qt
+    /// platform named in QT_QPA_PLATFORM).
     static bool HasGraphicalSession();
 
     /// The GUI part of a run, inside a QApplication: returns the exit code once the dialog (or

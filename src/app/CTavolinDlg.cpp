@@ -22,7 +22,6 @@
 #include "app/CAboutDlg.h"
 #include "app/HelpBalloon.h"
 #include "app/Resources.h"
-#include "render/WallpaperGenerator.h"
 #include "app/TrayIcon.h"
 #include "controls/BuddyButton.h"
 #include "controls/CColourPicker.h"
@@ -175,8 +174,8 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
     connect(&m_timer101, &QTimer::timeout, this, &CTavolinDlg::OnAnimationTick);
     m_timer105.setInterval(kReminderPeriodMs);
     connect(&m_timer105, &QTimer::timeout, this, [this] { m_appointments->ReminderTick(); });
-    m_runner.setJob([context = m_context] {
-        return WallpaperGenerator(context).Generate().Succeeded();
+    m_runner.setJob([context = m_context](std::stop_token stop) {
+        return WallpaperGenerator(context).Generate(stop);
     });
     connect(&m_runner, &GenerationRunner::started, this, &CTavolinDlg::OnGenerationStarted);
     connect(&m_runner, &GenerationRunner::finished, this, &CTavolinDlg::OnGenerationFinished);
@@ -597,6 +596,10 @@ void CTavolinDlg::OnGenerationFinished() {
     QApplication::restoreOverrideCursor();
     command(Generate)->setEnabled(true);
     if (m_trayIcon) m_trayIcon->action(TrayIcon::Generate)->setEnabled(true);
+    // The run's messages ("Fehler beim Speichern", a refused hand-over, characters without a
+    // glyph), one box after another, as the run met them.
+    const UserMessageSink show = MessageBox::userMessageSink(isVisible() ? this : nullptr);
+    for (const UserMessage& message : m_runner.lastResult().messages) show(message);
 }
 
 void CTavolinDlg::OnInfo() {

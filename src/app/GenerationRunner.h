@@ -4,8 +4,10 @@
 
 #include <QObject>
 #include <functional>
-#include <mutex>
+#include <stop_token>
 #include <thread>
+
+#include "render/WallpaperGenerator.h"
 
 namespace tavolin {
 
@@ -13,11 +15,13 @@ class GenerationRunner : public QObject {
     Q_OBJECT
 
 public:
-    /// The work of one run; true when the wallpaper was written and handed over.
-    using Job = std::function<bool()>;
+    /// The work of one run. stop is requested when the runner goes away (the program ends);
+    /// the run then ends at its next step and leaves the previous wallpaper.
+    using Job = std::function<GenerationResult(std::stop_token stop)>;
 
     explicit GenerationRunner(QObject* parent = nullptr);
-    /// Waits for a run still in progress: its files must not be left half written.
+    /// Asks a run still in progress to stop and waits for it: its files must not be left half
+    /// written.
     ~GenerationRunner() override;
 
     /// The work of each run (the dialog sets one generation; tests their own).
@@ -27,6 +31,9 @@ public:
     bool start();
     bool isBusy() const { return m_busy; }
 
+    /// The outcome of the last finished run (UI thread, valid from its finished signal on).
+    const GenerationResult& lastResult() const { return m_lastResult; }
+
     /// Blocks until the current run has ended and its finished signal was delivered.
     void waitForIdle();
 
@@ -35,11 +42,10 @@ signals:
     void finished(bool succeeded);
 
 private:
-    void joinWorker();
-
     Job m_job;
     bool m_busy = false;  // touched on the UI thread only
-    std::thread m_worker;
+    GenerationResult m_lastResult;
+    std::jthread m_worker;
 };
 
 }  // namespace tavolin

@@ -1,5 +1,6 @@
 #include "platform/ProcessRunner.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -62,6 +63,8 @@ std::string ProcessResult::Describe() const {
             return "ended by signal " + std::to_string(signal);
         case Status::SpawnFailed:
             return "could not be started" + (spawnError.empty() ? "" : ": " + spawnError);
+        case Status::Stopped:
+            return "stopped on request";
     }
     return "unknown result";
 }
@@ -73,6 +76,37 @@ ProcessResult ProcessResult::Exit(int code, std::string out, std::string err) {
     r.output = std::move(out);
     r.errorOutput = std::move(err);
     return r;
+}
+
+ProcessResult ProcessRunner::RunUntilStopped(const std::vector<std::string>& argv,
+                                             std::chrono::milliseconds timeout,
+                                             std::stop_token stop) {
+    if (stop.stop_requested()) {
+        ProcessResult r;
+        r.status = ProcessResult::Status::Stopped;
+        return r;
+    }
+    return Run(argv, timeout);
+}
+
+BoundedRunner::BoundedRunner(ProcessRunner& runner,
+                             std::chrono::steady_clock::time_point deadline, std::stop_token stop)
+    : m_runner(runner), m_deadline(deadline), m_stop(std::move(stop)) {}
+
+ProcessResult BoundedRunner::Run(const std::vector<std::string>& argv,
+                                 std::chrono::milliseconds timeout) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        m_deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+        ProcessResult r;
+        r.status = ProcessResult::Status::TimedOut;
+        return r;
+    }
+    return m_runner.RunUntilStopped(argv, std::min(timeout, left), m_stop);
+}
+
+bool BoundedRunner::IsInstalled(const std::string& program) {
+    return m_runner.IsInstalled(program);
 }
 
 std::string FormatCommandLine(const std::vector<std::string>& argv) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct ProcessResult {
         TimedOut,     // killed after the time limit
         Signalled,    // ended by a signal it did not get from us
         SpawnFailed,  // could not be started for another reason
+        Stopped,      // not started, or killed, because a stop was requested
     };
 
     Status status = Status::SpawnFailed;
@@ -49,8 +51,31 @@ public:
     virtual ProcessResult Run(const std::vector<std::string>& argv,
                               std::chrono::milliseconds timeout) = 0;
 
+    /// As Run, and Stopped as soon as stop is requested (a running program is killed). This
+    /// default only looks before starting; the real runner also watches while it waits.
+    virtual ProcessResult RunUntilStopped(const std::vector<std::string>& argv,
+                                          std::chrono::milliseconds timeout,
+                                          std::stop_token stop);
+
     /// True when the program can be found on PATH as an executable file.
     virtual bool IsInstalled(const std::string& program) = 0;
+};
+
+/// Runs every program through another runner within one overall deadline and stop request:
+/// each program gets at most the time left, and none is started once the time is used up or a
+/// stop was requested. Several steps of one task so end within a bound of their own.
+class BoundedRunner final : public ProcessRunner {
+public:
+    BoundedRunner(ProcessRunner& runner, std::chrono::steady_clock::time_point deadline,
+                  std::stop_token stop);
+    ProcessResult Run(const std::vector<std::string>& argv,
+                      std::chrono::milliseconds timeout) override;
+    bool IsInstalled(const std::string& program) override;
+
+private:
+    ProcessRunner& m_runner;
+    std::chrono::steady_clock::time_point m_deadline;
+    std::stop_token m_stop;
 };
 
 /// The real runner of this platform. Programs get exactly the given environment ("NAME=value"

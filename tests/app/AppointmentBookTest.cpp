@@ -35,7 +35,7 @@ private:
     std::unique_ptr<CTavolinDlg> Open(const std::string& config) {
         m_box->WriteConfig(config);
         auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), true);
-        dlg->generationRunner().setJob([] { return true; });
+        dlg->generationRunner().setJob([](std::stop_token) { return GenerationResult{}; });
         if (!dlg->Initialise()) qFatal("initialisation failed");
         return dlg;
     }

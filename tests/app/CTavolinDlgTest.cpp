@@ -70,9 +70,9 @@ private:
         auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), visible, std::move(a),
                                                  std::move(i));
         // Generation is not under test here: count the runs instead.
-        dlg->generationRunner().setJob([this] {
+        dlg->generationRunner().setJob([this](std::stop_token) {
             ++m_generations;
-            return true;
+            return GenerationResult{};
         });
         return dlg;
     }
@@ -400,14 +400,49 @@ private slots:
         QCOMPARE(ended.count(), 1);
     }
 
+    void aRunsMessagesAreShownWhenItEnds() {
+        auto dlg = MakeDialog();
+        QVERIFY(dlg->Initialise());
+        dlg->generationRunner().setJob([](std::stop_token) {
+            GenerationResult result;
+            result.messages.push_back({"Fehler beim Speichern", "Tavolin", MessageIcon::Warning});
+            result.messages.push_back({"0", "Tavolin", MessageIcon::Warning});
+            return result;
+        });
+        ui::DialogRecorder recorder;
+        dlg->OnGenerate();
+        dlg->generationRunner().waitForIdle();
+        QCOMPARE(int(recorder.messages().size()), 2);
+        QCOMPARE(recorder.messages()[0].text, QStringLiteral("Fehler beim Speichern"));
+        QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Tavolin"));
+        QCOMPARE(recorder.messages()[1].text, QStringLiteral("0"));
+    }
+
+    void closingTheDialogStopsARunningGeneration() {
+        auto dlg = MakeDialog();
+        QVERIFY(dlg->Initialise());
+        std::atomic<bool> stopped{false};
+        dlg->generationRunner().setJob([&](std::stop_token stop) {
+            // A hand-over that would take long, unless it is asked to stop.
+            for (int i = 0; i < 30000 && !stop.stop_requested(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            stopped = stop.stop_requested();
+            return GenerationResult{};
+        });
+        QVERIFY(dlg->generationRunner().start());
+        dlg.reset();
+        QVERIFY(stopped);
+    }
+
     void menuGenerateRunsOnceAtATime() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         std::atomic<bool> release{false};
-        dlg->generationRunner().setJob([&] {
+        dlg->generationRunner().setJob([&](std::stop_token) {
             while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             ++m_generations;
-            return true;
+            return GenerationResult{};
         });
         dlg->command(CTavolinDlg::Generate)->trigger();
         QVERIFY(dlg->generationRunner().isBusy());

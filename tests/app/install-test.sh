@@ -34,4 +34,9 @@ if out="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/tavo
     echo "tavolin without a display exited 0"; status=1
 fi
 echo "$out" | grep -q tavolin-cli || { echo "no hint at tavolin-cli: $out"; status=1; }
+# A DISPLAY naming an X server that is not running gets the same hint, not an abort in Qt.
+code=0
+out="$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:4711 "$prefix/bin/tavolin" 2>&1)" || code=$?
+[ "$code" -eq 1 ] || { echo "tavolin with a dead display exited $code: $out"; status=1; }
+echo "$out" | grep -q tavolin-cli || { echo "no hint at tavolin-cli: $out"; status=1; }
 exit $status

@@ -31,13 +31,20 @@ CliResult RunCli(const std::filesystem::path& dataDir, const std::vector<std::st
     const auto outPath = io / "out";
     const auto errPath = io / "err";
 
-    std::vector<std::string> envStrings;
+    // The given variables replace the test's own (a program reading its environment may take
+    // the first of two entries of one name).
+    std::vector<std::string> envStrings{"TAVOLIN_DIR=" + dataDir.string()};
+    envStrings.insert(envStrings.end(), env.begin(), env.end());
+    const auto given = [&envStrings](const std::string& entry) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        for (const auto& g : envStrings) {
+            if (g.rfind(name, 0) == 0) return true;
+        }
+        return false;
+    };
     for (char** e = environ; *e; ++e) {
-        const std::string s = *e;
-        if (s.rfind("TAVOLIN_DIR=", 0) != 0) envStrings.push_back(s);
+        if (!given(*e)) envStrings.push_back(*e);
     }
-    envStrings.push_back("TAVOLIN_DIR=" + dataDir.string());
-    for (const auto& e : env) envStrings.push_back(e);
 
     std::vector<std::string> argStrings{TAVOLIN_CLI_PATH};
     argStrings.insert(argStrings.end(), args.begin(), args.end());

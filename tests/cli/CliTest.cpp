@@ -69,10 +69,12 @@ class CliGenerate : public ::testing::Test {
 protected:
     test::CliResult Run(const std::vector<std::string>& args) {
         // No graphical session: the hand-over has nobody to talk to.
-        return test::RunCli(
-            m_dir.path(), args,
-            {"TZ=Europe/Berlin", "TAVOLIN_NOW=1765393200", "DISPLAY=", "WAYLAND_DISPLAY=",
-             "XDG_CURRENT_DESKTOP=", "DESKTOP_SESSION=", "XDG_SESSION_DESKTOP="});
+        return RunWith(args, {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_CURRENT_DESKTOP="});
+    }
+    test::CliResult RunWith(const std::vector<std::string>& args, std::vector<std::string> env) {
+        env.insert(env.begin(), {"TZ=Europe/Berlin", "TAVOLIN_NOW=1765393200",
+                                 "DESKTOP_SESSION=", "XDG_SESSION_DESKTOP="});
+        return test::RunCli(m_dir.path(), args, env);
     }
     test::TempDir m_dir;
 };
@@ -94,6 +96,47 @@ TEST_F(CliGenerate, WithoutASessionTheWallpaperIsStillWritten) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("no desktop found"), std::string::npos) << r.out;
     EXPECT_TRUE(std::filesystem::exists(m_dir / "Background.bmp"));
+
+    // Without a size and a session the default size stands in, and the user is told so.
+    const auto guessed = Run({"generate", "--no-wallpaper"});
+    EXPECT_EQ(guessed.exitCode, 0) << guessed.err;
+    EXPECT_NE(guessed.err.find("warning: screen size not measured"), std::string::npos)
+        << guessed.err;
+    EXPECT_NE(guessed.err.find("1920 x 1080"), std::string::npos) << guessed.err;
+    EXPECT_EQ(r.err.find("screen size"), std::string::npos) << r.err;
+}
+
+TEST_F(CliGenerate, ARefusedHandOverSaysThePictureWasWritten) {
+    test::TempDir bin;
+    test::WriteBytes(bin / "xfconf-query", "#!/bin/sh\necho 'xfconfd is not running' >&2\nexit 1\n");
+    std::filesystem::permissions(bin / "xfconf-query", std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    const auto r = RunWith(
+        {"generate", "--size", "640x480"},
+        {"DISPLAY=:97", "WAYLAND_DISPLAY=", "XDG_CURRENT_DESKTOP=XFCE",
+         "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
+         "PATH=" + bin.path().string() + ":" + (path ? path : "/usr/bin:/bin")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("wrote " + (m_dir / "Background.bmp").string() + ", but XFCE did not"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("xfconfd is not running"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Fehler beim Setzen des Hintergrundbildes."), std::string::npos);
+    EXPECT_EQ(r.err.find("generation failed"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("error log"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "Background.bmp"));
+}
+
+TEST_F(CliGenerate, AFailedWriteNamesItsCauseAndNotAnUntouchedLog) {
+    // A folder where the picture would go: it cannot be replaced.
+    std::filesystem::create_directories(m_dir / "Background.bmp" / "inside");
+    const auto r = Run({"generate", "--size", "640x480", "--no-wallpaper"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Background.bmp could not be written"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Fehler beim Speichern"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("error log"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "ErrorLog.dat"));
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "Background.bmp" / "inside"));
 }
 
 TEST_F(CliGenerate, FailuresPrintTheLogLinesAndExitOne) {
@@ -104,6 +147,9 @@ TEST_F(CliGenerate, FailuresPrintTheLogLinesAndExitOne) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("Unstimmigkeiten"), std::string::npos);
+    EXPECT_NE(r.err.find("(the error log is " + (m_dir / "ErrorLog.dat").string() + ")"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST_F(CliGenerate, BadSizesAreUsageErrors) {

@@ -22,6 +22,8 @@
 
 #include "appointments/AppointmentStore.h"
 #include "cli/CliRunner.h"
+#include "image/ImageBuffer.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
 #include "util/FileIO.h"
@@ -175,6 +177,36 @@ TEST_F(FileSafetyTest, KilledGenerateLeavesNoSettingsOrTheWholeFile) {
                 ASSERT_EQ(test::ReadBytes(Config()), full) << "trial " << trial;
             }
         });
+}
+
+// A picture background, so that a run spends its time decoding and stretching before the
+// wallpaper is written: a kill at any moment leaves the previous wallpaper or the new one.
+TEST_F(FileSafetyTest, KilledGenerateLeavesThePreviousWallpaperOrTheNewOne) {
+    ImageBuffer picture;
+    ASSERT_TRUE(picture.Create(1600, 1200, 24, kFormatBmp));
+    for (int y = 0; y < 1200; y += 7) picture.SetPixelColor(y, y / 2, {0, 200, 0, 0});
+    ASSERT_TRUE(picture.Save(m_dir / "picture.bmp", kFormatBmp));
+    ASSERT_EQ(Run(m_dir.path(), {"init"}).exitCode, 0);
+    {
+        IniFile ini;
+        ASSERT_TRUE(ini.Open(Config(), false));
+        ASSERT_TRUE(ini.WriteValue("Background", "BGArt", "1", true));
+        ASSERT_TRUE(ini.WriteValue("Background", "BGBild", (m_dir / "picture.bmp").string(), true));
+    }
+    const std::vector<std::string> args = {"generate", "--no-wallpaper", "--size", "1280x1024"};
+    ASSERT_EQ(Run(m_dir.path(), args).exitCode, 0);
+    const std::string fresh = test::ReadBytes(m_dir / "Background.bmp");
+    ASSERT_EQ(fresh.size(), 54u + 3u * 1280 * 1024);
+    const std::string previous = "the previous wallpaper";
+    int kept = 0, replaced = 0;
+    KillAtRandomMoments(
+        args, [&] { test::WriteBytes(m_dir / "Background.bmp", previous); },
+        [&](int trial) {
+            const std::string now = test::ReadBytes(m_dir / "Background.bmp");
+            ASSERT_TRUE(now == previous || now == fresh) << "trial " << trial << ": " << now.size();
+            ++(now == previous ? kept : replaced);
+        });
+    std::printf("%d kills kept the previous wallpaper, %d left the new one\n", kept, replaced);
 }
 
 TEST_F(FileSafetyTest, KilledTidyLeavesTheOldOrTheNewFile) {

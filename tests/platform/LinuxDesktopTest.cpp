@@ -6,6 +6,8 @@
 #include <chrono>
 #include <fstream>
 #include <regex>
+#include <stop_token>
+#include <thread>
 
 #include "DecodeUri.h"
 #include "RecordingRunner.h"
@@ -510,6 +512,42 @@ TEST_F(RealToolTest, HangingToolIsStoppedAndReported) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     EXPECT_EQ(r.status, WallpaperStatus::Failed);
     EXPECT_NE(r.detail.find("time limit"), std::string::npos) << r.detail;
+    EXPECT_TRUE(Copies().empty());
+}
+
+// Each of XFCE's properties hangs: every step gets only what is left of the overall time, so
+// the hand-over ends near that, not after one full time limit per property.
+TEST_F(RealToolTest, AHandOverOfManyHangingStepsKeepsToItsOverallTime) {
+    FakeTool("xfconf-query",
+             "case \"$*\" in *' -l'*) printf '%s\\n' "
+             "'/backdrop/screen0/monitor0/workspace0/last-image a' "
+             "'/backdrop/screen0/monitor1/workspace0/last-image b' "
+             "'/backdrop/screen0/monitor2/workspace0/last-image c';; *) exec sleep 30;; esac");
+    const auto runner = test::SystemRunner();
+    LinuxDesktop::Options options;
+    options.timeout = 20s;
+    options.total = 400ms;
+    LinuxDesktop desktop(*runner, TableEnvironment({}), options);
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = desktop.SetWallpaperOn(DesktopKind::Xfce, m_bmp);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_NE(r.detail.find("time limit"), std::string::npos) << r.detail;
+}
+
+TEST_F(RealToolTest, AStopRequestEndsAHangingToolAtOnce) {
+    FakeTool("gsettings", "exec sleep 30");
+    const auto runner = test::SystemRunner();
+    LinuxDesktop desktop(*runner, TableEnvironment({{"XDG_CURRENT_DESKTOP", "GNOME"}}), {20s});
+    std::stop_source stop;
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(200ms);
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = desktop.SetWallpaper(m_bmp, stop.get_token());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(r.status, WallpaperStatus::Cancelled) << r.detail;
     EXPECT_TRUE(Copies().empty());
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <stop_token>
 #include <thread>
 
 #include "ScopedEnv.h"
@@ -65,6 +66,23 @@ TEST(ProcessRunner, ToolsRunInAUtf8LocaleAndLaunchedProgramsInTheUsers) {
         MakeProcessRunner(EnvironmentEntries(ReadProcessEnvironment()))->Run(argv, 5s);
     ASSERT_TRUE(launched.Succeeded()) << launched.Describe();
     EXPECT_EQ(launched.output, "de_DE.ISO-8859-1|" + path);
+}
+
+TEST(ProcessRunner, AStopRequestKillsTheProgramOrKeepsItFromStarting) {
+    std::stop_source stop;
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(100ms);
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = Runner().RunUntilStopped({"sleep", "30"}, 20s, stop.get_token());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(r.status, Status::Stopped);
+    EXPECT_EQ(r.Describe(), "stopped on request");
+
+    // Once stopped, nothing more starts.
+    const auto again = Runner().RunUntilStopped({"/bin/true"}, 5s, stop.get_token());
+    EXPECT_EQ(again.status, Status::Stopped);
 }
 
 TEST(ProcessRunner, ReportsExitCodesAndStandardError) {

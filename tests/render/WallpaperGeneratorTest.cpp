@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <stop_token>
 
 #include "image/ImageBuffer.h"
 #include "platform/Desktop.h"
@@ -473,6 +474,51 @@ TEST_F(GeneratorTest, UnwritableWallpaperKeepsThePreviousOneAndSaysWhy) {
     EXPECT_EQ(m_messages.messages()[0].text, "Fehler beim Speichern");
     EXPECT_EQ(test::ReadBytes(File("Background.bmp")), "previous");
     EXPECT_TRUE(m_desktop->handed.empty());
+}
+
+// A screen whose measuring is the moment the user asks the run to stop.
+class StoppingScreen final : public Screen {
+public:
+    explicit StoppingScreen(std::stop_source& stop) : m_stop(stop) {}
+    ScreenSize PrimarySize() override {
+        m_stop.request_stop();
+        return {320, 200};
+    }
+
+private:
+    std::stop_source& m_stop;
+};
+
+TEST_F(GeneratorTest, AStoppedRunLeavesThePreviousWallpaperAndHandsNothingOver) {
+    WriteConfig();
+    test::WriteBytes(File("Background.bmp"), "previous");
+    std::stop_source stop;
+    m_context.screen = std::make_shared<StoppingScreen>(stop);
+    const GenerationResult r = WallpaperGenerator(m_context).Generate(stop.get_token());
+    EXPECT_EQ(r.status, GenerationStatus::Cancelled);
+    EXPECT_FALSE(r.Succeeded());
+    EXPECT_EQ(test::ReadBytes(File("Background.bmp")), "previous");
+    EXPECT_TRUE(m_desktop->handed.empty());
+    EXPECT_TRUE(r.messages.empty());
+
+    // Asked before it starts, a run does not even read the settings.
+    std::filesystem::remove(File("config.ini"));
+    const GenerationResult early = WallpaperGenerator(m_context).Generate(stop.get_token());
+    EXPECT_EQ(early.status, GenerationStatus::Cancelled);
+    EXPECT_TRUE(early.logLines.empty());
+}
+
+TEST_F(GeneratorTest, EachCharacterWithoutAGlyphIsReportedOnceHoweverOftenItOccurs) {
+    WriteConfig("Programm/Termine=1");
+    // Thousands of NULs, BELs and a character the font lacks, over several appointments.
+    std::string remark(5000, '\0');
+    remark += std::string(3000, '\x07') + "\x80" + std::string(2000, '\0');
+    test::WriteBytes(File("Termine.dat"), "11.12.2025 - 10:00 # " + remark +
+                                              "\r\n12.12.2025 - 10:00 # \x07\x80\x07");
+    ASSERT_TRUE(Generate());
+    std::vector<std::string> texts;
+    for (const UserMessage& m : m_result.messages) texts.push_back(m.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"0", "7", "-128"}));
 }
 
 TEST_F(GeneratorTest, ColourValuesWrapToTheirLowBits) {

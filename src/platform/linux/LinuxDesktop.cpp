@@ -65,6 +65,19 @@ bool LinuxDesktop::NeedsFreshCopy(DesktopKind kind) {
 
 WallpaperResult LinuxDesktop::SetWallpaperOn(DesktopKind kind, const std::filesystem::path& bmpPath,
                                              std::stop_token stop) {
+    // However many steps a desktop needs and however its tools hang, the hand-over ends
+    // within its overall time, and at once when a stop is requested.
+    BoundedRunner bounded(m_runner, std::chrono::steady_clock::now() + m_options.total, stop);
+    LinuxDesktop within(bounded, m_env, m_options);
+    WallpaperResult result = within.HandOver(kind, bmpPath, stop);
+    if (result.status == WallpaperStatus::Failed && stop.stop_requested()) {
+        result.status = WallpaperStatus::Cancelled;
+    }
+    return result;
+}
+
+WallpaperResult LinuxDesktop::HandOver(DesktopKind kind, const std::filesystem::path& bmpPath,
+                                       const std::stop_token& stop) {
     namespace fs = std::filesystem;
     WallpaperResult result;
     result.desktop = DesktopKindName(kind);

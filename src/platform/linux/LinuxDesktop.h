@@ -32,6 +32,7 @@ class LinuxDesktop final : public Desktop {
 public:
     struct Options {
         std::chrono::milliseconds timeout{10000};  // for each command
+        std::chrono::milliseconds total{20000};    // for the whole hand-over
     };
 
     LinuxDesktop(ProcessRunner& runner, EnvironmentLookup env, Options options);
@@ -58,6 +59,8 @@ private:
         bool partial = false;  // a command succeeded before the failure: the file is in use
     };
 
+    WallpaperResult HandOver(DesktopKind kind, const std::filesystem::path& bmpPath,
+                             const std::stop_token& stop);
     Outcome Apply(DesktopKind kind, const std::filesystem::path& file);
     Outcome SetGnomeLike(const char* schema, const char* key, const std::string& value,
                          const char* darkKey);
