@@ -1,11 +1,14 @@
 // Arbitrary bytes as a BMP file for the wallpaper canvas: loading never crashes, a failed load
 // leaves nothing to draw on, and a loaded image can be drawn on, saved and read back unchanged.
+// The PNG copy for wallpaper setters reads the same file and either converts it or says why not.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <string>
 
 #include "FuzzSupport.h"
+#include "platform/linux/BmpToPng.h"
 #include "render/WallpaperCanvas.h"
 
 using namespace tavolin;
@@ -26,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The last byte picks the row order, so both readers see every input.
     const int32_t rowOrder = size > 0 && (data[size - 1] & 1) ? 2 : 1;
+    if (size < (1 << 16)) {
+        std::string error;
+        Check(ConvertBmpToPng(path, fuzz::ScratchDir() / "canvas.png", error) || !error.empty());
+    }
     WallpaperCanvas canvas;
     const int result = canvas.Load(path, rowOrder);
     if (result != kCanvasOk) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "util/Atoi.h"
+#include "util/TwoDigits.h"
 
 namespace tavolin {
 namespace {
@@ -12,11 +13,6 @@ namespace {
 std::string_view After(std::string_view text, char c) {
     const size_t pos = text.find(c);
     return pos == std::string_view::npos ? std::string_view{} : text.substr(pos + 1);
-}
-
-void AppendTwoDigits(std::string& out, int value) {
-    if (value < 10) out += '0';
-    out += std::to_string(value);
 }
 
 }  // namespace

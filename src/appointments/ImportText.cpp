@@ -2,20 +2,9 @@
 
 #include "appointments/AppointmentTime.h"
 #include "util/Cp1252.h"
+#include "util/Utf8.h"
 
 namespace tavolin {
-namespace {
-
-// Length of the UTF-8 sequence starting with b0, or 0 for a byte that starts none.
-size_t SequenceLength(unsigned char b0) {
-    if (b0 < 0x80) return 1;
-    if ((b0 & 0xE0) == 0xC0) return 2;
-    if ((b0 & 0xF0) == 0xE0) return 3;
-    if ((b0 & 0xF8) == 0xF0) return 4;
-    return 0;
-}
-
-}  // namespace
 
 std::string ImportedRemark(std::string_view utf8, bool* replaced) {
     std::string out;
@@ -29,12 +18,11 @@ std::string ImportedRemark(std::string_view utf8, bool* replaced) {
             i += (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') ? 2 : 1;
             continue;
         }
-        size_t len = SequenceLength(static_cast<unsigned char>(c));
-        if (len == 0 || i + len > utf8.size()) len = 1;
-        for (size_t k = 1; k < len; ++k) {
-            if ((static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) len = 1;
-        }
-        // One character at a time, so one that cannot be converted costs only itself.
+        // One character at a time, so one that cannot be converted costs only itself; a byte
+        // that starts no valid sequence is one character of its own.
+        char32_t cp = 0;
+        size_t len = DecodeUtf8(utf8, i, cp);
+        if (len == 0) len = 1;
         if (const auto byte = Utf8ToCp1252(utf8.substr(i, len))) {
             out += *byte;
         } else {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "appointments/Appointment.h"
+#include "util/TwoDigits.h"
 
 namespace tavolin {
 namespace {
@@ -23,11 +24,6 @@ struct Entry {
     bool note;
     bool moved;
 };
-
-void AppendTwoDigits(std::string& out, int value) {
-    if (value < 10) out += '0';
-    out += std::to_string(value);
-}
 
 class Tidier {
 public:
@@ -138,11 +134,10 @@ private:
         if (!e.moved) return e.line.substr(0, e.keyLength);
         size_t n = m_todayPrefix.copy(buffer, kKeyBufferSize);
         if (e.movedHour >= 0) {
-            buffer[n++] = static_cast<char>('0' + e.movedHour / 10);
-            buffer[n++] = static_cast<char>('0' + e.movedHour % 10);
-            buffer[n++] = ':';
-            buffer[n++] = static_cast<char>('0' + e.movedMinute / 10);
-            buffer[n++] = static_cast<char>('0' + e.movedMinute % 10);
+            char* p = PutTwoDigits(buffer + n, e.movedHour);
+            *p++ = ':';
+            p = PutTwoDigits(p, e.movedMinute);
+            n = static_cast<size_t>(p - buffer);
         }
         return std::string_view(buffer, n);
     }

@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/Context.h"
 #include "platform/UserMessages.h"
+#include "render/DateRules.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "util/Atoi.h"
@@ -153,12 +154,6 @@ bool AllDigits(std::string_view s) {
         if (c < '0' || c > '9') return false;
     }
     return true;
-}
-
-int DaysInMonth(int month, int year) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 struct Date {

@@ -6,20 +6,13 @@
 #include <new>
 
 #include "image/formats/Codecs.h"
+#include "image/formats/Dib.h"
 #include "util/FileIO.h"
 
 namespace tavolin {
 namespace {
 
 constexpr size_t kInfoHeaderSize = 40;
-
-void PutU16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 int PixelsPerMetre(int dpi) {
     return static_cast<int>(std::lround(dpi * 39.37007874015748));
@@ -30,7 +23,7 @@ int PixelsPerMetre(int dpi) {
 ImageBuffer::ImageBuffer(int format) : m_format(format) {}
 
 uint64_t ImageBuffer::StrideFor(uint64_t width, int bitsPerPixel) {
-    return ((width * static_cast<uint64_t>(bitsPerPixel) + 31) / 32) * 4;
+    return codecs::DibStride(width, bitsPerPixel);
 }
 
 int ImageBuffer::NormaliseDepth(int bitsPerPixel) {
@@ -85,18 +78,19 @@ bool ImageBuffer::Create(uint32_t width, uint32_t height, int bitsPerPixel, int 
 
 void ImageBuffer::WriteInfoHeader() {
     if (m_block.empty()) return;
-    uint8_t* h = m_block.data();
-    PutU32(h + 0, kInfoHeaderSize);
-    PutU32(h + 4, static_cast<uint32_t>(m_width));
-    PutU32(h + 8, static_cast<uint32_t>(m_height));
-    PutU16(h + 12, 1);
-    PutU16(h + 14, static_cast<uint32_t>(m_bpp));
-    PutU32(h + 16, 0);
-    PutU32(h + 20, static_cast<uint32_t>(ImageSize()));
-    PutU32(h + 24, static_cast<uint32_t>(PixelsPerMetre(m_dpiX)));
-    PutU32(h + 28, static_cast<uint32_t>(PixelsPerMetre(m_dpiY)));
-    PutU32(h + 32, static_cast<uint32_t>(m_paletteEntries));
-    PutU32(h + 36, 0);
+    codecs::WriteInfoHeader(m_block.data(), m_width, m_height, m_bpp,
+                            static_cast<uint32_t>(ImageSize()), PixelsPerMetre(m_dpiX),
+                            PixelsPerMetre(m_dpiY), static_cast<uint32_t>(m_paletteEntries));
+}
+
+ByteBlock ImageBuffer::ReleaseBlock() {
+    ByteBlock block;
+    block.swap(m_block);
+    m_alpha.clear();
+    m_width = m_height = m_bpp = m_paletteEntries = 0;
+    m_stride = 0;
+    m_transparentIndex = -1;
+    return block;
 }
 
 void ImageBuffer::SetDpi(int x, int y) {

@@ -165,6 +165,8 @@ public:
 
     // The block and its parts.
     std::span<const uint8_t> Block() const { return {m_block.data(), m_block.size()}; }
+    /// Hands the block to another owner without a copy; the picture is empty afterwards.
+    ByteBlock ReleaseBlock();
     std::span<uint8_t> InfoHeader() { return {m_block.data(), m_block.empty() ? 0u : 40u}; }
     RgbQuad* Palette();
     const RgbQuad* Palette() const;

@@ -8,53 +8,24 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
+#include "image/formats/Dib.h"
 #include "render/PixelFont.h"
 #include "util/FileIO.h"
+#include "util/UniqueFd.h"
 
 namespace tavolin {
 namespace {
 
-constexpr uint16_t kBmpType = 0x4D42;  // "BM"
-constexpr size_t kFileHeaderSize = 14;
-constexpr size_t kInfoHeaderSize = 40;
-constexpr size_t kCoreHeaderSize = 12;
-
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-void Put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using codecs::kBmpFileHeaderSize;
+using codecs::kBmpSignature;
+using codecs::kCoreHeaderSize;
+using codecs::kInfoHeaderSize;
 
 bool IsSupportedDepth(int64_t bits) {
     return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
-int32_t PaletteEntriesFor(int32_t bits) {
-    switch (bits) {
-        case 1:
-            return 2;
-        case 4:
-            return 16;
-        case 8:
-            return 256;
-        default:
-            return 0;
-    }
-}
-
-// Bytes per stored row: whole bytes, rounded up to a multiple of 4.
-int64_t StrideFor(int64_t width, int64_t bits) {
-    return ((width * bits + 7) / 8 + 3) / 4 * 4;
 }
 
 // The size checks shared by Create and Load; the products are formed in 64 bits.
@@ -72,19 +43,33 @@ Colour FromBgr(const uint8_t* p) {
     return Colour{p[2]} | Colour{p[1]} << 8 | Colour{p[0]} << 16;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
+BmpInfoHeader ToInfoHeader(const codecs::DibHeader& h) {
+    return BmpInfoHeader{h.size,
+                         static_cast<int32_t>(h.width),
+                         static_cast<int32_t>(h.height),
+                         static_cast<uint16_t>(h.planes),
+                         static_cast<uint16_t>(h.bitCount),
+                         h.compression,
+                         h.imageSize,
+                         h.xPelsPerMeter,
+                         h.yPelsPerMeter,
+                         h.coloursUsed,
+                         0};
+}
 
-private:
-    int m_fd;
-};
+// The headers of an uncompressed bottom-up bitmap as this canvas builds them.
+void BuildHeaders(int64_t width, int64_t height, int64_t bits, int64_t pixelOffset,
+                  int64_t imageSize, BmpFileHeader& file, BmpInfoHeader& info) {
+    file = BmpFileHeader{kBmpSignature, static_cast<uint32_t>(pixelOffset + imageSize), 0, 0,
+                         static_cast<uint32_t>(pixelOffset)};
+    info = BmpInfoHeader{};
+    info.size = kInfoHeaderSize;
+    info.width = static_cast<int32_t>(width);
+    info.height = static_cast<int32_t>(height);
+    info.planes = 1;
+    info.bitsPerPixel = static_cast<uint16_t>(bits);
+    info.imageSize = static_cast<uint32_t>(imageSize);
+}
 
 }  // namespace
 
@@ -114,7 +99,9 @@ public:
         }
         return done;
     }
-    bool Seek(int64_t offset) override { return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0; }
+    bool Seek(int64_t offset) override {
+        return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+    }
     int64_t Position() override { return ::lseek(m_fd, 0, SEEK_CUR); }
     int64_t Length() const override { return m_length; }
 
@@ -148,7 +135,7 @@ private:
 }  // namespace
 
 void WallpaperCanvas::Reset() {
-    m_buffer.reset();
+    m_block.clear();
     m_pixelOffset = 0;
     m_width = m_height = m_bitsPerPixel = m_imageSize = m_paletteEntries = m_stride = 0;
     m_palette.fill(0);
@@ -156,42 +143,40 @@ void WallpaperCanvas::Reset() {
     m_infoHeader = BmpInfoHeader{};
 }
 
+bool WallpaperCanvas::AllocateBlock(int64_t width, int64_t height, int64_t bits) {
+    const int64_t stride = static_cast<int64_t>(
+        codecs::DibStride(static_cast<uint64_t>(width), static_cast<int>(bits)));
+    const int32_t entries = codecs::PaletteEntriesFor(static_cast<int>(bits));
+    const size_t offset = kInfoHeaderSize + 4 * static_cast<size_t>(entries);
+    try {
+        m_block.Allocate(offset + static_cast<size_t>(stride * height));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_pixelOffset = offset;
+    m_width = static_cast<int32_t>(width);
+    m_height = static_cast<int32_t>(height);
+    m_bitsPerPixel = static_cast<int32_t>(bits);
+    m_stride = static_cast<int32_t>(stride);
+    m_imageSize = static_cast<int32_t>(stride * height);
+    m_paletteEntries = entries;
+    return true;
+}
+
 int WallpaperCanvas::Create(int32_t width, int32_t height, int32_t bitsPerPixel,
                             const uint8_t* source, int32_t rowOrder) {
     Reset();
     if (CheckSize(width, height, bitsPerPixel) != SizeCheck::Ok) return 0;
-    const int64_t stride = StrideFor(width, bitsPerPixel);
-    const int64_t imageSize = stride * height;
-    const int32_t entries = PaletteEntriesFor(bitsPerPixel);
-    const size_t offset = kFileHeaderSize + kInfoHeaderSize + 4 * static_cast<size_t>(entries);
-
-    m_buffer.reset(static_cast<uint8_t*>(std::malloc(offset + static_cast<size_t>(imageSize))));
-    if (!m_buffer) return 0;
-    m_pixelOffset = offset;
-    m_width = width;
-    m_height = height;
-    m_bitsPerPixel = bitsPerPixel;
-    m_stride = static_cast<int32_t>(stride);
-    m_imageSize = static_cast<int32_t>(imageSize);
-    m_paletteEntries = entries;
-
-    m_fileHeader = BmpFileHeader{kBmpType, static_cast<uint32_t>(offset + imageSize), 0, 0,
-                                 static_cast<uint32_t>(offset)};
-    m_infoHeader = BmpInfoHeader{};
-    m_infoHeader.size = kInfoHeaderSize;
-    m_infoHeader.width = width;
-    m_infoHeader.height = height;
-    m_infoHeader.planes = 1;
-    m_infoHeader.bitsPerPixel = static_cast<uint16_t>(bitsPerPixel);
-    m_infoHeader.imageSize = static_cast<uint32_t>(imageSize);
+    if (!AllocateBlock(width, height, bitsPerPixel)) return 0;
+    BuildHeaders(width, height, bitsPerPixel, kBmpFileHeaderSize + m_pixelOffset, m_imageSize,
+                 m_fileHeader, m_infoHeader);
     WriteHeadersToBuffer();
 
     uint8_t* pixels = Pixels();
     if (!source) {
-        std::memset(pixels, 0xFF, static_cast<size_t>(imageSize));
+        std::memset(pixels, 0xFF, static_cast<size_t>(m_imageSize));
         return -1;
     }
-    // The copy below covers every byte, so painting the block white first would be wasted.
     if (rowOrder == 2) {
         for (int32_t i = 0; i < height; ++i) {
             std::memcpy(pixels + static_cast<size_t>(height - 1 - i) * m_stride,
@@ -199,17 +184,49 @@ int WallpaperCanvas::Create(int32_t width, int32_t height, int32_t bitsPerPixel,
         }
         return height;
     }
-    std::memcpy(pixels, source, static_cast<size_t>(imageSize));
+    std::memcpy(pixels, source, static_cast<size_t>(m_imageSize));
     return m_imageSize;
+}
+
+bool WallpaperCanvas::TakePicture(ImageBuffer&& picture) {
+    if (!picture.IsValid()) return false;
+    const int64_t width = picture.Width();
+    const int64_t height = picture.Height();
+    const int bits = picture.BitsPerPixel();
+    if (CheckSize(width, height, bits) != SizeCheck::Ok) {
+        Reset();
+        return false;
+    }
+    uint8_t info[kInfoHeaderSize];
+    std::memcpy(info, picture.InfoHeader().data(), sizeof info);
+    Reset();
+    // The picture's block has the layout of this canvas's block: info header, palette, rows.
+    m_block = picture.ReleaseBlock();
+    m_width = static_cast<int32_t>(width);
+    m_height = static_cast<int32_t>(height);
+    m_bitsPerPixel = bits;
+    m_paletteEntries = codecs::PaletteEntriesFor(bits);
+    m_pixelOffset = kInfoHeaderSize + 4 * static_cast<size_t>(m_paletteEntries);
+    m_stride = static_cast<int32_t>(codecs::DibStride(static_cast<uint64_t>(width), bits));
+    m_imageSize = m_stride * m_height;
+    std::memcpy(m_palette.data(), m_block.data() + kInfoHeaderSize,
+                4 * static_cast<size_t>(m_paletteEntries));
+    // The headers as loading the picture's BMP file would have given them.
+    m_fileHeader =
+        BmpFileHeader{kBmpSignature, static_cast<uint32_t>(kBmpFileHeaderSize + m_block.size()), 0,
+                      0, static_cast<uint32_t>(kBmpFileHeaderSize + m_pixelOffset)};
+    m_infoHeader = ToInfoHeader(codecs::ParseInfoHeader(info));
+    WriteHeadersToBuffer();
+    return true;
 }
 
 int WallpaperCanvas::Load(const std::filesystem::path& path, int32_t rowOrder) {
     // Non-blocking: a FIFO in the place of the file is refused below, not waited on.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) return kCanvasCannotOpen;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.Get() < 0) return kCanvasCannotOpen;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return kCanvasCannotOpen;
-    FileSource source(fd.get(), st.st_size);
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return kCanvasCannotOpen;
+    FileSource source(fd.Get(), st.st_size);
     return LoadFrom(source, rowOrder);
 }
 
@@ -221,46 +238,36 @@ int WallpaperCanvas::LoadFromMemory(std::span<const uint8_t> fileBytes, int32_t 
 int WallpaperCanvas::LoadFrom(CanvasSource& source, int32_t rowOrder) {
     const int64_t fileLength = source.Length();
 
-    uint8_t raw[kFileHeaderSize];
-    if (source.ReadUpTo(raw, sizeof raw) != sizeof raw || Le16(raw) != kBmpType) {
+    uint8_t raw[kBmpFileHeaderSize];
+    if (source.ReadUpTo(raw, sizeof raw) != sizeof raw || (raw[0] | raw[1] << 8) != kBmpSignature) {
         return kCanvasNotBmp;
     }
-    BmpFileHeader fileHeader{Le16(raw), Le32(raw + 2), Le16(raw + 6), Le16(raw + 8),
-                             Le32(raw + 10)};
+    auto le32 = [&raw](size_t o) {
+        return uint32_t{raw[o]} | uint32_t{raw[o + 1]} << 8 | uint32_t{raw[o + 2]} << 16 |
+               uint32_t{raw[o + 3]} << 24;
+    };
+    BmpFileHeader fileHeader{kBmpSignature, le32(2), static_cast<uint16_t>(raw[6] | raw[7] << 8),
+                             static_cast<uint16_t>(raw[8] | raw[9] << 8), le32(10)};
 
+    // The long header when its planes field says so; otherwise (and for a file too short for
+    // the long header) an old-style file with the short core header.
     uint8_t info[kInfoHeaderSize] = {};
     const size_t infoRead = source.ReadUpTo(info, sizeof info);
-    BmpInfoHeader infoHeader;
-    int64_t width = 0, height = 0, bits = 0;
+    codecs::DibHeader header;
     bool oldStyle = false;
-    if (infoRead == sizeof info && Le16(info + 12) == 1) {
-        infoHeader = BmpInfoHeader{Le32(info),
-                                   static_cast<int32_t>(Le32(info + 4)),
-                                   static_cast<int32_t>(Le32(info + 8)),
-                                   Le16(info + 12),
-                                   Le16(info + 14),
-                                   Le32(info + 16),
-                                   Le32(info + 20),
-                                   static_cast<int32_t>(Le32(info + 24)),
-                                   static_cast<int32_t>(Le32(info + 28)),
-                                   Le32(info + 32),
-                                   Le32(info + 36)};
-        width = infoHeader.width;
-        height = infoHeader.height;
-        bits = infoHeader.bitsPerPixel;
+    if (infoRead == sizeof info && (info[12] | info[13] << 8) == 1) {
+        header = codecs::ParseInfoHeader(info);
     } else {
-        // An old-style file with the short core header; a file too short for the long header
-        // can only be one of those.
         uint8_t core[kCoreHeaderSize];
-        if (!source.Seek(kFileHeaderSize) ||
-            source.ReadUpTo(core, sizeof core) != sizeof core) {
+        if (!source.Seek(kBmpFileHeaderSize) || source.ReadUpTo(core, sizeof core) != sizeof core) {
             return kCanvasNotBmp;
         }
-        width = Le16(core + 4);
-        height = Le16(core + 6);
-        bits = Le16(core + 10);
+        header = codecs::ParseCoreHeader(core);
         oldStyle = true;
     }
+    const int64_t width = header.width;
+    const int64_t height = header.height;
+    const int64_t bits = header.bitCount;
     // Negative (top-down) heights, zero sizes and unknown depths are not images we write.
     switch (CheckSize(width, height, bits)) {
         case SizeCheck::Ok:
@@ -272,21 +279,13 @@ int WallpaperCanvas::LoadFrom(CanvasSource& source, int32_t rowOrder) {
             return kCanvasNoMemory;
     }
 
-    const int32_t entries = PaletteEntriesFor(static_cast<int32_t>(bits));
-    const int64_t offset = kFileHeaderSize + kInfoHeaderSize + 4 * int64_t{entries};
-    const int64_t stride = StrideFor(width, bits);
-    const int64_t imageSize = stride * height;
-    if (oldStyle) {
-        fileHeader = BmpFileHeader{kBmpType, static_cast<uint32_t>(offset + imageSize), 0, 0,
-                                   static_cast<uint32_t>(offset)};
-        infoHeader = BmpInfoHeader{};
-        infoHeader.size = kInfoHeaderSize;
-        infoHeader.width = static_cast<int32_t>(width);
-        infoHeader.height = static_cast<int32_t>(height);
-        infoHeader.planes = 1;
-        infoHeader.bitsPerPixel = static_cast<uint16_t>(bits);
-        infoHeader.imageSize = static_cast<uint32_t>(imageSize);
-    }
+    const int32_t entries = codecs::PaletteEntriesFor(static_cast<int>(bits));
+    const int64_t offset = kBmpFileHeaderSize + kInfoHeaderSize + 4 * int64_t{entries};
+    const int64_t imageSize = static_cast<int64_t>(codecs::DibStride(static_cast<uint64_t>(width),
+                                                                     static_cast<int>(bits))) *
+                              height;
+    BmpInfoHeader infoHeader = ToInfoHeader(header);
+    if (oldStyle) BuildHeaders(width, height, bits, offset, imageSize, fileHeader, infoHeader);
     // The stored size (0 is allowed, or may simply be wrong) is never trusted: the computed one
     // wins, and the file size follows it.
     if (infoHeader.imageSize != imageSize) {
@@ -302,10 +301,12 @@ int WallpaperCanvas::LoadFrom(CanvasSource& source, int32_t rowOrder) {
     Reset();
     if (position < 0 || position >= fileLength) return kCanvasNoPixelData;
 
-    m_buffer.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(offset + imageSize), 1)));
-    if (!m_buffer) return kCanvasNoMemory;
-    m_pixelOffset = static_cast<size_t>(offset);
+    if (!AllocateBlock(width, height, bits)) {
+        Reset();
+        return kCanvasNoMemory;
+    }
     uint8_t* pixels = Pixels();
+    const int64_t stride = m_stride;
     size_t got = 0;
     if (rowOrder == 2) {
         for (int64_t i = 0; i < height; ++i) {
@@ -322,12 +323,6 @@ int WallpaperCanvas::LoadFrom(CanvasSource& source, int32_t rowOrder) {
         return kCanvasNoPixelData;
     }
 
-    m_width = static_cast<int32_t>(width);
-    m_height = static_cast<int32_t>(height);
-    m_bitsPerPixel = static_cast<int32_t>(bits);
-    m_stride = static_cast<int32_t>(stride);
-    m_imageSize = static_cast<int32_t>(imageSize);
-    m_paletteEntries = entries;
     m_palette = palette;
     m_fileHeader = fileHeader;
     m_infoHeader = infoHeader;
@@ -338,50 +333,44 @@ int WallpaperCanvas::LoadFrom(CanvasSource& source, int32_t rowOrder) {
 void WallpaperCanvas::WriteHeadersToBuffer() {
     // What is written is always self-consistent, whatever the loaded headers said: the pixels
     // follow the full palette directly and are uncompressed.
-    uint8_t* p = m_buffer.get();
-    const uint32_t offset = static_cast<uint32_t>(m_pixelOffset);
-    Put16(p, kBmpType);
-    Put32(p + 2, offset + static_cast<uint32_t>(m_imageSize));
-    Put16(p + 6, m_fileHeader.reserved1);
-    Put16(p + 8, m_fileHeader.reserved2);
-    Put32(p + 10, offset);
-    uint8_t* info = p + kFileHeaderSize;
-    Put32(info, kInfoHeaderSize);
-    Put32(info + 4, static_cast<uint32_t>(m_width));
-    Put32(info + 8, static_cast<uint32_t>(m_height));
-    Put16(info + 12, 1);
-    Put16(info + 14, static_cast<uint16_t>(m_bitsPerPixel));
-    Put32(info + 16, 0);
-    Put32(info + 20, static_cast<uint32_t>(m_imageSize));
-    Put32(info + 24, static_cast<uint32_t>(m_infoHeader.xPixelsPerMetre));
-    Put32(info + 28, static_cast<uint32_t>(m_infoHeader.yPixelsPerMetre));
-    Put32(info + 32, 0);
-    Put32(info + 36, 0);
-    std::memcpy(p + kFileHeaderSize + kInfoHeaderSize, m_palette.data(),
+    codecs::WriteInfoHeader(m_block.data(), m_width, m_height, m_bitsPerPixel,
+                            static_cast<uint32_t>(m_imageSize), m_infoHeader.xPixelsPerMetre,
+                            m_infoHeader.yPixelsPerMetre, 0);
+    std::memcpy(m_block.data() + kInfoHeaderSize, m_palette.data(),
                 4 * static_cast<size_t>(m_paletteEntries));
 }
 
 int WallpaperCanvas::Save(const std::filesystem::path& path) const {
-    if (!m_buffer) return kCanvasWriteFailed;
+    if (m_block.empty()) return kCanvasWriteFailed;
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) return kCanvasCannotCreate;
     const std::filesystem::path parent = path.has_parent_path() ? path.parent_path() : ".";
     if (::access(parent.c_str(), W_OK | X_OK) != 0) return kCanvasCannotCreate;
-    const std::string_view bytes(reinterpret_cast<const char*>(m_buffer.get()),
-                                 m_pixelOffset + static_cast<size_t>(m_imageSize));
+    uint8_t head[kBmpFileHeaderSize];
+    codecs::WriteBmpFileHeader(head, static_cast<uint32_t>(kBmpFileHeaderSize + m_block.size()),
+                               static_cast<uint32_t>(kBmpFileHeaderSize + m_pixelOffset));
+    // A loaded file's reserved words are kept.
+    head[6] = static_cast<uint8_t>(m_fileHeader.reserved1);
+    head[7] = static_cast<uint8_t>(m_fileHeader.reserved1 >> 8);
+    head[8] = static_cast<uint8_t>(m_fileHeader.reserved2);
+    head[9] = static_cast<uint8_t>(m_fileHeader.reserved2 >> 8);
+    const std::string_view headBytes(reinterpret_cast<const char*>(head), sizeof head);
+    const std::string_view blockBytes(reinterpret_cast<const char*>(m_block.data()),
+                                      m_block.size());
     // The wallpaper is made anew on every run: readers must never see half a file, but a
     // disk sync would buy nothing.
-    return AtomicWriteFile(path, bytes, Durability::NoSync) ? kCanvasOk : kCanvasWriteFailed;
+    return AtomicWriteFile(path, {headBytes, blockBytes}, Durability::NoSync) ? kCanvasOk
+                                                                              : kCanvasWriteFailed;
 }
 
 void WallpaperCanvas::SetResolution(int32_t xPixelsPerMetre, int32_t yPixelsPerMetre) {
     m_infoHeader.xPixelsPerMetre = xPixelsPerMetre;
     m_infoHeader.yPixelsPerMetre = yPixelsPerMetre;
-    if (m_buffer) WriteHeadersToBuffer();
+    if (!m_block.empty()) WriteHeadersToBuffer();
 }
 
 uint8_t* WallpaperCanvas::Row(int y) {
-    if (!m_buffer || y < 0 || y >= m_height) return nullptr;
+    if (m_block.empty() || y < 0 || y >= m_height) return nullptr;
     return Pixels() + static_cast<size_t>(m_height - 1 - y) * static_cast<size_t>(m_stride);
 }
 
@@ -395,23 +384,23 @@ Colour WallpaperCanvas::ColourAt(int x, int y) const {
     if (!row) return kNoPixel;
     switch (m_bitsPerPixel) {
         case 1:
-            return FromBgr(&m_palette[4 * ((row[x / 8] >> (7 - x % 8)) & 1)]);
         case 4:
-            return FromBgr(&m_palette[4 * ((row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF)]);
         case 8:
-            return FromBgr(&m_palette[4 * static_cast<size_t>(row[x])]);
-        case 16: {
-            // 5-5-5, red in the high bits.
-            const uint16_t v = Le16(row + 2 * static_cast<size_t>(x));
-            const uint8_t bgr[3] = {static_cast<uint8_t>((v & 0x1F) << 3),
-                                    static_cast<uint8_t>(((v >> 5) & 0x1F) << 3),
-                                    static_cast<uint8_t>(((v >> 10) & 0x1F) << 3)};
+            return FromBgr(
+                &m_palette[4 * size_t{ImageBuffer::PackedIndex(row, x, m_bitsPerPixel)}]);
+        case 16:
+        case 32: {
+            // 5-5-5 and blue, green, red bytes, scaled as every bitmap reader here scales them.
+            codecs::DibHeader plain;
+            plain.bitCount = m_bitsPerPixel;
+            codecs::SetDefaultMasks(plain);
+            uint8_t bgr[3];
+            codecs::ConvertRowTo24(row + static_cast<size_t>(x) * (m_bitsPerPixel / 8), 1,
+                                   m_bitsPerPixel, plain, bgr);
             return FromBgr(bgr);
         }
         case 24:
             return FromBgr(row + 3 * static_cast<size_t>(x));
-        case 32:
-            return FromBgr(row + 4 * static_cast<size_t>(x));
         default:
             return kNoPixel;
     }
@@ -472,7 +461,7 @@ int WallpaperCanvas::TextWidth(std::string_view text) {
 }
 
 void WallpaperCanvas::FillRect(int x, int y, int width, int height, Colour colour) {
-    if (m_bitsPerPixel != 24 || !m_buffer) return;
+    if (m_bitsPerPixel != 24 || m_block.empty()) return;
     const int64_t left = std::max<int64_t>(x, 0);
     const int64_t top = std::max<int64_t>(y, 0);
     const int64_t right = std::min<int64_t>(int64_t{x} + width, m_width);
@@ -489,7 +478,9 @@ void WallpaperCanvas::FillRect(int x, int y, int width, int height, Colour colou
 }
 
 void WallpaperCanvas::Blit(const WallpaperCanvas& source, int x, int y) {
-    if (&source == this || m_bitsPerPixel != 24 || !m_buffer || !source.m_buffer) return;
+    if (&source == this || m_bitsPerPixel != 24 || m_block.empty() || source.m_block.empty()) {
+        return;
+    }
     const int64_t left = std::max<int64_t>(x, 0);
     const int64_t top = std::max<int64_t>(y, 0);
     const int64_t right = std::min<int64_t>(int64_t{x} + source.m_width, m_width);
@@ -514,7 +505,7 @@ void WallpaperCanvas::Blit(const WallpaperCanvas& source, int x, int y) {
 }
 
 bool WallpaperCanvas::ConvertTo24Bit() {
-    if (!m_buffer) return false;
+    if (m_block.empty()) return false;
     if (m_bitsPerPixel == 24) return true;
     WallpaperCanvas converted;
     if (converted.Create(m_width, m_height, 24, nullptr, 1) != -1) return false;

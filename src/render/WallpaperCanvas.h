@@ -1,8 +1,10 @@
 #pragma once
 // The surface the wallpaper is painted on: an uncompressed bitmap held in memory exactly as a
-// BMP file stores it (rows bottom-up, each padded to 4 bytes), with its own BMP reader and
-// writer. All drawing goes through SetPixel, which clips silently, so text and frames may run
-// off the edges. Text uses PixelFont; the month sheets are painted by DrawMonth.
+// BMP file stores it (rows bottom-up, each padded to 4 bytes), in the same block layout as an
+// ImageBuffer's, so a decoded picture becomes the canvas without a copy (TakePicture). Files
+// are read and written with the bitmap structures of image/formats/Dib.h. All drawing goes through
+// SetPixel, which clips silently, so text and frames may run off the edges. Text uses PixelFont;
+// the month sheets are painted by DrawMonth.
 
 #include <array>
 #include <bitset>
@@ -14,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "image/ImageBuffer.h"
 #include "render/DateRules.h"
 #include "settings/Settings.h"
 
@@ -86,6 +89,11 @@ public:
     /// Load from the bytes of a BMP file already in memory, with the same results.
     int LoadFromMemory(std::span<const uint8_t> fileBytes, int32_t rowOrder);
 
+    /// Takes over the decoded picture's pixel block without a copy (the picture is left
+    /// empty): afterwards the canvas is what loading the picture's saved BMP file would give.
+    /// False, and the canvas empty, when the picture is empty or beyond the canvas's limits.
+    bool TakePicture(ImageBuffer&& picture);
+
     /// Writes the image as a BMP file, replacing any old file atomically: 0, or
     /// kCanvasCannotCreate / kCanvasWriteFailed (the old file is untouched).
     int Save(const std::filesystem::path& path) const;
@@ -99,7 +107,7 @@ public:
     /// the image or on any other depth nothing is written and the result is kNoPixel.
     Colour SetPixel(int x, int y, Colour colour) {
         if (m_bitsPerPixel != 24 || static_cast<uint32_t>(x) >= static_cast<uint32_t>(m_width) ||
-            static_cast<uint32_t>(y) >= static_cast<uint32_t>(m_height) || !m_buffer) {
+            static_cast<uint32_t>(y) >= static_cast<uint32_t>(m_height) || m_block.empty()) {
             return kNoPixel;
         }
         uint8_t* p = Pixels() +
@@ -169,11 +177,13 @@ public:
     int32_t ImageSize() const { return m_imageSize; }
     int32_t PaletteEntries() const { return m_paletteEntries; }
     int32_t Stride() const { return m_stride; }
-    bool HasPixels() const { return m_buffer != nullptr; }
+    bool HasPixels() const { return !m_block.empty(); }
 
     /// The pixel block in stored order (bottom row first); nullptr without pixels.
-    uint8_t* Pixels() { return m_buffer ? m_buffer.get() + m_pixelOffset : nullptr; }
-    const uint8_t* Pixels() const { return m_buffer ? m_buffer.get() + m_pixelOffset : nullptr; }
+    uint8_t* Pixels() { return m_block.empty() ? nullptr : m_block.data() + m_pixelOffset; }
+    const uint8_t* Pixels() const {
+        return m_block.empty() ? nullptr : m_block.data() + m_pixelOffset;
+    }
 
     /// The stored bytes of image row y (0 = top); nullptr outside the image.
     uint8_t* Row(int y);
@@ -188,6 +198,7 @@ private:
     int LoadFrom(class CanvasSource& source, int32_t rowOrder);
     Colour ColourAt(int x, int y) const;  // every depth, also below 8 bits
     void Reset();
+    bool AllocateBlock(int64_t width, int64_t height, int64_t bits);
     void WriteHeadersToBuffer();
 
     std::string m_missingGlyphs;
@@ -198,13 +209,10 @@ private:
     int32_t m_imageSize = 0;
     int32_t m_paletteEntries = 0;
     int32_t m_stride = 0;
-    struct FreeDeleter {
-        void operator()(uint8_t* p) const { std::free(p); }
-    };
-    // The whole file image: headers, palette, then the pixel block at m_pixelOffset, so Save
-    // writes it in one piece. Allocated with calloc, so a big buffer that a short file leaves
-    // mostly unread costs no memory beyond what was read.
-    std::unique_ptr<uint8_t[], FreeDeleter> m_buffer;
+    // The bitmap as an image buffer holds it: info header, palette, then the pixel block at
+    // m_pixelOffset; Save puts the file header in front. Allocated with calloc, so a big block
+    // that a short file leaves mostly unread costs no memory beyond what was read.
+    ByteBlock m_block;
     size_t m_pixelOffset = 0;
     std::array<uint8_t, 1024> m_palette{};
     BmpFileHeader m_fileHeader;

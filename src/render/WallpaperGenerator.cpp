@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "image/ImageBuffer.h"
+#include "image/PixelMath.h"
 #include "platform/Clock.h"
 #include "render/AppointmentBlock.h"
 #include "render/DateRules.h"
@@ -104,17 +105,30 @@ RgbQuad ToQuad(Colour c) {
 bool FlattenPicture(ImageBuffer& picture, Colour background) {
     const bool palette = picture.BitsPerPixel() < 24;
     if (!palette && !picture.HasAlpha()) return true;
+    const RgbQuad bg = ToQuad(background);
+    auto mix = [](RgbQuad c, RgbQuad under, unsigned alpha) {
+        return RgbQuad{Blend255(c.blue, under.blue, alpha), Blend255(c.green, under.green, alpha),
+                       Blend255(c.red, under.red, alpha), 0};
+    };
+    if (!palette) {
+        // Composed in place: a second copy of a large picture would double its memory.
+        for (int y = 0; y < picture.Height(); ++y) {
+            uint8_t* px = picture.Row(y);
+            const uint8_t* a = picture.AlphaRow(y);
+            for (int x = 0; x < picture.Width(); ++x, px += 3) {
+                if (a[x] == 255) continue;
+                const RgbQuad c = mix({px[0], px[1], px[2], 0}, bg, a[x]);
+                px[0] = c.blue;
+                px[1] = c.green;
+                px[2] = c.red;
+            }
+        }
+        picture.ReleaseAlpha();
+        return true;
+    }
     ImageBuffer flat(picture.Format());
     if (!flat.Create(picture.Width(), picture.Height(), 24, picture.Format())) return false;
     flat.SetDpi(picture.DpiX(), picture.DpiY());
-    const RgbQuad bg = ToQuad(background);
-    auto mix = [](RgbQuad c, RgbQuad under, int alpha) {
-        auto channel = [alpha](int fg, int bgc) {
-            return static_cast<uint8_t>((fg * alpha + bgc * (255 - alpha) + 127) / 255);
-        };
-        return RgbQuad{channel(c.blue, under.blue), channel(c.green, under.green),
-                       channel(c.red, under.red), 0};
-    };
     // Palette pictures map each index once; the transparent index shows the background.
     std::array<RgbQuad, 256> colours{};
     if (palette) {
@@ -129,9 +143,7 @@ bool FlattenPicture(ImageBuffer& picture, Colour background) {
         const uint8_t* a = alpha ? picture.AlphaRow(y) : nullptr;
         for (int x = 0; x < picture.Width(); ++x, out += 3) {
             RgbQuad c;
-            if (!palette) {
-                c = {in[3 * x], in[3 * x + 1], in[3 * x + 2], 0};
-            } else if (picture.BitsPerPixel() == 8) {
+            if (picture.BitsPerPixel() == 8) {
                 c = colours[in[x]];
             } else {
                 c = colours[picture.GetPixelIndex(x, y)];
@@ -144,13 +156,6 @@ bool FlattenPicture(ImageBuffer& picture, Colour background) {
     }
     picture = std::move(flat);
     return true;
-}
-
-// A 32-bit field of the picture's info header, as its BMP file would carry it.
-int32_t HeaderField(ImageBuffer& image, size_t offset) {
-    const auto h = image.InfoHeader();
-    return static_cast<int32_t>(h[offset] | h[offset + 1] << 8 | h[offset + 2] << 16 |
-                                static_cast<uint32_t>(h[offset + 3]) << 24);
 }
 
 // One rendering. Background.bmp is written once, with the finished picture: the background is
@@ -175,22 +180,14 @@ public:
 
     bool Stopped() const { return m_stop.stop_requested(); }
 
-    // Gives the canvas exactly what saving the picture as BMP and loading that file would give;
+    // Gives the canvas exactly what saving the picture as BMP and loading that file would give,
+    // by handing it the picture's pixels: nothing is encoded or copied in memory on the way.
     // path is written only when it is not Background.bmp (the centring scratch file).
     bool SaveAndLoad(ImageBuffer& image, const std::filesystem::path& path, WallpaperCanvas& into) {
         const bool scratch = path != m_paths.background;
-        if (!scratch && image.BitsPerPixel() == 24) {
-            // What loading the saved file would give: its pixels and its resolution.
-            if (into.Create(image.Width(), image.Height(), 24, image.Bits(), 1) == 0) return false;
-            into.SetResolution(HeaderField(image, 24), HeaderField(image, 28));
-            return true;
-        }
-        std::string bytes;
-        if (!image.Encode(bytes, kFormatBmp)) return false;
-        if (scratch && !AtomicWriteFile(path, bytes, Durability::NoSync)) return false;
-        into.LoadFromMemory(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-                            1);
-        return true;
+        // The scratch file is atomic without waiting for the disk: it is deleted again at once.
+        if (scratch && !image.Save(path, kFormatBmp)) return false;
+        return into.TakePicture(std::move(image));
     }
 
     // A W x H canvas of one colour: what stretching a one-pixel picture with the nearest-pixel

@@ -4,6 +4,7 @@
 
 #include "FakeOutlook.h"
 #include "appointments/AppointmentStore.h"
+#include "appointments/ImportText.h"
 #include "appointments/OutlookImport.h"
 #include "support/TestSupport.h"
 
@@ -200,6 +201,17 @@ TEST(OutlookAvailability, OnlyACurrentVersionEndingInNine) {
     registry.values["Outlook.Application\\CurVer"] = "Outlook.Application.19";
     EXPECT_TRUE(IsOutlookAvailable(registry));
     EXPECT_FALSE(IsOutlookAvailable(*CreateSystemClassRegistry()));
+}
+
+TEST(ImportedRemark, EachByteThatStartsNoValidCharacterBecomesOneQuestionMark) {
+    bool replaced = false;
+    EXPECT_EQ(ImportedRemark("M\xC3\xB6" "bel \xE2\x82\xAC", &replaced), "M\xF6" "bel \x80");
+    EXPECT_FALSE(replaced);
+    // A stray continuation byte, an overlong form, a surrogate and a sequence cut short.
+    EXPECT_EQ(ImportedRemark("a\x80" "b\xC0\xAF" "c\xED\xA0\x80" "d\xE2\x82", &replaced),
+              "a?b??c???d??");
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(ImportedRemark("\xF0\x9F\x8E\x84\r\nx"), "? x");
 }
 
 }  // namespace

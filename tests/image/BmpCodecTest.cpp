@@ -2,6 +2,7 @@
 
 #include "ImageTestSupport.h"
 #include "image/ImageBuffer.h"
+#include "image/formats/Dib.h"
 #include "support/TestSupport.h"
 
 namespace tavolin {
@@ -224,6 +225,43 @@ TEST(BmpDecode, ThirtyTwoBitTakesTheFirstThreeBytesOrItsMasks) {
     s.pixels = Row({10, 20, 30, 0, 40, 50, 60, 0});
     ASSERT_TRUE(image.Decode(Bytes(MakeBmp(s)), kFormatBmp));
     EXPECT_FALSE(image.HasAlpha());
+}
+
+TEST(BmpDecode, EmbeddedBitmapsScaleBitFieldsAsBitmapFilesDo) {
+    // The same bare bitmap read as a BMP and as the bitmap inside an icon or a metafile.
+    // Masks of 3, 5, 6, 10 and non-contiguous bits: each full channel is 255.
+    struct Case {
+        int bpp;
+        std::vector<uint32_t> masks;
+        std::vector<uint32_t> pixels;
+    };
+    const Case cases[] = {
+        {16, {0xF800, 0x07E0, 0x001F}, {0xFFFF, 0xF800, 0x8410, 0x0821, 0x0000}},
+        {16, {0xA000, 0x0E00, 0x0013}, {0xAE13, 0x2000, 0x0800, 0x0012, 0x0001}},
+        {32, {0x3FF00000, 0x000FFC00, 0x000003FF}, {0x3FFFFFFF, 0x20000000, 0x00000401, 0x1, 0}},
+    };
+    for (const Case& c : cases) {
+        BmpFixture s;
+        s.width = static_cast<int32_t>(c.pixels.size());
+        s.bpp = c.bpp;
+        s.compression = 3;
+        s.masks = c.masks;
+        s.fileHeader = false;
+        s.pixels.clear();
+        for (uint32_t p : c.pixels) c.bpp == 16 ? PutLe16(s.pixels, p) : PutLe32(s.pixels, p);
+        s.pixels.resize((s.pixels.size() + 3) / 4 * 4, '\0');
+        const std::string bytes = MakeBmp(s);
+        ImageBuffer image;
+        ASSERT_TRUE(image.Decode(Bytes(bytes), kFormatBmp)) << image.LastError();
+        codecs::Dib dib;
+        ASSERT_TRUE(dib.ParseContiguous(Bytes(bytes)));
+        EXPECT_EQ(image.GetPixelColor(0, 0), Bgr(255, 255, 255)) << c.masks[0];
+        for (int x = 0; x < s.width; ++x) {
+            RgbQuad embedded = dib.Pixel(x, 0);
+            embedded.reserved = 0;
+            EXPECT_EQ(embedded, image.GetPixelColor(x, 0)) << c.masks[0] << " at " << x;
+        }
+    }
 }
 
 TEST(BmpDecode, BareTrueColourBitmapSkipsItsColourTable) {

@@ -1,13 +1,15 @@
-#include "image/ImageBuffer.h"
-
 #include <gtest/gtest.h>
+
+#include "image/ImageBuffer.h"
+#include "image/PixelMath.h"
 
 namespace tavolin {
 namespace {
 
 TEST(ImageBuffer, CreateNormalisesDepthAndWritesTheInfoHeader) {
     ImageBuffer image;
-    const std::pair<int, int> depths[] = {{0, 1}, {1, 1}, {2, 4}, {4, 4}, {5, 8}, {8, 8}, {9, 24}, {32, 24}};
+    const std::pair<int, int> depths[] = {{0, 1}, {1, 1}, {2, 4},  {4, 4},
+                                          {5, 8}, {8, 8}, {9, 24}, {32, 24}};
     for (auto [asked, got] : depths) {
         ASSERT_TRUE(image.Create(3, 2, asked, kFormatBmp));
         EXPECT_EQ(image.BitsPerPixel(), got) << asked;
@@ -110,6 +112,19 @@ TEST(ImageBuffer, FlipTurnsRowsAndAlpha) {
     EXPECT_EQ(image.GetAlpha(0, 0), 20);
     ASSERT_TRUE(image.Create(1, 1, 24, kFormatBmp));
     EXPECT_FALSE(image.HasAlpha());  // released by Create
+}
+
+TEST(PixelMath, ProductsAndBlendsRoundToTheNearestValue) {
+    for (unsigned a = 0; a < 256; ++a) {
+        for (unsigned b = 0; b < 256; ++b) {
+            ASSERT_EQ(Mul255(a, b), (a * b + 127) / 255) << a << " * " << b;
+            // Over b with alpha a: a colour over itself stays, the ends show one side.
+            ASSERT_EQ(Blend255(a, b, 255), a);
+            ASSERT_EQ(Blend255(a, b, 0), b);
+            ASSERT_EQ(Blend255(a, a, b), a);
+            ASSERT_EQ(Blend255(a, 255 - a, b), (a * b + (255 - a) * (255 - b) + 127) / 255);
+        }
+    }
 }
 
 }  // namespace

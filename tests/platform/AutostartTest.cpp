@@ -114,11 +114,16 @@ TEST_F(AutostartTest, AFolderThatCannotBeFoundOrMadeIsReported) {
 }
 
 TEST_F(AutostartTest, AnUnwritableFolderFailsToSaveAndToDelete) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes everywhere";
     ASSERT_EQ(ApplyAutostart(true, m_folder, m_program), AutostartResult::Done);
     ::chmod(m_folder.c_str(), 0555);
-    EXPECT_EQ(ApplyAutostart(true, m_folder, "/other"), AutostartResult::SaveFailed);
-    EXPECT_EQ(ApplyAutostart(false, m_folder, m_program), AutostartResult::DeleteFailed);
+    // Root writes everywhere, so the attempts run as an ordinary user.
+    EXPECT_TRUE(test::AsUnprivilegedUser({m_dir.path()}, [&] {
+        const AutostartResult save = ApplyAutostart(true, m_folder, "/other");
+        const AutostartResult remove = ApplyAutostart(false, m_folder, m_program);
+        EXPECT_EQ(save, AutostartResult::SaveFailed);
+        EXPECT_EQ(remove, AutostartResult::DeleteFailed);
+        return save == AutostartResult::SaveFailed && remove == AutostartResult::DeleteFailed;
+    }));
     ::chmod(m_folder.c_str(), 0755);
     XdgShellShortcut loaded;
     ASSERT_TRUE(loaded.Load(m_entry));

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "image/ImageBuffer.h"
 #include "render/WallpaperCanvas.h"
 #include "support/TestSupport.h"
 #include "util/FileIO.h"
@@ -333,8 +334,9 @@ TEST_F(WallpaperCanvasTest, ConvertTo24BitKeepsTheColoursOfEveryDepth) {
         WallpaperCanvas canvas;
         ASSERT_EQ(canvas.Load(File(name), 1), kCanvasOk) << name;
         ASSERT_TRUE(canvas.ConvertTo24Bit());
-        EXPECT_EQ(canvas.GetPixel(0, 0), name[1] == '4' ? kRed : 0x0000F8u) << name;
-        EXPECT_EQ(canvas.GetPixel(1, 0), name[1] == '4' ? kBlue : 0xF80000u) << name;
+        // A full 5-bit channel is full red or blue, as the image buffer reads it too.
+        EXPECT_EQ(canvas.GetPixel(0, 0), kRed) << name;
+        EXPECT_EQ(canvas.GetPixel(1, 0), kBlue) << name;
     }
     WallpaperCanvas empty;
     EXPECT_FALSE(empty.ConvertTo24Bit());
@@ -401,6 +403,68 @@ TEST_F(WallpaperCanvasTest, FillRectAndBlitMatchPixelByPixelCopies) {
             }
         }
     }
+}
+
+TEST_F(WallpaperCanvasTest, SixteenAndThirtyTwoBitPixelsReadAsTheImageBufferReadsThem) {
+    // Every 5-bit level of each channel, and 32-bit pixels with a stray fourth byte.
+    std::string p16;
+    for (uint32_t level = 0; level < 32; ++level) {
+        for (uint32_t shift : {10u, 5u, 0u}) Le16(p16, level << shift);
+    }
+    test::WriteBytes(File("levels16.bmp"), Bmp(96, 1, 16, 192, p16));
+    test::WriteBytes(File("levels32.bmp"),
+                     Bmp(2, 1, 32, 8, std::string("\x01\x80\xFF\x7F\xFE\x02\x03\xFF", 8)));
+    for (const char* name : {"levels16.bmp", "levels32.bmp"}) {
+        WallpaperCanvas canvas;
+        ASSERT_EQ(canvas.Load(File(name), 1), kCanvasOk) << name;
+        ImageBuffer image;
+        ASSERT_TRUE(image.Load(File(name), kFormatBmp)) << name;
+        for (int x = 0; x < canvas.Width(); ++x) {
+            const RgbQuad c = image.GetPixelColor(x, 0);
+            ASSERT_EQ(canvas.GetPixel(x, 0), PackColour(c.red, c.green, c.blue))
+                << name << " " << x;
+        }
+    }
+    WallpaperCanvas canvas;
+    ASSERT_EQ(canvas.Load(File("levels16.bmp"), 1), kCanvasOk);
+    EXPECT_EQ(canvas.GetPixel(3 * 31, 0), kRed);
+    EXPECT_EQ(canvas.GetPixel(3 * 16, 0), PackColour(132, 0, 0));  // 16 / 31 of 255, rounded
+}
+
+TEST_F(WallpaperCanvasTest, ATakenPictureIsWhatLoadingItsFileGives) {
+    for (int bits : {24, 8, 4, 1}) {
+        ImageBuffer image;
+        ASSERT_TRUE(image.Create(7, 3, bits, kFormatBmp));
+        image.SetDpi(96, 300);
+        for (int i = 0; i < image.PaletteEntries(); ++i) {
+            image.SetPaletteColor(
+                i, {static_cast<uint8_t>(i), 0x20, static_cast<uint8_t>(255 - i), 0});
+        }
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 7; ++x) {
+                image.SetPixelColor(
+                    x, y, {static_cast<uint8_t>(30 * x), static_cast<uint8_t>(70 * y), 9, 0});
+            }
+        }
+        ASSERT_TRUE(image.Save(File("picture.bmp"), kFormatBmp));
+        WallpaperCanvas loaded, taken;
+        ASSERT_EQ(loaded.Load(File("picture.bmp"), 1), kCanvasOk);
+        ASSERT_TRUE(taken.TakePicture(std::move(image)));
+        EXPECT_FALSE(image.IsValid());
+        EXPECT_EQ(taken.BitsPerPixel(), bits);
+        EXPECT_EQ(taken.Palette(), loaded.Palette());
+        EXPECT_EQ(taken.InfoHeader().xPixelsPerMetre, 3780);
+        EXPECT_EQ(taken.InfoHeader().coloursUsed, loaded.InfoHeader().coloursUsed);
+        EXPECT_EQ(taken.FileHeader().fileSize, loaded.FileHeader().fileSize);
+        EXPECT_EQ(taken.FileHeader().pixelOffset, loaded.FileHeader().pixelOffset);
+        ASSERT_EQ(taken.Save(File("taken.bmp")), kCanvasOk);
+        ASSERT_EQ(loaded.Save(File("loaded.bmp")), kCanvasOk);
+        EXPECT_EQ(test::ReadBytes(File("taken.bmp")), test::ReadBytes(File("loaded.bmp"))) << bits;
+    }
+    WallpaperCanvas canvas;
+    canvas.Create(2, 2, 24, nullptr, 1);
+    ImageBuffer empty;
+    EXPECT_FALSE(canvas.TakePicture(std::move(empty)));
 }
 
 }  // namespace

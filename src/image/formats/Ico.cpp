@@ -92,12 +92,12 @@ bool DecodeIco(ByteReader& in, ImageBuffer& image) {
 
     // The header's height counts the colour rows and the mask rows.
     ByteReader header(best.data);
-    const uint32_t headerSize = header.U32LE();
-    header.Skip(headerSize == 12 ? 2 : 4);
-    const int64_t headerHeight = headerSize == 12 ? header.S16LE() : header.S32LE();
-    const int rows = static_cast<int>(std::min<int64_t>(std::llabs(headerHeight) / 2, 1 << 20));
+    DibHeader info;
+    const bool headerRead = ReadDibHeader(header, info);
+    const int64_t headerHeight = info.height;
+    const int rows = static_cast<int>(std::min<int64_t>(info.Rows() / 2, 1 << 20));
     Dib dib;
-    if (header.Failed() || rows == 0 || !dib.ParseContiguous(best.data, rows)) {
+    if (!headerRead || rows == 0 || !dib.ParseContiguous(best.data, rows)) {
         image.SetLastError("corrupted ICO");
         return false;
     }

@@ -6,17 +6,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/ByteReader.h"
+#include "image/formats/Dib.h"
 #include "util/FileIO.h"
 
 namespace tavolin {
 namespace {
-
-uint32_t Le32(const std::string& s, size_t o) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(s[o])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[o + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[o + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[o + 3])) << 24;
-}
 
 void AppendToString(png_structp png, png_bytep data, png_size_t length) {
     static_cast<std::string*>(png_get_io_ptr(png))
@@ -42,21 +37,27 @@ bool ConvertBmpToPng(const std::filesystem::path& bmpPath, const std::filesystem
         error = "cannot read " + bmpPath.string();
         return false;
     }
-    if (bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M') {
+    // The headers through the program's one bitmap reader.
+    ByteReader reader(std::span(reinterpret_cast<const uint8_t*>(bmp.data()), bmp.size()));
+    uint8_t fileHeader[codecs::kBmpFileHeaderSize];
+    codecs::DibHeader header;
+    if (bmp.size() < 54 || !reader.Read(fileHeader, sizeof fileHeader) ||
+        (fileHeader[0] | fileHeader[1] << 8) != codecs::kBmpSignature ||
+        !codecs::ReadDibHeader(reader, header)) {
         error = bmpPath.string() + " is not a bitmap";
         return false;
     }
-    const uint32_t offset = Le32(bmp, 10);
-    const auto width = static_cast<int32_t>(Le32(bmp, 18));
-    const auto height = static_cast<int32_t>(Le32(bmp, 22));
-    const uint32_t depth = static_cast<uint8_t>(bmp[28]) | static_cast<uint8_t>(bmp[29]) << 8;
-    const uint32_t compression = Le32(bmp, 30);
-    if (depth != 24 || compression != 0 || width <= 0 || height <= 0 || width > 32767 ||
-        height > 32767) {
+    const uint32_t offset =
+        static_cast<uint32_t>(fileHeader[10]) | static_cast<uint32_t>(fileHeader[11]) << 8 |
+        static_cast<uint32_t>(fileHeader[12]) << 16 | static_cast<uint32_t>(fileHeader[13]) << 24;
+    if (header.bitCount != 24 || header.compression != codecs::kBiRgb || header.width <= 0 ||
+        header.height <= 0 || header.width > 32767 || header.height > 32767) {
         error = bmpPath.string() + " is not an uncompressed 24-bit bitmap";
         return false;
     }
-    const uint64_t stride = (uint64_t{3} * static_cast<uint64_t>(width) + 3) / 4 * 4;
+    const auto width = static_cast<int32_t>(header.width);
+    const auto height = static_cast<int32_t>(header.height);
+    const uint64_t stride = codecs::DibStride(static_cast<uint64_t>(width), 24);
     if (offset > bmp.size() || stride * static_cast<uint64_t>(height) > bmp.size() - offset) {
         error = bmpPath.string() + " is cut short";
         return false;

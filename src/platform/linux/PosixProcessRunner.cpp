@@ -15,38 +15,18 @@
 #include <thread>
 
 #include "platform/ProcessRunner.h"
+#include "util/UniqueFd.h"
 
 namespace tavolin {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void Reset(int fd) {
-        Close();
-        m_fd = fd;
-    }
-    void Close() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-bool MakePipe(Fd& readEnd, Fd& writeEnd) {
+bool MakePipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-    readEnd.Reset(fds[0]);
-    writeEnd.Reset(fds[1]);
+    readEnd = UniqueFd(fds[0]);
+    writeEnd = UniqueFd(fds[1]);
     ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     return true;
 }
@@ -184,12 +164,12 @@ public:
         const std::string program =
             argv.front().find('/') != std::string::npos ? argv.front() : Find(argv.front());
         if (program.empty()) return SpawnFailure(ENOENT);
-        Fd outRead, outWrite, errRead, errWrite;
+        UniqueFd outRead, outWrite, errRead, errWrite;
         if (!MakePipe(outRead, outWrite) || !MakePipe(errRead, errWrite)) {
             return SpawnFailure(errno);
         }
         SpawnAttributes attributes;
-        FileActions actions(outWrite.get(), errWrite.get());
+        FileActions actions(outWrite.Get(), errWrite.Get());
         if (!attributes.ok() || !actions.ok()) return SpawnFailure(ENOMEM);
 
         std::vector<char*> args;
@@ -200,8 +180,8 @@ public:
         pid_t pid = -1;
         const int error = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(),
                                         args.data(), m_envp.data());
-        outWrite.Close();
-        errWrite.Close();
+        outWrite.Reset();
+        errWrite.Reset();
         if (error != 0) return SpawnFailure(error);
         return Supervise(pid, outRead, errRead, timeout, stop);
     }
@@ -215,7 +195,7 @@ private:
         return r;
     }
 
-    static ProcessResult Supervise(pid_t pid, Fd& outRead, Fd& errRead,
+    static ProcessResult Supervise(pid_t pid, UniqueFd& outRead, UniqueFd& errRead,
                                    std::chrono::milliseconds timeout, const std::stop_token& stop) {
         ProcessResult result;
         const auto deadline = Clock::now() + std::max(timeout, std::chrono::milliseconds(0));
@@ -227,9 +207,9 @@ private:
             if (done == pid || (done < 0 && errno != EINTR)) {
                 // Take what is already in the pipes, but do not wait for end of file: a
                 // helper it left running may hold them open.
-                if (outOpen) Drain(outRead.get(), result.output, ProcessResult::kMaxOutput);
+                if (outOpen) Drain(outRead.Get(), result.output, ProcessResult::kMaxOutput);
                 if (errOpen)
-                    Drain(errRead.get(), result.errorOutput, ProcessResult::kMaxErrorOutput);
+                    Drain(errRead.Get(), result.errorOutput, ProcessResult::kMaxErrorOutput);
                 if (done == pid) {
                     Finish(result, waitStatus);
                 } else {
@@ -252,14 +232,14 @@ private:
             if (outOpen || errOpen) {
                 pollfd fds[2];
                 nfds_t n = 0;
-                if (outOpen) fds[n++] = {outRead.get(), POLLIN, 0};
-                if (errOpen) fds[n++] = {errRead.get(), POLLIN, 0};
+                if (outOpen) fds[n++] = {outRead.Get(), POLLIN, 0};
+                if (errOpen) fds[n++] = {errRead.Get(), POLLIN, 0};
                 const int wait = static_cast<int>(std::min<long long>(left.count() + 1, 50));
                 if (::poll(fds, n, wait) > 0) {
                     if (outOpen)
-                        outOpen = Drain(outRead.get(), result.output, ProcessResult::kMaxOutput);
+                        outOpen = Drain(outRead.Get(), result.output, ProcessResult::kMaxOutput);
                     if (errOpen) {
-                        errOpen = Drain(errRead.get(), result.errorOutput,
+                        errOpen = Drain(errRead.Get(), result.errorOutput,
                                         ProcessResult::kMaxErrorOutput);
                     }
                 }
