@@ -105,14 +105,30 @@ RgbQuad ToQuad(Colour c) {
 bool FlattenPicture(ImageBuffer& picture, Colour background) {
     const bool palette = picture.BitsPerPixel() < 24;
     if (!palette && !picture.HasAlpha()) return true;
-    ImageBuffer flat(picture.Format());
-    if (!flat.Create(picture.Width(), picture.Height(), 24, picture.Format())) return false;
-    flat.SetDpi(picture.DpiX(), picture.DpiY());
     const RgbQuad bg = ToQuad(background);
     auto mix = [](RgbQuad c, RgbQuad under, unsigned alpha) {
         return RgbQuad{Blend255(c.blue, under.blue, alpha), Blend255(c.green, under.green, alpha),
                        Blend255(c.red, under.red, alpha), 0};
     };
+    if (!palette) {
+        // Composed in place: a second copy of a large picture would double its memory.
+        for (int y = 0; y < picture.Height(); ++y) {
+            uint8_t* px = picture.Row(y);
+            const uint8_t* a = picture.AlphaRow(y);
+            for (int x = 0; x < picture.Width(); ++x, px += 3) {
+                if (a[x] == 255) continue;
+                const RgbQuad c = mix({px[0], px[1], px[2], 0}, bg, a[x]);
+                px[0] = c.blue;
+                px[1] = c.green;
+                px[2] = c.red;
+            }
+        }
+        picture.ReleaseAlpha();
+        return true;
+    }
+    ImageBuffer flat(picture.Format());
+    if (!flat.Create(picture.Width(), picture.Height(), 24, picture.Format())) return false;
+    flat.SetDpi(picture.DpiX(), picture.DpiY());
     // Palette pictures map each index once; the transparent index shows the background.
     std::array<RgbQuad, 256> colours{};
     if (palette) {
@@ -127,9 +143,7 @@ bool FlattenPicture(ImageBuffer& picture, Colour background) {
         const uint8_t* a = alpha ? picture.AlphaRow(y) : nullptr;
         for (int x = 0; x < picture.Width(); ++x, out += 3) {
             RgbQuad c;
-            if (!palette) {
-                c = {in[3 * x], in[3 * x + 1], in[3 * x + 2], 0};
-            } else if (picture.BitsPerPixel() == 8) {
+            if (picture.BitsPerPixel() == 8) {
                 c = colours[in[x]];
             } else {
                 c = colours[picture.GetPixelIndex(x, y)];

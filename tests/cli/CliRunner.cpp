@@ -9,7 +9,17 @@
 #include <fstream>
 #include <iterator>
 
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
 #include "support/TestSupport.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TAVOLIN_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAVOLIN_ASAN 1
+#endif
+#endif
 
 extern char** environ;
 
@@ -47,8 +57,10 @@ CliResult RunCli(const std::filesystem::path& dataDir, const std::vector<std::st
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = 0;
     CliResult result;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
@@ -64,6 +76,44 @@ CliResult RunCli(const std::filesystem::path& dataDir, const std::vector<std::st
     result.out = ReadBytes(outPath);
     result.err = ReadBytes(errPath);
     return result;
+}
+
+CliResult GenerateWithPicture(const std::filesystem::path& dataDir,
+                              const std::filesystem::path& picture, int width, int height,
+                              const std::vector<std::string>& env) {
+    CliResult failed;
+    if (EnsureConfigFile(dataDir / "config.ini") == ConfigCreation::Failed) {
+        failed.err = "config.ini could not be made";
+        return failed;
+    }
+    IniFile ini;
+    if (!ini.Open(dataDir / "config.ini", false) ||
+        !ini.WriteValue("Background", "BGArt", "1", true) ||
+        !ini.WriteValue("Background", "BGBild", picture.string(), true)) {
+        failed.err = "config.ini could not be set";
+        return failed;
+    }
+    return RunCli(dataDir,
+                  {"generate", "--no-wallpaper", "--size",
+                   std::to_string(width) + "x" + std::to_string(height)},
+                  env);
+}
+
+double GenerousCpuSeconds() {
+#ifdef TAVOLIN_ASAN
+    return 150;
+#else
+    return 20;
+#endif
+}
+
+long AllowedPeakKib(uint64_t pictureBytes) {
+    constexpr long kMiB = 1024;
+    long allowed = static_cast<long>(pictureBytes * 6 / 5 / 1024) + 64 * kMiB;
+#ifdef TAVOLIN_ASAN
+    allowed += static_cast<long>(pictureBytes / 8 / 1024) + 192 * kMiB;
+#endif
+    return allowed;
 }
 
 }  // namespace tavolin::test

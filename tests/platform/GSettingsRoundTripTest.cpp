@@ -50,7 +50,10 @@ protected:
     }
 
     WallpaperResult SetOnGnome(const fs::path& bmp) {
-        LinuxDesktop desktop(Runner(), TableEnvironment({{"XDG_CURRENT_DESKTOP", "GNOME"}}), {20s});
+        // As the program wires it: the tools' environment, with the backend chosen above.
+        EnvironmentTable env = ToolEnvironment(ReadProcessEnvironment());
+        env["XDG_CURRENT_DESKTOP"] = "GNOME";
+        LinuxDesktop desktop(Runner(), TableEnvironment(env), {20s});
         return desktop.SetWallpaper(bmp, {});
     }
 

@@ -2,6 +2,7 @@
 // their failures, and the fresh copies it hands to desktops that cache by name.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <fstream>
@@ -10,11 +11,13 @@
 #include <thread>
 
 #include "DecodeUri.h"
+#include "Qt5IniEscape.h"
 #include "RecordingRunner.h"
 #include "ScopedEnv.h"
 #include "image/ImageBuffer.h"
 #include "platform/linux/FreshCopy.h"
 #include "platform/linux/LinuxDesktop.h"
+#include "platform/linux/PcmanfmQtSettings.h"
 #include "platform/linux/WallpaperText.h"
 #include "render/WallpaperCanvas.h"
 #include "support/TestSupport.h"
@@ -41,13 +44,26 @@ protected:
         test::WriteBytes(m_bmp, "BM picture bytes");
     }
 
-    WallpaperResult Set(DesktopKind kind) {
-        LinuxDesktop desktop(m_runner, TableEnvironment({}), {1234ms});
-        return desktop.SetWallpaperOn(kind, m_bmp);
+    // A session with a bus, and pcmanfm-qt's settings in the test's own directory.
+    EnvironmentTable SessionEnv() const {
+        return {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus"},
+                {"XDG_CONFIG_HOME", m_config.string()}};
+    }
+
+    LinuxDesktop::Options Options() const {
+        LinuxDesktop::Options options;
+        options.timeout = 1234ms;
+        options.settle = m_settle;
+        return options;
+    }
+
+    WallpaperResult Set(DesktopKind kind, std::stop_token stop = {}) {
+        LinuxDesktop desktop(m_runner, TableEnvironment(SessionEnv()), Options());
+        return desktop.SetWallpaperOn(kind, m_bmp, std::move(stop));
     }
 
     WallpaperResult SetWithEnv(std::map<std::string, std::string> env) {
-        LinuxDesktop desktop(m_runner, TableEnvironment(std::move(env)), {1234ms});
+        LinuxDesktop desktop(m_runner, TableEnvironment(std::move(env)), Options());
         return desktop.SetWallpaper(m_bmp, {});
     }
 
@@ -70,6 +86,9 @@ protected:
     test::TempDir m_dir;
     fs::path m_bmp;
     RecordingRunner m_runner;
+    test::TempDir m_configRoot;
+    fs::path m_config = m_configRoot / "config";
+    std::chrono::milliseconds m_settle{2000};
 };
 
 // ---- GNOME and its relatives ----
@@ -368,17 +387,245 @@ TEST(PlasmaScript, SetsTheImageOnEveryDesktopInARealEngine) {
     EXPECT_EQ(r.output, "[" + one + "," + one + "]");
 }
 
+// ---- LXQt ----
+
+class LxqtTest : public DesktopTest {
+protected:
+    ~LxqtTest() override {
+        for (auto& t : m_savers) t.join();
+    }
+
+    fs::path SettingsFile(const std::string& profile) const {
+        return m_config / "pcmanfm-qt" / profile / "settings.conf";
+    }
+
+    // A settings file as pcmanfm-qt saves it, the path escaped as Qt 5 does.
+    void WriteSettings(const std::string& profile, const std::string& wallpaper,
+                       const std::string& mode) {
+        fs::create_directories(SettingsFile(profile).parent_path());
+        test::WriteBytes(SettingsFile(profile),
+                         "[Behavior]\nBookmarkOpenMethod=current_tab\n\n[Desktop]\n"
+                         "BgColor=#000000\nWallpaper=" +
+                             test::Qt5IniEscape(wallpaper) + "\nWallpaperMode=" + mode +
+                             "\nWallpaperRandomize=false\n\n[System]\nTerminal=qterminal\n");
+    }
+
+    std::optional<std::string> Saved(const std::string& profile, const char* key) const {
+        return ReadPcmanfmQtDesktopValue(SettingsFile(profile), key);
+    }
+
+    // pcmanfm-qt with its desktop running on the given profile: takes the picture and the mode
+    // and saves its settings, after delay from another thread when one is given.
+    void EmulatePcmanfmQt(const std::string& profile, std::chrono::milliseconds delay = 0ms) {
+        m_runner.On({"pcmanfm-qt"}, [this, profile, delay](const Argv& a) {
+            std::string wallpaper = Saved(profile, "Wallpaper").value_or("");
+            std::string mode = Saved(profile, "WallpaperMode").value_or("stretch");
+            for (size_t i = 1; i < a.size(); ++i) {
+                if (a[i] == "--set-wallpaper" && i + 1 < a.size()) wallpaper = a[++i];
+                if (a[i].rfind("--wallpaper-mode=", 0) == 0) mode = a[i].substr(17);
+            }
+            if (delay == 0ms) {
+                WriteSettings(profile, wallpaper, mode);
+            } else {
+                m_savers.emplace_back([=, this] {
+                    std::this_thread::sleep_for(delay);
+                    WriteSettings(profile, wallpaper, mode);
+                });
+            }
+            return ProcessResult::Exit(0);
+        });
+    }
+
+    std::vector<std::thread> m_savers;
+};
+
+TEST_F(LxqtTest, EachRunHandsAFreshCopyAndSucceedsOnceTheSettingsNameIt) {
+    WriteSettings("lxqt", "/usr/share/lxqt/wallpapers/default.png", "zoom");
+    EmulatePcmanfmQt("lxqt");
+    auto r = Set(DesktopKind::Lxqt);
+    ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_EQ(r.desktop, "LXQt");
+    const fs::path first = OnlyCopy();
+    EXPECT_EQ(m_runner.calls, (std::vector<Argv>{{"pcmanfm-qt", "--set-wallpaper", first}}));
+    EXPECT_EQ(Saved("lxqt", "Wallpaper"), first.native());
+    EXPECT_EQ(Saved("lxqt", "WallpaperMode"), "zoom");
+
+    // An unchanged path would not be reloaded, so the second run names a new file.
+    r = Set(DesktopKind::Lxqt);
+    ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    const fs::path second = OnlyCopy();
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(fs::exists(first));
+    ASSERT_EQ(m_runner.calls.size(), 2u);
+    EXPECT_EQ(m_runner.calls[1], (Argv{"pcmanfm-qt", "--set-wallpaper", second}));
+    EXPECT_EQ(Saved("lxqt", "Wallpaper"), second.native());
+}
+
+TEST_F(LxqtTest, ModeNoneBecomesStretchAnyOtherModeIsKept) {
+    EmulatePcmanfmQt("lxqt");
+    for (const std::string mode : {"none", "stretch", "fit", "center", "tile", "zoom"}) {
+        WriteSettings("lxqt", "/old.png", mode);
+        m_runner.calls.clear();
+        const auto r = Set(DesktopKind::Lxqt);
+        ASSERT_EQ(r.status, WallpaperStatus::Set) << mode << ": " << r.detail;
+        Argv expected = {"pcmanfm-qt", "--set-wallpaper", OnlyCopy()};
+        if (mode == "none") expected.push_back("--wallpaper-mode=stretch");
+        EXPECT_EQ(m_runner.calls, std::vector<Argv>{expected}) << mode;
+        EXPECT_EQ(Saved("lxqt", "WallpaperMode"), mode == "none" ? "stretch" : mode);
+    }
+}
+
+TEST_F(LxqtTest, DefaultProfileIsReadWhenItIsTheDesktops) {
+    // Only the default profile: its mode is the one looked at.
+    WriteSettings("default", "/old.png", "none");
+    EmulatePcmanfmQt("default");
+    ASSERT_TRUE(Set(DesktopKind::Lxqt).Succeeded());
+    EXPECT_EQ(m_runner.calls.back().back(), "--wallpaper-mode=stretch");
+    EXPECT_EQ(Saved("default", "WallpaperMode"), "stretch");
+
+    // A stale lxqt profile said "zoom", but the desktop that took the picture shows none: its
+    // mode is set on its own afterwards.
+    WriteSettings("lxqt", "/old.png", "zoom");
+    WriteSettings("default", "/old.png", "none");
+    m_runner.calls.clear();
+    const auto r = Set(DesktopKind::Lxqt);
+    ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    const std::vector<Argv> expected = {{"pcmanfm-qt", "--set-wallpaper", OnlyCopy()},
+                                        {"pcmanfm-qt", "--wallpaper-mode=stretch"}};
+    EXPECT_EQ(m_runner.calls, expected);
+    EXPECT_EQ(Saved("default", "WallpaperMode"), "stretch");
+    EXPECT_EQ(Saved("lxqt", "WallpaperMode"), "zoom");
+}
+
+TEST_F(LxqtTest, WithoutItsDesktopRunningTheHandOverFails) {
+    m_settle = 300ms;
+    test::WriteBytes(m_dir / "Background-5.bmp", "the copy the desktop shows");
+    WriteSettings("lxqt", (m_dir / "Background-5.bmp").native(), "stretch");
+    // pcmanfm-qt exits 0 and saves nothing when no desktop of its own takes the picture.
+    m_runner.On({"pcmanfm-qt"}, ProcessResult::Exit(0));
+    auto r = Set(DesktopKind::Lxqt);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_NE(r.detail.find("pcmanfm-qt did not take the picture"), std::string::npos) << r.detail;
+    EXPECT_NE(r.detail.find("pcmanfm-qt --desktop"), std::string::npos) << r.detail;
+    EXPECT_EQ(m_runner.calls.size(), 1u);
+    // The copy nothing names is gone; the one the desktop shows stays.
+    EXPECT_EQ(Copies(), std::vector<fs::path>{m_dir / "Background-5.bmp"});
+
+    // No settings at all, and settings that are no file: the same.
+    fs::remove_all(m_config);
+    EXPECT_EQ(Set(DesktopKind::Lxqt).status, WallpaperStatus::Failed);
+    fs::create_directories(SettingsFile("lxqt"));
+    fs::create_directories(SettingsFile("default").parent_path());
+    ASSERT_EQ(::mkfifo(SettingsFile("default").c_str(), 0600), 0);
+    r = Set(DesktopKind::Lxqt);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_NE(r.detail.find("did not take the picture"), std::string::npos) << r.detail;
+
+    // A failing pcmanfm-qt is reported as such.
+    m_runner.On({"pcmanfm-qt"}, ProcessResult::Exit(1, "", "cannot connect to X server\n"));
+    EXPECT_EQ(Set(DesktopKind::Lxqt).detail,
+              "pcmanfm-qt --set-wallpaper: exit code 1: cannot connect to X server");
+    EXPECT_EQ(Copies().size(), 1u);
+}
+
+TEST_F(LxqtTest, SettingsSavedAMomentLaterAreWaitedFor) {
+    WriteSettings("lxqt", "/old.png", "fit");
+    EmulatePcmanfmQt("lxqt", 300ms);
+    const auto r = Set(DesktopKind::Lxqt);
+    ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_EQ(Saved("lxqt", "Wallpaper"), OnlyCopy().native());
+}
+
+TEST_F(LxqtTest, PathThatQtEscapesIsReadBack) {
+    UseDirectory(m_dir /
+                 "B\xC3\xA4"
+                 "der; 'x', \"y\" = z \\ #1 \t\x01 \xF0\x9F\x98\x80 \xE2\x82\xAC"
+                 "1 @");
+    WriteSettings("lxqt", "/old.png", "stretch");
+    EmulatePcmanfmQt("lxqt");
+    const auto r = Set(DesktopKind::Lxqt);
+    ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    // The file really holds the escaped forms, quotes included.
+    const std::string text = test::ReadBytes(SettingsFile("lxqt"));
+    for (const char* form : {"Wallpaper=\"", "B\\xe4\\x64\\x65r", "\\\\", "\\\"y\\\"", "\\t\\x1 ",
+                             "\\xd83d\\xde00", "\\x20ac\\x31"}) {
+        EXPECT_NE(text.find(form), std::string::npos) << form << " in " << text;
+    }
+    EXPECT_EQ(Saved("lxqt", "Wallpaper"), OnlyCopy().native());
+}
+
+TEST_F(LxqtTest, StopWhileWaitingIsCancelled) {
+    std::stop_source stop;
+    m_runner.On({"pcmanfm-qt"}, [&](const Argv&) {
+        stop.request_stop();
+        return ProcessResult::Exit(0);
+    });
+    m_settle = 60s;
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = Set(DesktopKind::Lxqt, stop.get_token());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(r.status, WallpaperStatus::Cancelled);
+    EXPECT_TRUE(Copies().empty());
+}
+
+TEST_F(LxqtTest, PathsItCannotHoldAndUnknownSettingsAreRefusedBeforeItRuns) {
+    UseDirectory(m_dir / "Bilder \xFC");
+    auto r = Set(DesktopKind::Lxqt);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_NE(r.detail.find("not valid UTF-8"), std::string::npos) << r.detail;
+
+    UseDirectory(m_dir / "Bilder");
+    LinuxDesktop desktop(m_runner, TableEnvironment({{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/b"}}),
+                         Options());
+    r = desktop.SetWallpaperOn(DesktopKind::Lxqt, m_bmp);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_NE(r.detail.find("settings cannot be found"), std::string::npos) << r.detail;
+    EXPECT_TRUE(m_runner.calls.empty());
+    EXPECT_TRUE(Copies().empty());
+}
+
+// ---- no session bus ----
+
+TEST_F(DesktopTest, WithoutASessionBusTheBusDesktopsFailBeforeAnyToolRuns) {
+    m_runner.EmulateGSettings();
+    m_runner.installed = {"dbus-send", "feh"};
+    for (const std::string address : {"", kNoSessionBus, "autolaunch:"}) {
+        EnvironmentTable env = {{"XDG_CONFIG_HOME", m_config.string()}};
+        if (!address.empty()) env["DBUS_SESSION_BUS_ADDRESS"] = address;
+        for (auto kind : {DesktopKind::Gnome, DesktopKind::Cinnamon, DesktopKind::Mate,
+                          DesktopKind::Xfce, DesktopKind::Kde, DesktopKind::Lxqt}) {
+            LinuxDesktop desktop(m_runner, TableEnvironment(env), Options());
+            const auto r = desktop.SetWallpaperOn(kind, m_bmp);
+            EXPECT_EQ(r.status, WallpaperStatus::Failed) << r.desktop;
+            EXPECT_EQ(r.detail, "no session bus (DBUS_SESSION_BUS_ADDRESS is not set), so the " +
+                                    r.desktop + " settings cannot be reached");
+        }
+        EXPECT_TRUE(m_runner.calls.empty()) << address;
+        EXPECT_TRUE(Copies().empty());
+
+        // The desktops that need no bus go on.
+        for (auto kind : {DesktopKind::Lxde, DesktopKind::Sway, DesktopKind::X11}) {
+            LinuxDesktop desktop(m_runner, TableEnvironment(env), Options());
+            EXPECT_TRUE(desktop.SetWallpaperOn(kind, m_bmp).Succeeded()) << DesktopKindName(kind);
+        }
+        m_runner.calls.clear();
+    }
+
+    // gsettings with a backend of its own needs no bus.
+    LinuxDesktop keyfile(m_runner, TableEnvironment({{"GSETTINGS_BACKEND", "keyfile"}}), Options());
+    EXPECT_TRUE(keyfile.SetWallpaperOn(DesktopKind::Gnome, m_bmp).Succeeded());
+}
+
 // ---- the desktops that read the file anew ----
 
-TEST_F(DesktopTest, LxqtLxdeSwayAndX11UseTheFileItself) {
+TEST_F(DesktopTest, LxdeSwayAndX11UseTheFileItself) {
     const std::string path = m_bmp.native();
     m_runner.installed = {"feh", "xwallpaper"};
-    for (auto kind : {DesktopKind::Lxqt, DesktopKind::Lxde, DesktopKind::Sway, DesktopKind::X11}) {
+    for (auto kind : {DesktopKind::Lxde, DesktopKind::Sway, DesktopKind::X11}) {
         const auto r = Set(kind);
         EXPECT_EQ(r.status, WallpaperStatus::Set) << DesktopKindName(kind) << ": " << r.detail;
     }
     const std::vector<Argv> expected = {
-        {"pcmanfm-qt", "--set-wallpaper", path},
         {"pcmanfm", "--set-wallpaper", path},
         {"swaymsg", "output", "*", "bg", "\"" + path + "\"", "fill"},
         {"feh", "--no-fehbg", "--bg-fill", path},
@@ -456,8 +703,9 @@ TEST_F(DesktopTest, NoGraphicalSessionIsNoDesktopNotAFailure) {
 
 TEST_F(DesktopTest, DetectedDesktopIsTheOneAddressed) {
     m_runner.EmulateGSettings();
-    auto r =
-        SetWithEnv({{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}, {"WAYLAND_DISPLAY", "wayland-0"}});
+    auto r = SetWithEnv({{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"},
+                         {"WAYLAND_DISPLAY", "wayland-0"},
+                         {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus"}});
     EXPECT_EQ(r.status, WallpaperStatus::Set) << r.detail;
     EXPECT_EQ(r.desktop, "GNOME");
     EXPECT_EQ(m_runner.calls.front()[2], kGnome);
@@ -506,7 +754,10 @@ protected:
 TEST_F(RealToolTest, HangingToolIsStoppedAndReported) {
     FakeTool("gsettings", "exec sleep 30");
     const auto runner = test::SystemRunner();
-    LinuxDesktop desktop(*runner, TableEnvironment({{"XDG_CURRENT_DESKTOP", "GNOME"}}), {200ms});
+    LinuxDesktop desktop(*runner,
+                         TableEnvironment({{"XDG_CURRENT_DESKTOP", "GNOME"},
+                                           {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/b"}}),
+                         {200ms});
     const auto start = std::chrono::steady_clock::now();
     const auto r = desktop.SetWallpaper(m_bmp, {});
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
@@ -527,7 +778,7 @@ TEST_F(RealToolTest, AHandOverOfManyHangingStepsKeepsToItsOverallTime) {
     LinuxDesktop::Options options;
     options.timeout = 20s;
     options.total = 400ms;
-    LinuxDesktop desktop(*runner, TableEnvironment({}), options);
+    LinuxDesktop desktop(*runner, TableEnvironment(SessionEnv()), options);
     const auto start = std::chrono::steady_clock::now();
     const auto r = desktop.SetWallpaperOn(DesktopKind::Xfce, m_bmp);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
@@ -538,7 +789,9 @@ TEST_F(RealToolTest, AHandOverOfManyHangingStepsKeepsToItsOverallTime) {
 TEST_F(RealToolTest, AStopRequestEndsAHangingToolAtOnce) {
     FakeTool("gsettings", "exec sleep 30");
     const auto runner = test::SystemRunner();
-    LinuxDesktop desktop(*runner, TableEnvironment({{"XDG_CURRENT_DESKTOP", "GNOME"}}), {20s});
+    EnvironmentTable env = SessionEnv();
+    env["XDG_CURRENT_DESKTOP"] = "GNOME";
+    LinuxDesktop desktop(*runner, TableEnvironment(env), {20s});
     std::stop_source stop;
     std::jthread stopper([&stop] {
         std::this_thread::sleep_for(200ms);
@@ -563,7 +816,7 @@ TEST_F(RealToolTest, FailingAndMissingToolsAreReported) {
     // The runner looks programs up on the PATH it was made with.
     test::ScopedEnv onlyBin("PATH", m_bin.path().string());
     const auto onlyBinRunner = test::SystemRunner();
-    LinuxDesktop onlyBinDesktop(*onlyBinRunner, TableEnvironment({}), {5s});
+    LinuxDesktop onlyBinDesktop(*onlyBinRunner, TableEnvironment(SessionEnv()), {5s});
     r = onlyBinDesktop.SetWallpaperOn(DesktopKind::Lxqt, m_bmp);
     EXPECT_EQ(r.detail, "pcmanfm-qt --set-wallpaper: not installed");
 }

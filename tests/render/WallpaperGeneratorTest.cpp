@@ -396,6 +396,37 @@ TEST_F(GeneratorTest, TransparentPixelsShowTheBackgroundColour) {
     EXPECT_GT(transparent, 0);
 }
 
+TEST_F(GeneratorTest, AlphaIsComposedOverTheBackgroundColour) {
+    const auto tga = test::TestDataDir() / "images" / "tga" / "alpha32.tga";
+    ImageBuffer picture;
+    ASSERT_TRUE(picture.Load(tga, kFormatTga));
+    ASSERT_TRUE(picture.HasAlpha());
+    WriteConfig("Background/BGArt=1");
+    Set("Background/BGBild=" + tga.string());
+    Set("Background/BGCenter=1");
+    Set("Layout/KArt=4");
+    ASSERT_TRUE(Generate());
+    WallpaperCanvas result = Result();
+    const int offX = (kW - picture.Width()) / 2;
+    const int offY = (kH - picture.Height()) / 2;
+    const auto over = [](int fg, int bg, int alpha) {
+        return (fg * alpha + bg * (255 - alpha) + 127) / 255;
+    };
+    int partial = 0;
+    for (int y = 0; y < picture.Height(); ++y) {
+        for (int x = 0; x < picture.Width(); ++x) {
+            const int row = picture.Height() - 1 - y;
+            const RgbQuad c = picture.GetPixelColor(x, row);
+            const int a = picture.GetAlpha(x, row);
+            if (a > 0 && a < 255) ++partial;
+            const Colour expected =
+                PackColour(over(c.red, 58, a), over(c.green, 110, a), over(c.blue, 165, a));
+            ASSERT_EQ(result.GetPixel(offX + x, offY + y), expected) << x << "," << y;
+        }
+    }
+    EXPECT_GT(partial, 0);
+}
+
 TEST_F(GeneratorTest, StretchedPictureKeepsItsResolutionInTheFile) {
     ImageBuffer image;
     ASSERT_TRUE(image.Create(40, 30, 24, kFormatBmp));

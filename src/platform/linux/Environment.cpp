@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <string_view>
 
 extern char** environ;
 
@@ -27,7 +28,23 @@ EnvironmentLookup TableEnvironment(EnvironmentTable table) {
 }
 
 std::optional<std::string> SessionBusAddress(const EnvironmentLookup& env) {
-    if (auto address = env("DBUS_SESSION_BUS_ADDRESS")) return address;
+    if (const auto address = env("DBUS_SESSION_BUS_ADDRESS")) {
+        // Alternatives are separated by ';'; each starts with its transport's name.
+        std::string usable;
+        std::string_view rest = *address;
+        while (!rest.empty()) {
+            const size_t end = rest.find(';');
+            const std::string_view entry = rest.substr(0, end);
+            rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+            const std::string_view transport = entry.substr(0, entry.find(':'));
+            if (entry.empty() || transport == "autolaunch" || transport == "disabled") continue;
+            if (!usable.empty()) usable += ';';
+            usable += entry;
+        }
+        // An address set but unusable is the user's choice: no other bus is looked for.
+        if (usable.empty()) return std::nullopt;
+        return usable;
+    }
     if (const auto runtime = env("XDG_RUNTIME_DIR"); runtime && runtime->front() == '/') {
         const std::string socket = *runtime + "/bus";
         struct stat st {};
@@ -40,12 +57,8 @@ EnvironmentTable ToolEnvironment(EnvironmentTable table) {
     table["LC_ALL"] = "C.UTF-8";
     // LANGUAGE would still pick translated messages in some tools.
     table.erase("LANGUAGE");
-    if (table["DBUS_SESSION_BUS_ADDRESS"].empty()) {
-        table.erase("DBUS_SESSION_BUS_ADDRESS");
-        if (const auto bus = SessionBusAddress(TableEnvironment(table))) {
-            table["DBUS_SESSION_BUS_ADDRESS"] = *bus;
-        }
-    }
+    const auto bus = SessionBusAddress(TableEnvironment(table));
+    table["DBUS_SESSION_BUS_ADDRESS"] = bus ? *bus : kNoSessionBus;
     return table;
 }
 

@@ -22,17 +22,25 @@ EnvironmentTable ReadProcessEnvironment();
 /// Lookups in a fixed table.
 EnvironmentLookup TableEnvironment(EnvironmentTable table);
 
+/// What the helper programs get as DBUS_SESSION_BUS_ADDRESS when there is no session bus: an
+/// address that GDBus and libdbus both refuse, so that no tool (gsettings, dconf, xfconf-query,
+/// dbus-send, qdbus, ...) autolaunches a private bus of its own, whose daemons would stay behind
+/// and whose values no desktop reads.
+inline constexpr const char* kNoSessionBus = "disabled:";
+
 /// The environment for helper programs whose output is read back: the given one with
-/// LC_ALL=C.UTF-8 (their messages and non-ASCII text must not depend on the user's locale)
-/// and, where only the systemd user bus socket names the session bus, its address spelled out.
+/// LC_ALL=C.UTF-8 (their messages and non-ASCII text must not depend on the user's locale),
+/// the session bus's address spelled out where only the systemd user bus socket names it, and
+/// kNoSessionBus where there is none.
 EnvironmentTable ToolEnvironment(EnvironmentTable table);
 
 /// "NAME=value" entries, as a child process receives them.
 std::vector<std::string> EnvironmentEntries(const EnvironmentTable& table);
 
-/// The session bus's address: DBUS_SESSION_BUS_ADDRESS, else the systemd user bus socket
+/// The session bus's address: DBUS_SESSION_BUS_ADDRESS without the entries that would start a
+/// private bus or name none ("autolaunch:", "disabled:"), else the systemd user bus socket
 /// $XDG_RUNTIME_DIR/bus when it exists; nullopt when there is none, so no tool may be started
-/// that would launch a private bus of its own.
+/// that needs one.
 std::optional<std::string> SessionBusAddress(const EnvironmentLookup& env);
 
 }  // namespace tavolin

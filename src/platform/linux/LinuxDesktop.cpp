@@ -1,9 +1,11 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include <system_error>
+#include <thread>
 
 #include "platform/linux/BmpToPng.h"
 #include "platform/linux/FreshCopy.h"
+#include "platform/linux/PcmanfmQtSettings.h"
 #include "platform/linux/WallpaperText.h"
 
 namespace tavolin {
@@ -56,9 +58,28 @@ bool LinuxDesktop::NeedsFreshCopy(DesktopKind kind) {
         case DesktopKind::Mate:
         case DesktopKind::Xfce:
         case DesktopKind::Kde:
+        case DesktopKind::Lxqt:  // pcmanfm-qt does not reload an unchanged path
             return true;
         default:
             // pcmanfm, swaybg, feh and xwallpaper read the file anew with every call.
+            return false;
+    }
+}
+
+bool LinuxDesktop::NeedsSessionBus(DesktopKind kind) const {
+    switch (kind) {
+        case DesktopKind::Gnome:
+        case DesktopKind::Cinnamon:
+        case DesktopKind::Mate: {
+            // gsettings reaches dconf over the bus; another backend (a keyfile) stores without.
+            const auto backend = m_env("GSETTINGS_BACKEND");
+            return !backend || *backend == "dconf";
+        }
+        case DesktopKind::Xfce:
+        case DesktopKind::Kde:
+        case DesktopKind::Lxqt:  // pcmanfm-qt hands its arguments to the desktop over the bus
+            return true;
+        default:
             return false;
     }
 }
@@ -67,8 +88,10 @@ WallpaperResult LinuxDesktop::SetWallpaperOn(DesktopKind kind, const std::filesy
                                              std::stop_token stop) {
     // However many steps a desktop needs and however its tools hang, the hand-over ends
     // within its overall time, and at once when a stop is requested.
-    BoundedRunner bounded(m_runner, std::chrono::steady_clock::now() + m_options.total, stop);
+    const auto deadline = std::chrono::steady_clock::now() + m_options.total;
+    BoundedRunner bounded(m_runner, deadline, stop);
     LinuxDesktop within(bounded, m_env, m_options);
+    within.m_deadline = deadline;
     WallpaperResult result = within.HandOver(kind, bmpPath, stop);
     if (result.status == WallpaperStatus::Failed && stop.stop_requested()) {
         result.status = WallpaperStatus::Cancelled;
@@ -105,6 +128,13 @@ WallpaperResult LinuxDesktop::HandOver(DesktopKind kind, const std::filesystem::
         result.detail = "the picture " + bmpPath.string() + " does not exist";
         return result;
     }
+    // Without a session bus the tools would start a private one (or fail later): the value
+    // would land where no desktop reads it.
+    if (NeedsSessionBus(kind) && !SessionBusAddress(m_env)) {
+        result.detail = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set), so the " +
+                        result.desktop + " settings cannot be reached";
+        return result;
+    }
 
     fs::path file = source;
     const bool fresh = NeedsFreshCopy(kind);
@@ -118,7 +148,7 @@ WallpaperResult LinuxDesktop::HandOver(DesktopKind kind, const std::filesystem::
         file = *copy;
     }
 
-    const Outcome outcome = Apply(kind, file);
+    const Outcome outcome = Apply(kind, file, stop);
     if (outcome.ok) {
         if (fresh) RemoveOlderCopies(source, file);
         result.status = WallpaperStatus::Set;
@@ -130,7 +160,8 @@ WallpaperResult LinuxDesktop::HandOver(DesktopKind kind, const std::filesystem::
     return result;
 }
 
-LinuxDesktop::Outcome LinuxDesktop::Apply(DesktopKind kind, const std::filesystem::path& file) {
+LinuxDesktop::Outcome LinuxDesktop::Apply(DesktopKind kind, const std::filesystem::path& file,
+                                          const std::stop_token& stop) {
     switch (kind) {
         case DesktopKind::Gnome:
             return SetGnomeLike(kGnomeSchema, "picture-uri", FileUri(file), "picture-uri-dark");
@@ -143,8 +174,7 @@ LinuxDesktop::Outcome LinuxDesktop::Apply(DesktopKind kind, const std::filesyste
         case DesktopKind::Kde:
             return SetPlasma(file);
         case DesktopKind::Lxqt:
-            return RunStep({"pcmanfm-qt", "--set-wallpaper", file.native()},
-                           "pcmanfm-qt --set-wallpaper");
+            return SetLxqt(file, stop);
         case DesktopKind::Lxde:
             return RunStep({"pcmanfm", "--set-wallpaper", file.native()},
                            "pcmanfm --set-wallpaper");
@@ -291,6 +321,79 @@ LinuxDesktop::Outcome LinuxDesktop::SetPlasma(const std::filesystem::path& file)
                        std::string(qdbus) + " org.kde.PlasmaShell.evaluateScript");
     }
     return {false, "neither dbus-send nor qdbus is installed"};
+}
+
+LinuxDesktop::Outcome LinuxDesktop::SetLxqt(const std::filesystem::path& file,
+                                            const std::stop_token& stop) {
+    using namespace std::chrono_literals;
+    if (!IsValidUtf8(file.native())) {
+        return {false,
+                "the path " + file.string() + " is not valid UTF-8, which pcmanfm-qt cannot hold"};
+    }
+    const auto settingsFiles = PcmanfmQtSettingsFiles(m_env);
+    if (settingsFiles.empty()) {
+        return {false,
+                "pcmanfm-qt's settings cannot be found (neither XDG_CONFIG_HOME nor HOME "
+                "is set), so the new picture could not be checked"};
+    }
+    // The mode "none" shows no picture at all; every other mode the user chose stays.
+    std::vector<std::string> argv = {"pcmanfm-qt", "--set-wallpaper", file.native()};
+    bool modeSet = false;
+    for (const auto& settings : settingsFiles) {
+        const auto mode = ReadPcmanfmQtDesktopValue(settings, "WallpaperMode");
+        if (!mode) continue;
+        if (*mode == "none") {
+            argv.push_back("--wallpaper-mode=stretch");
+            modeSet = true;
+        }
+        break;
+    }
+    Outcome outcome = RunStep(argv, "pcmanfm-qt --set-wallpaper");
+    if (!outcome.ok) return outcome;
+
+    // pcmanfm-qt exits 0 even when no desktop of its own runs to take the picture; only its
+    // settings tell, and the desktop saves them a moment after it switched.
+    std::error_code ec;
+    const std::filesystem::path canonical = std::filesystem::canonical(file, ec);
+    const auto namesFile = [&](const std::optional<std::string>& value) {
+        return value &&
+               (*value == file.native() || (!canonical.empty() && *value == canonical.native()));
+    };
+    const auto waitStart = std::chrono::steady_clock::now();
+    const auto deadline = std::min(waitStart + m_options.settle, m_deadline);
+    const std::filesystem::path* confirmed = nullptr;
+    while (!confirmed) {
+        for (const auto& settings : settingsFiles) {
+            if (namesFile(ReadPcmanfmQtDesktopValue(settings, "Wallpaper"))) {
+                confirmed = &settings;
+                break;
+            }
+        }
+        if (confirmed) break;
+        if (stop.stop_requested())
+            return {false, "stopped before pcmanfm-qt confirmed the picture"};
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            const auto waited =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - waitStart);
+            return {false, "pcmanfm-qt did not take the picture: after " +
+                               std::to_string(waited.count()) + " ms its settings (" +
+                               settingsFiles[0].string() + ", " + settingsFiles[1].string() +
+                               ") still do not name it; is the LXQt desktop (pcmanfm-qt "
+                               "--desktop) running?"};
+        }
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(50ms, deadline - now));
+    }
+
+    // Another profile than the one first looked at may be the desktop's.
+    if (!modeSet && ReadPcmanfmQtDesktopValue(*confirmed, "WallpaperMode") == "none") {
+        Outcome mode =
+            RunStep({"pcmanfm-qt", "--wallpaper-mode=stretch"}, "pcmanfm-qt --wallpaper-mode");
+        mode.partial = true;
+        return mode;
+    }
+    return {};
 }
 
 LinuxDesktop::Outcome LinuxDesktop::SetSway(const std::filesystem::path& file) {

@@ -7,15 +7,16 @@
 //   MATE                  gsettings org.mate.background picture-filename
 //   XFCE                  xfconf-query: every .../last-image property of xfce4-desktop
 //   KDE Plasma            org.kde.PlasmaShell.evaluateScript over D-Bus
-//   LXQt / LXDE           pcmanfm-qt / pcmanfm --set-wallpaper
+//   LXQt                  pcmanfm-qt --set-wallpaper, checked in pcmanfm-qt's saved settings
+//   LXDE                  pcmanfm --set-wallpaper
 //   sway                  swaymsg output * bg PATH fill
 //   plain X11             feh --no-fehbg --bg-fill, else xwallpaper --zoom
 //
 // The display style stays the user's. Where a desktop has a style that shows no picture at
-// all (GNOME's 'none', XFCE's image style 0) it is set to zoom, since the user asked for a
-// wallpaper. sway and the plain X11 tools need a style with every call: the fill/zoom style
-// is used, which shows a picture of the screen's size pixel for pixel and fills other outputs
-// without distortion.
+// all (GNOME's 'none', XFCE's image style 0, pcmanfm-qt's "none") it is set to one that does
+// (zoom; stretch for pcmanfm-qt), since the user asked for a wallpaper. sway and the plain X11
+// tools need a style with every call: the fill/zoom style is used, which shows a picture of the
+// screen's size pixel for pixel and fills other outputs without distortion.
 
 #include <chrono>
 #include <string>
@@ -33,6 +34,8 @@ public:
     struct Options {
         std::chrono::milliseconds timeout{10000};  // for each command
         std::chrono::milliseconds total{20000};    // for the whole hand-over
+        // LXQt: how long pcmanfm-qt's desktop may take to save the new picture in its settings
+        std::chrono::milliseconds settle{5000};
     };
 
     LinuxDesktop(ProcessRunner& runner, EnvironmentLookup env, Options options);
@@ -49,6 +52,10 @@ public:
     /// True for the desktops that are given a fresh copy under a new name each time.
     static bool NeedsFreshCopy(DesktopKind kind);
 
+    /// True for the desktops whose tools reach them over the session bus: without one the
+    /// hand-over fails before any tool is started.
+    bool NeedsSessionBus(DesktopKind kind) const;
+
     /// The script for Plasma's evaluateScript that sets the picture at uri on every desktop.
     static std::string PlasmaScript(const std::string& uri);
 
@@ -61,11 +68,12 @@ private:
 
     WallpaperResult HandOver(DesktopKind kind, const std::filesystem::path& bmpPath,
                              const std::stop_token& stop);
-    Outcome Apply(DesktopKind kind, const std::filesystem::path& file);
+    Outcome Apply(DesktopKind kind, const std::filesystem::path& file, const std::stop_token& stop);
     Outcome SetGnomeLike(const char* schema, const char* key, const std::string& value,
                          const char* darkKey);
     Outcome SetXfce(const std::filesystem::path& file);
     Outcome SetPlasma(const std::filesystem::path& file);
+    Outcome SetLxqt(const std::filesystem::path& file, const std::stop_token& stop);
     Outcome SetSway(const std::filesystem::path& file);
     Outcome SetPlainX11(const std::filesystem::path& file);
     Outcome RunStep(const std::vector<std::string>& argv, const std::string& what);
@@ -74,6 +82,8 @@ private:
     ProcessRunner& m_runner;
     EnvironmentLookup m_env;
     Options m_options;
+    // The end of the whole hand-over, for waits that run no tool.
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
 };
 
 /// The property/value pairs of `xfconf-query -l -v` output; lines that do not start with a
