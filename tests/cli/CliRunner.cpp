@@ -99,6 +99,14 @@ CliResult GenerateWithPicture(const std::filesystem::path& dataDir,
                   env);
 }
 
+double GenerousCpuSeconds() {
+#ifdef TAVOLIN_ASAN
+    return 150;
+#else
+    return 20;
+#endif
+}
+
 long AllowedPeakKib(uint64_t pictureBytes) {
     constexpr long kMiB = 1024;
     long allowed = static_cast<long>(pictureBytes * 6 / 5 / 1024) + 64 * kMiB;
