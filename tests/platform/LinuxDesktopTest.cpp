@@ -570,7 +570,8 @@ TEST_F(LxqtTest, StopWhileWaitingIsCancelled) {
     const auto r = Set(DesktopKind::Lxqt, stop.get_token());
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_EQ(r.status, WallpaperStatus::Cancelled);
-    EXPECT_TRUE(Copies().empty());
+    // pcmanfm-qt ran, so its desktop may show the copy already.
+    EXPECT_EQ(Copies().size(), 1u);
 }
 
 TEST_F(LxqtTest, PathsItCannotHoldAndUnknownSettingsAreRefusedBeforeItRuns) {

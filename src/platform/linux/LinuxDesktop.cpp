@@ -337,6 +337,8 @@ LinuxDesktop::Outcome LinuxDesktop::SetLxqt(const std::filesystem::path& file,
                 "is set), so the new picture could not be checked"};
     }
     // The mode "none" shows no picture at all; every other mode the user chose stays.
+    // pcmanfm-qt shows the mode it is given but keeps "none" in its settings, so this is
+    // repeated on every run.
     std::vector<std::string> argv = {"pcmanfm-qt", "--set-wallpaper", file.native()};
     bool modeSet = false;
     for (const auto& settings : settingsFiles) {
@@ -370,8 +372,9 @@ LinuxDesktop::Outcome LinuxDesktop::SetLxqt(const std::filesystem::path& file,
             }
         }
         if (confirmed) break;
+        // The desktop may have switched already: the copy stays.
         if (stop.stop_requested())
-            return {false, "stopped before pcmanfm-qt confirmed the picture"};
+            return {false, "stopped before pcmanfm-qt confirmed the picture", true};
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) {
             const auto waited =
