@@ -10,8 +10,9 @@ packages=(
     clang libclang-rt-14-dev
     qt6-base-dev libqt6test6 qt6-qpa-plugins fonts-dejavu-core
     libical-dev
-    # Real-window tests: a virtual X server, a window manager, a tray host, input and screenshots.
-    xvfb xauth openbox trayer xdotool x11-apps x11-utils dbus dbus-x11
+    # Real-window tests: a virtual X server, a window manager, a tray host, input, screenshots
+    # and the LXQt desktop (pcmanfm-qt).
+    xvfb xauth openbox trayer xdotool x11-apps x11-utils dbus dbus-x11 pcmanfm-qt
     appstream
     imagemagick netpbm
     gsettings-desktop-schemas libglib2.0-bin

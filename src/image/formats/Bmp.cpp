@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "image/formats/Codecs.h"
 #include "image/formats/Dib.h"
@@ -77,20 +78,16 @@ bool DecodeBmp(ByteReader& in, ImageBuffer& image) {
 
     // Palette. Pictures above 8 bits may carry a colour table too (a hint for palette
     // displays); it is skipped.
-    RgbQuad palette[256] = {};
-    int paletteEntries = 0;
+    std::vector<RgbQuad> palette;
+    if (!ReadColourTable(in, info, palette)) {
+        image.SetLastError("Error reading BMP info");
+        return false;
+    }
     const uint32_t addressable = bpp <= 8 ? 1u << bpp : 0;
     const uint32_t stored = info.coloursUsed == 0 ? addressable : info.coloursUsed;
     const size_t entrySize = info.EntrySize();
-    paletteEntries = static_cast<int>(std::min(stored, addressable));
-    for (int i = 0; i < paletteEntries; ++i) {
-        palette[i].blue = in.U8();
-        palette[i].green = in.U8();
-        palette[i].red = in.U8();
-        if (!info.Core()) in.U8();
-    }
     // Entries beyond what the depth can address matter only for finding the pixels.
-    const uint64_t extra = uint64_t{stored - static_cast<uint32_t>(paletteEntries)} * entrySize;
+    const uint64_t extra = (uint64_t{stored} - palette.size()) * entrySize;
     if (dataOffset == 0 && extra > 0) {
         if (extra > in.Remaining()) {
             in.Skip(in.Remaining() + 1);  // fails: truncated
@@ -129,7 +126,9 @@ bool DecodeBmp(ByteReader& in, ImageBuffer& image) {
         return false;  // "Can't allocate memory"
     }
     image.SetDpi(DpiFromPelsPerMeter(info.xPelsPerMeter), DpiFromPelsPerMeter(info.yPelsPerMeter));
-    for (int i = 0; i < paletteEntries; ++i) image.SetPaletteColor(i, palette[i]);
+    for (size_t i = 0; i < palette.size(); ++i) {
+        image.SetPaletteColor(static_cast<int>(i), palette[i]);
+    }
 
     if (rle) {
         return DecodeRle(in, image, compression == kBiRle4, topDown);

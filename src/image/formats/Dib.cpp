@@ -91,6 +91,25 @@ bool ReadDibMasks(ByteReader& in, size_t headerStart, DibHeader& header) {
     return true;
 }
 
+bool ReadColourTable(ByteReader& in, const DibHeader& header, std::vector<RgbQuad>& colours) {
+    colours.clear();
+    if (header.bitCount > 8) return true;
+    const size_t full = size_t{1} << header.bitCount;
+    const size_t entries =
+        header.coloursUsed == 0 || header.coloursUsed > full ? full : header.coloursUsed;
+    const size_t entrySize = header.EntrySize();
+    if (entries * entrySize > in.Remaining()) return false;
+    colours.resize(entries);
+    for (RgbQuad& c : colours) {
+        c.blue = in.U8();
+        c.green = in.U8();
+        c.red = in.U8();
+        c.reserved = 0;
+        if (entrySize == 4) in.Skip(1);
+    }
+    return true;
+}
+
 MaskChannel::MaskChannel(uint32_t mask) : m_mask(mask) {
     if (mask == 0) return;
     while (((mask >> m_shift) & 1) == 0) ++m_shift;
@@ -225,24 +244,10 @@ bool Dib::Parse(std::span<const uint8_t> info, std::span<const uint8_t> bits, in
     const int64_t height = rows >= 0 ? rows : h.Rows();
     if (h.width > kMaxImageDimension || height > kMaxImageDimension) return false;
 
-    // Colour table: the full table for palette depths unless fewer are named; other depths
-    // may carry an optional table that only needs skipping.
-    const size_t entrySize = h.EntrySize();
-    m_colours.clear();
-    if (bpp <= 8) {
-        const size_t full = size_t{1} << bpp;
-        const size_t entries = (h.coloursUsed == 0 || h.coloursUsed > full) ? full : h.coloursUsed;
-        if (entries * entrySize > in.Remaining()) return false;
-        m_colours.resize(entries);
-        for (auto& c : m_colours) {
-            c.blue = in.U8();
-            c.green = in.U8();
-            c.red = in.U8();
-            c.reserved = 0;
-            if (entrySize == 4) in.Skip(1);
-        }
-    } else {
-        const uint64_t skip = uint64_t{h.coloursUsed} * entrySize;
+    // Other depths may carry an optional colour table that only needs skipping.
+    if (!ReadColourTable(in, h, m_colours)) return false;
+    if (bpp > 8) {
+        const uint64_t skip = uint64_t{h.coloursUsed} * h.EntrySize();
         if (skip > in.Remaining()) return false;
         in.Skip(static_cast<size_t>(skip));
     }

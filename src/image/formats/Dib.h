@@ -75,6 +75,11 @@ bool ReadDibHeader(ByteReader& in, DibHeader& header);
 /// False when they are cut short.
 bool ReadDibMasks(ByteReader& in, size_t headerStart, DibHeader& header);
 
+/// Reads the colour table of a palette depth: the header's count of entries (all that the
+/// depth addresses when it names none or more), 3 bytes each after a core header, else 4.
+/// Nothing for other depths. False when the table is cut short.
+bool ReadColourTable(ByteReader& in, const DibHeader& header, std::vector<RgbQuad>& colours);
+
 /// The default masks of a depth, as used without bit-field compression.
 void SetDefaultMasks(DibHeader& header);
 
