@@ -2,7 +2,9 @@
 // timer that regenerates the wallpaper, a reminder thread): two threads generate wallpapers and
 // decode pictures while a third creates files. Every result must equal the one a lone thread
 // gets, and files made meanwhile must get exactly the modes the process umask gives (an atomic
-// write that flipped the umask would hand them 0666 or 0777). Also run under ThreadSanitizer.
+// write that flipped the umask would hand them 0666 or 0777). Generations stopped from another
+// thread at varying points of their work leave the previous wallpaper or finish it whole. Also
+// run under ThreadSanitizer.
 //
 // TAVOLIN_STRESS_SECONDS lengthens the run (default 3 seconds).
 
@@ -352,6 +354,14 @@ TEST(Concurrency, GeneratingDecodingAndCreatingFilesAtOnceKeepResultsAndModes) {
     }
     // The two backgrounds differ, so a generator that read the other's settings would show.
     ASSERT_NE(generations[0].expected, generations[1].expected);
+    // A third directory like the first, whose generations are stopped from another thread.
+    GenerationSetup stopped = generations[0].setup;
+    stopped.dir = root / "stopped";
+    stopped.desktop = std::make_shared<test::RecordingDesktop>();
+    fs::create_directory(stopped.dir);
+    stopped.Prepare();
+    if (HasFatalFailure()) return;
+    const std::string previous = "the previous wallpaper";
 
     const fs::path created = root / "created";
     fs::create_directory(created);
@@ -394,11 +404,44 @@ TEST(Concurrency, GeneratingDecodingAndCreatingFilesAtOnceKeepResultsAndModes) {
         }
     };
 
-    // A: generations, one after another, and the damaged pictures refused in between.
+    // A generation on a thread of its own, stopped from this one after a delay that moves
+    // through the steps from round to round: it either finished with the reference picture or
+    // left the previous one.
+    std::atomic<int> stopsInTime{0};
+    auto generateAndStop = [&](int round) {
+        const fs::path background = stopped.dir / "Background.bmp";
+        test::WriteBytes(background, previous);
+        GenerationResult result;
+        std::jthread worker([&](std::stop_token stop) {
+            result = WallpaperGenerator(stopped.MakeContext(clock)).Generate(stop);
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(round % 8 * 1000));
+        worker.request_stop();
+        worker.join();
+        const std::string bytes = test::ReadBytes(background);
+        if (result.status == GenerationStatus::Cancelled) {
+            ++stopsInTime;
+            if (bytes != previous) failures.Add("a stopped generation changed Background.bmp");
+        } else if (!result.Written()) {
+            failures.Add("a stopped generation failed: " + result.detail);
+        } else if (bytes != generations[0].expected) {
+            failures.Add("a generation finished before its stop differs");
+        }
+        for (const auto& entry : fs::directory_iterator(stopped.dir)) {
+            const std::string name = entry.path().filename().string();
+            const bool lock = name.ends_with(".lock");  // the files' lasting lock files
+            if (!lock && name != "config.ini" && name != "Termine.dat" && name != "Background.bmp")
+                failures.Add("a stopped generation left " + name + " behind");
+        }
+    };
+
+    // A: generations, one after another, a generation stopped from here, and the damaged
+    // pictures refused in between.
     std::thread a([&] {
         start.arrive_and_wait();
         for (int round = 0; round < kMinimumRounds || Clock::now() < deadline; ++round) {
             generateOnce(0);
+            generateAndStop(round);
             decodeAll(damaged, expectedRefusals);
         }
         --runningWorkers;
@@ -450,9 +493,11 @@ TEST(Concurrency, GeneratingDecodingAndCreatingFilesAtOnceKeepResultsAndModes) {
     b.join();
     c.join();
 
-    std::printf("%d + %d generations, %d decodes, %d files and directories made\n",
-                generationRuns[0].load(), generationRuns[1].load(), decodeRuns.load(),
-                filesMade.load());
+    std::printf(
+        "%d + %d generations (and %d stopped, %d of them in time), %d decodes, %d files and "
+        "directories made\n",
+        generationRuns[0].load(), generationRuns[1].load(), generationRuns[0].load(),
+        stopsInTime.load(), decodeRuns.load(), filesMade.load());
     for (const std::string& text : failures.texts()) ADD_FAILURE() << text;
     EXPECT_GE(generationRuns[0].load(), kMinimumRounds);
     EXPECT_GE(generationRuns[1].load(), kMinimumRounds);
