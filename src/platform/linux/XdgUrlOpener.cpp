@@ -36,6 +36,8 @@ int XdgUrlOpener::ResultOf(const ProcessResult& result) {
             return 29;
         case Status::SpawnFailed:
             return 0;  // out of resources
+        case Status::Stopped:
+            return 1;  // this runner is never asked to stop; an unknown error if it were
     }
     return 1;
 }
