@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 
+#include "TrickyPaths.h"
 #include "platform/linux/PcmanfmQtSettings.h"
 #include "support/TestSupport.h"
 
@@ -15,33 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> kPaths = {
-    "/home/user/.local/share/Tavolin/Background-1733676000123456789.bmp",
-    "/B\xC3\xA4"
-    "der; 'x', \"y\" = z \\ #1 \t\x01 \xF0\x9F\x98\x80 \xE2\x82\xAC"
-    "1 @/a.bmp",
-    " leading blank",
-    "trailing blank ",
-    "\\",
-    "a\\",
-    "\"",
-    "[Desktop]",
-    "x\nWallpaper=/evil\r\n",
-    std::string("nul\0"
-                "0123",
-                8),
-    "deadbeef\xC3\xA9"
-    "cafe\x7F"
-    "abc",
-    "\xEF\xBF\xBF\xE0\xA0\x80\xF4\x8F\xBF\xBF",
-    "@at",
-    "a,b;c",
-};
 
 TEST(PcmanfmQtSettingsAgainstQt, WhatQSettingsWritesReadsBack) {
     test::TempDir dir;
     const fs::path file = dir / "settings.conf";
-    for (const auto& path : kPaths) {
+    for (const auto& path : test::TrickyWallpaperPaths()) {
         {
             QSettings settings(QString::fromStdString(file.string()), QSettings::IniFormat);
             settings.setValue("Behavior/Wallpaper", "/not/this");

@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "Qt5IniEscape.h"
+#include "TrickyPaths.h"
 #include "platform/linux/PcmanfmQtSettings.h"
 #include "support/TestSupport.h"
 
@@ -86,26 +87,7 @@ Wallpaper=/\xd83d/\xde00/\x/x\)"),
 
 // Every path Qt 5 writes reads back unchanged.
 TEST(PcmanfmQtSettings, WhatQt5WritesReadsBack) {
-    const std::vector<std::string> paths = {
-        "/home/user/.local/share/Tavolin/Background-1733676000123456789.bmp",
-        "/B\xC3\xA4"
-        "der; 'x', \"y\" = z \\ #1 \t\x01 \xF0\x9F\x98\x80 \xE2\x82\xAC"
-        "1 @/a.bmp",
-        " leading blank",
-        "trailing blank ",
-        "\\",
-        "a\\",
-        "\"",
-        "[Desktop]",
-        "x\nWallpaper=/evil",
-        std::string("nul\0"
-                    "0123",
-                    8),
-        "deadbeef\xC3\xA9"
-        "cafe",
-        "\xEF\xBF\xBF\xE0\xA0\x80\xF4\x8F\xBF\xBF",
-    };
-    for (const auto& path : paths) {
+    for (const auto& path : test::TrickyWallpaperPaths()) {
         const std::string text = "[Desktop]\nWallpaper=" + test::Qt5IniEscape(path) + "\n";
         EXPECT_EQ(Wallpaper(text), path) << text;
     }

@@ -67,6 +67,14 @@ protected:
                                    assignment.substr(eq + 1), true));
     }
 
+    // Settings for the picture at path centred on the background, without any date.
+    void CentreOnly(const std::filesystem::path& path) {
+        WriteConfig("Background/BGArt=1");
+        Set("Background/BGBild=" + path.string());
+        Set("Background/BGCenter=1");
+        Set("Layout/KArt=4");
+    }
+
     WallpaperCanvas Result() {
         WallpaperCanvas canvas;
         EXPECT_EQ(canvas.Load(File("Background.bmp"), 1), 0);
@@ -372,10 +380,7 @@ TEST_F(GeneratorTest, TransparentPixelsShowTheBackgroundColour) {
     ImageBuffer picture;
     ASSERT_TRUE(picture.Load(gif, kFormatGif));
     ASSERT_GE(picture.TransparentIndex(), 0);
-    WriteConfig("Background/BGArt=1");
-    Set("Background/BGBild=" + gif.string());
-    Set("Background/BGCenter=1");
-    Set("Layout/KArt=4");
+    CentreOnly(gif);
     ASSERT_TRUE(Generate());
     WallpaperCanvas result = Result();
     const int offX = (kW - picture.Width()) / 2;
@@ -401,10 +406,7 @@ TEST_F(GeneratorTest, AlphaIsComposedOverTheBackgroundColour) {
     ImageBuffer picture;
     ASSERT_TRUE(picture.Load(tga, kFormatTga));
     ASSERT_TRUE(picture.HasAlpha());
-    WriteConfig("Background/BGArt=1");
-    Set("Background/BGBild=" + tga.string());
-    Set("Background/BGCenter=1");
-    Set("Layout/KArt=4");
+    CentreOnly(tga);
     ASSERT_TRUE(Generate());
     WallpaperCanvas result = Result();
     const int offX = (kW - picture.Width()) / 2;
