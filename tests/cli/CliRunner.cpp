@@ -25,6 +25,31 @@ extern char** environ;
 
 namespace tavolin::test {
 
+pid_t SpawnCli(std::vector<std::string> args, std::vector<std::string> env,
+               const std::filesystem::path& outPath, const std::filesystem::path& errPath) {
+    args.insert(args.begin(), TAVOLIN_CLI_PATH);
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    if (errPath == outPath) {
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
 CliResult RunCli(const std::filesystem::path& dataDir, const std::vector<std::string>& args,
                  const std::vector<std::string>& env) {
     TempDir io;
@@ -46,24 +71,9 @@ CliResult RunCli(const std::filesystem::path& dataDir, const std::vector<std::st
         if (!given(*e)) envStrings.push_back(*e);
     }
 
-    std::vector<std::string> argStrings{TAVOLIN_CLI_PATH};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv, envp;
-    for (auto& a : argStrings) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : envStrings) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
     CliResult result;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    const pid_t pid = SpawnCli(args, envStrings, outPath, errPath);
+    if (pid > 0) {
         int status = 0;
         struct rusage usage {};
         ::wait4(pid, &status, 0, &usage);
@@ -72,7 +82,6 @@ CliResult RunCli(const std::filesystem::path& dataDir, const std::vector<std::st
         result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                             (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     }
-    posix_spawn_file_actions_destroy(&actions);
     result.out = ReadBytes(outPath);
     result.err = ReadBytes(errPath);
     return result;

@@ -2,6 +2,8 @@
 // Runs tavolin-cli as a child process in a given data directory and captures its output.
 
 #include <cstdint>
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +17,12 @@ struct CliResult {
     long peakKib = 0;       // the child's peak resident memory (getrusage)
     double cpuSeconds = 0;  // its user plus system time
 };
+
+/// Starts tavolin-cli with args and exactly the environment env ("NAME=value"), standard input
+/// from /dev/null, standard output to outPath and standard error to errPath (both to one file
+/// when they are the same). The child's pid, or -1.
+pid_t SpawnCli(std::vector<std::string> args, std::vector<std::string> env,
+               const std::filesystem::path& outPath, const std::filesystem::path& errPath);
 
 /// Runs tavolin-cli with args, TAVOLIN_DIR=dataDir and the extra NAME=value environment.
 CliResult RunCli(const std::filesystem::path& dataDir, const std::vector<std::string>& args,

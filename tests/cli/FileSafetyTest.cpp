@@ -57,25 +57,9 @@ protected:
     }
 
     // Starts tavolin-cli in dir; its output goes to outPath (or nowhere).
-    pid_t Spawn(const fs::path& dir, std::vector<std::string> args,
+    pid_t Spawn(const fs::path& dir, const std::vector<std::string>& args,
                 const fs::path& outPath = "/dev/null") const {
-        std::vector<std::string> env = Env(dir);
-        args.insert(args.begin(), TAVOLIN_CLI_PATH);
-        std::vector<char*> argv, envp;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        return test::SpawnCli(args, Env(dir), outPath, outPath);
     }
 
     static int Wait(pid_t pid) {
