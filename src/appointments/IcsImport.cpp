@@ -13,6 +13,7 @@
 
 #include "appointments/Appointment.h"
 #include "appointments/ImportText.h"
+#include "util/CivilDays.h"
 #include "util/FileIO.h"
 
 namespace tavolin {

@@ -15,10 +15,6 @@ namespace tavolin {
 /// UTF-8) becomes "?". replaced (when given) is set to whether anything was replaced by "?".
 std::string ImportedRemark(std::string_view utf8, bool* replaced = nullptr);
 
-/// Days from 01.01.1970 to a date of the proleptic Gregorian calendar, and back.
-int64_t CivilDays(int64_t year, int64_t month, int64_t day);
-void CivilFromDays(int64_t days, int64_t& year, int& month, int& day);
-
 /// The key of an imported reminder: the date as DD.MM.YYYY, " - ", and QuarterTime of the
 /// clock time. Like every imported time, 23:53 and later become 00:00 of the same date.
 std::string ImportedKey(int day, int month, int year, int hour, int minute);

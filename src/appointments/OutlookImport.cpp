@@ -7,6 +7,7 @@
 #include "appointments/AppointmentTime.h"
 #include "appointments/ImportText.h"
 #include "util/Atoi.h"
+#include "util/CivilDays.h"
 #include "util/Cp1252.h"
 
 namespace tavolin {

@@ -4,20 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "util/CivilDays.h"
 #include "util/Cp1252.h"
 
 namespace tavolin {
 namespace {
-
-// Days since 1970-01-01 of a Gregorian date (proleptic), exact for every int year.
-int64_t DaysFromCivil(int64_t year, int month, int day) {
-    year -= month <= 2;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
 
 int WeekdayOfDayNumber(int64_t days) {
     // 1 January 1970 was a Thursday.
@@ -88,7 +79,7 @@ int DaysInMonth(int month, int year) {
 }
 
 int DayOfWeek(int day, int month, int year) {
-    return WeekdayOfDayNumber(DaysFromCivil(year, month, day));
+    return WeekdayOfDayNumber(CivilDays(year, month, day));
 }
 
 int EasterSunday(int year) {
@@ -125,18 +116,18 @@ bool IsHoliday(TimePoint t) {
 
 int WeekOfYear(int day, int month, int year, bool sundayFirst) {
     if (day < 1 || day > DaysInMonth(month, year)) return 0;
-    const int64_t date = DaysFromCivil(year, month, day);
+    const int64_t date = CivilDays(year, month, day);
     const int firstWeekday = sundayFirst ? 0 : 1;
     const int intoWeek = (WeekdayOfDayNumber(date) - firstWeekday + 7) % 7;
     // The week's fourth day decides its year.
     const int64_t fourth = date - intoWeek + 3;
     int64_t weekYear = year;
-    if (fourth < DaysFromCivil(year, 1, 1)) {
+    if (fourth < CivilDays(year, 1, 1)) {
         weekYear = int64_t{year} - 1;
-    } else if (fourth >= DaysFromCivil(int64_t{year} + 1, 1, 1)) {
+    } else if (fourth >= CivilDays(int64_t{year} + 1, 1, 1)) {
         weekYear = int64_t{year} + 1;
     }
-    return static_cast<int>((fourth - DaysFromCivil(weekYear, 1, 1)) / 7 + 1);
+    return static_cast<int>((fourth - CivilDays(weekYear, 1, 1)) / 7 + 1);
 }
 
 std::string FormatLongDate(TimePoint t) {

@@ -1,6 +1,7 @@
 #include "FakeOutlook.h"
 
 #include "appointments/ImportText.h"
+#include "util/CivilDays.h"
 
 namespace tavolin::test {
 namespace {
