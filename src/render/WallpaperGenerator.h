@@ -42,6 +42,10 @@ struct GenerationResult {
     bool Succeeded() const { return Written() && wallpaper.Succeeded(); }
 };
 
+/// The one message of a run about the characters the wallpaper font cannot draw (Windows-1252,
+/// each once): the characters and their signed codes.
+UserMessage MissingGlyphsMessage(std::string_view characters);
+
 class WallpaperGenerator {
 public:
     explicit WallpaperGenerator(Context context);
