@@ -241,12 +241,14 @@ void AppointmentList::ReportFailure(StoreStatus status) const {
     // Not silent: the user would take the appointment for saved.
     const QString text =
         status == StoreStatus::NotFound
-            ? QStringLiteral(
-                  "This entry is no longer in the appointments file; it was changed "
-                  "or removed meanwhile. Nothing was changed.")
-            : QStringLiteral(
-                  "The appointments file %1 could not be changed: %2. Nothing was "
-                  "saved.")
+            ? QCoreApplication::translate(
+                  "tavolin::AppointmentList",
+                  "Dieser Eintrag steht nicht mehr in der Termindatei; er wurde inzwischen "
+                  "geändert oder entfernt. Es wurde nichts geändert.")
+            : QCoreApplication::translate(
+                  "tavolin::AppointmentList",
+                  "Die Termindatei %1 konnte nicht geändert werden (%2). Es wurde nichts "
+                  "gespeichert.")
                   .arg(QString::fromStdString(m_store.Path().string()),
                        QString::fromUtf8(StoreStatusText(status)));
     MessageBox::show(m_owner, text, QStringLiteral("Fehler"), MessageBox::Icon::Critical);

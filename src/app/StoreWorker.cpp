@@ -97,6 +97,7 @@ QStringList StoreWorker::Finish(std::chrono::milliseconds bound) {
     const std::lock_guard lock(m_mutex);
     for (const Task& task : m_queue) lost << task.what;
     m_queue.clear();
+    m_delivered = m_posted;  // nothing is pending any more: it was made, or it is named here
     return lost;
 }
 

@@ -261,6 +261,49 @@ private slots:
         QCOMPARE(Bytes(), "08.03.2003 - 10:15 # Sport");
     }
 
+    // A file too large to show is said once (the list stays empty and the file untouched), not
+    // passed over as if there were no appointments.
+    void anOversizedFileIsReportedOnce() {
+        DialogRecorder recorder;
+        Write("09.03.2003 - 10:00 # x");
+        std::filesystem::resize_file(Termine(), kMaxAppointmentFileBytes + 1);  // sparse
+        m_list->RefreshList();
+        m_list->WaitIdle();
+        QCOMPARE(m_table->rowCount(), 0);
+        QCOMPARE(recorder.messages().size(), size_t(1));
+        QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Fehler"));
+        QVERIFY(recorder.messages()[0].text.contains(QString::fromUtf8("zu groß")));
+        m_list->RefreshList();
+        m_list->WaitIdle();
+        QCOMPARE(recorder.messages().size(), size_t(1));
+        QCOMPARE(std::filesystem::file_size(Termine()), kMaxAppointmentFileBytes + 1);
+    }
+
+    // Changed elsewhere (tavolin-cli, a second copy): the list follows, and an edit of a row the
+    // file no longer holds is refused instead of writing over another line.
+    void aChangeMadeElsewhereReloadsTheList() {
+        Write("09.03.2003 - 10:00 # x");
+        m_list->RefreshList();
+        m_list->WaitIdle();
+        m_list->WatchFile();
+        QCOMPARE(m_table->rowCount(), 1);
+        // As tavolin-cli writes: a new file renamed over the old one.
+        test::WriteBytes(*m_dir / "Termine.tmp", "09.03.2003 - 10:00 # x\r\n10.03.2003 - 11:00 # y");
+        std::filesystem::rename(*m_dir / "Termine.tmp", Termine());
+        QTRY_COMPARE(m_table->rowCount(), 2);
+        QCOMPARE(Cell(1, 1), QStringLiteral("y"));
+
+        Select(0);
+        Write("10.03.2003 - 11:00 # y");  // row 0 is gone meanwhile
+        DialogRecorder recorder;
+        Answer(QStringLiteral("z"));
+        m_list->OnEdit();
+        m_list->WaitIdle();
+        QCOMPARE(Bytes(), "10.03.2003 - 11:00 # y");
+        QVERIFY(!recorder.messages().empty());
+        QVERIFY(recorder.messages()[0].text.contains(QStringLiteral("nicht mehr in der Termindatei")));
+    }
+
     void aFailedWriteIsReportedNotSwallowed() {
         DialogRecorder recorder;
         std::filesystem::create_directory(Termine());
@@ -270,7 +313,7 @@ private slots:
         // The failed change, then the list that cannot show the file (once).
         QCOMPARE(recorder.messages().size(), size_t(2));
         QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Fehler"));
-        QVERIFY(recorder.messages()[0].text.contains(QStringLiteral("Nothing was saved")));
+        QVERIFY(recorder.messages()[0].text.contains(QStringLiteral("nichts gespeichert")));
         QVERIFY(recorder.messages()[1].text.contains(QStringLiteral("kann nicht gelesen werden")));
         m_list->RefreshList();
         m_list->WaitIdle();
