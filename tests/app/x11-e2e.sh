@@ -55,11 +55,11 @@ wait_for '[ -s "$TAVOLIN_DIR/Background.bmp" ]' 300 || fail "Erstellen wrote no 
 xdotool key --clearmodifiers alt+shift+slash
 sleep 0.3
 xdotool key i
-if wait_for '[ -n "$(xdotool search --onlyvisible --name "^Info .ber Tavolin$" 2>/dev/null)" ]' 30; then
+if wait_for '[ -n "$(xdotool search --onlyvisible --name "^Info .*ber Tavolin$" 2>/dev/null)" ]' 30; then
     sleep 0.3
-    shot info "$(xdotool search --onlyvisible --name "^Info .ber Tavolin$" | head -1)"
+    shot info "$(xdotool search --onlyvisible --name "^Info .*ber Tavolin$" | head -1)"
     xdotool key Return
-    wait_for '[ -z "$(xdotool search --onlyvisible --name "^Info .ber Tavolin$" 2>/dev/null)" ]' 30 ||
+    wait_for '[ -z "$(xdotool search --onlyvisible --name "^Info .*ber Tavolin$" 2>/dev/null)" ]' 30 ||
         fail "Enter did not close the information window"
 else
     fail "the information window did not open"
