@@ -29,6 +29,15 @@ xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sy
 wait_for '[ "$(xdotool getactivewindow 2>/dev/null)" = "$wid" ]' 30 || fail "the window did not get the focus"
 full="$(height "$wid")"
 
+# No maximise button: the window manager is told the window has no maximise function
+# (_MOTIF_WM_HINTS: flags, functions, decorations; MWM_FUNC_MAXIMIZE = 16, MWM_FUNC_ALL = 1).
+hints="$(xprop -id "$wid" _MOTIF_WM_HINTS | sed 's/.*= //')"
+functions="$(echo "$hints" | cut -d, -f2 | tr -d ' ')"
+[ -n "$functions" ] || fail "no _MOTIF_WM_HINTS on the window"
+if [ $((functions & 1)) -ne 0 ] || [ $((functions & 16)) -ne 0 ]; then
+    fail "the window offers maximising (_MOTIF_WM_HINTS $hints)"
+fi
+
 # --- config.ini.lock held by another process -----------------------------------------------
 flock "$TAVOLIN_DIR/config.ini" true  # makes the lock file
 flock "$TAVOLIN_DIR/config.ini.lock" sleep 10 &
