@@ -380,6 +380,45 @@ void CTavolinDlg::BuildControls() {
     m_menuBar->setGeometry(0, 0, page.width(), menuHeight);
     m_page->setGeometry(0, menuHeight, page.width(), page.height());
     setFixedSize(page.width(), menuHeight + page.height());
+    FitTexts();
+}
+
+void CTavolinDlg::FitTexts() {
+    // The layout was made for a narrower font than most found here, and fonts are scaled: a
+    // box or option whose text would be cut runs on into the free room beside it (up to the next
+    // control, its group's frame or the page's margin). Where the room suffices nothing moves.
+    const ui::DialogUnits du = ui::DialogUnits::of(this);
+    const auto siblings = m_page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QAbstractButton* b : m_page->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<QPushButton*>(b)) continue;
+        const int need = b->sizeHint().width();
+        if (need <= b->width()) continue;
+        const QRect g = b->geometry();
+        int limit = m_page->width() - du.x(7);
+        for (QWidget* w : siblings) {
+            const QRect o = w->geometry();
+            if (w == b) continue;
+            if (qobject_cast<QGroupBox*>(w)) {
+                if (o.contains(g.center())) limit = qMin(limit, o.right() - du.x(2));
+                continue;
+            }
+            if (o.top() > g.bottom() || o.bottom() < g.top() || o.left() <= g.left()) continue;
+            limit = qMin(limit, o.left() - 1);
+        }
+        b->resize(qMax(b->width(), qMin(need, limit - g.left())), b->height());
+    }
+    // The list's buttons keep their text off their frame: wider, with the list beside them
+    // giving way (its right edge stays).
+    int need = 0;
+    for (QPushButton* b : m_listButtons) {
+        need = qMax(need, b->fontMetrics().horizontalAdvance(Plain(b->text())) + du.x(4));
+    }
+    if (need > m_listButtons[0]->width()) {
+        for (QPushButton* b : m_listButtons) b->resize(need, b->height());
+        const int right = m_list->geometry().right();
+        const int left = m_listButtons[0]->geometry().right() + 1 + du.x(3);
+        m_list->setGeometry(left, m_list->y(), right - left + 1, m_list->height());
+    }
 }
 
 QPushButton* CTavolinDlg::appointmentButton(int id) const {

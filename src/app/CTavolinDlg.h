@@ -139,6 +139,7 @@ private:
     void ApplyBackgroundKind(bool picture);
     void ApplyAppointmentArea(bool open);
     void UpdateLayoutTabStops();
+    void FitTexts();
     void EnterHiddenMode();
     void LeaveHiddenMode();
     void ColourValueFromSettings();

@@ -4,6 +4,9 @@
 // keyboard's way through the main dialog.
 
 #include <QCheckBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QRadioButton>
 #include <QEventLoop>
 #include <QSignalSpy>
@@ -318,6 +321,50 @@ private slots:
         dlg->control(1024)->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dlg->control(1026));
+    }
+
+    // Every text of the settings page is shown whole, at the default font and scaled up: a
+    // control runs on into free room beside it rather than cutting its last letters.
+    void noTextIsClipped_data() {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("100 %") << 1.0;
+        QTest::newRow("125 %") << 1.25;
+        QTest::newRow("150 %") << 1.5;
+    }
+    void noTextIsClipped() {
+        QFETCH(double, scale);
+        const QFont original = QApplication::font();
+        QFont font = original;
+        font.setPointSizeF(original.pointSizeF() * scale);
+        QApplication::setFont(font);
+        auto dlg = MakeDialog();
+        QVERIFY(dlg->Start());
+        qobject_cast<QCheckBox*>(dlg->control(1029))->click();  // the whole page
+        qobject_cast<QCheckBox*>(dlg->control(1008))->click();  // the picture row too
+        QStringList clipped;
+        for (QAbstractButton* b : dlg->findChildren<QAbstractButton*>()) {
+            if (!b->isVisible() || b->text().isEmpty() || b->text() == "...") continue;
+            // The room the style leaves for the text, against the text's width; a push
+            // button's text also keeps off its frame.
+            const int text = b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&'));
+            int room = b->width() - 6;
+            if (!qobject_cast<QPushButton*>(b)) {
+                QStyleOptionButton option;
+                option.initFrom(b);
+                option.text = b->text();
+                const bool radio = qobject_cast<QRadioButton*>(b) != nullptr;
+                room = b->style()
+                           ->subElementRect(radio ? QStyle::SE_RadioButtonContents
+                                                  : QStyle::SE_CheckBoxContents,
+                                            &option, b)
+                           .width();
+            }
+            if (room < text) {
+                clipped << QStringLiteral("%1 (%2 < %3)").arg(b->text()).arg(room).arg(text);
+            }
+        }
+        QApplication::setFont(original);
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(", ")));
     }
 
     void theHelpBalloonPointsAtTheControlsCentre() {
