@@ -16,7 +16,7 @@ now_ms() { date +%s%3N; }
 mkdir -p "$work/bin"
 for tool in xrandr xdpyinfo wlr-randr swaymsg gsettings xfconf-query pcmanfm pcmanfm-qt feh \
     xwallpaper hsetroot xsetroot nitrogen qdbus dbus-send plasma-apply-wallpaperimage; do
-    printf '#!/bin/sh\nexec sleep 30\n' >"$work/bin/$tool"
+    printf '#!/bin/sh\nsleep 30\n' >"$work/bin/$tool"
     chmod +x "$work/bin/$tool"
 done
 
@@ -25,8 +25,7 @@ PATH="$work/bin:$PATH" "$tavolin" >"$work/tavolin.log" 2>&1 &
 pid=$!
 wait_for '[ -n "$(visible_window)" ]' 100 || fail "the dialog did not appear"
 wid="$(visible_window)"
-xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"
-wait_for '[ "$(xdotool getactivewindow 2>/dev/null)" = "$wid" ]' 30 || fail "the window did not get the focus"
+activate "$wid" || fail "the window did not get the focus"
 full="$(height "$wid")"
 
 # No maximise button: the window manager is told the window has no maximise function
@@ -75,12 +74,12 @@ wait_for '[ "$(config_value DelTermine)" = 0 ] && ! grep -q "01.01.2001" "$TAVOL
     fail "the tidy-up asked for under the lock did not happen once it was free"
 
 # --- Ending the program during a generation whose tools hang -----------------------------------
-xdotool key --clearmodifiers alt+p
-sleep 0.3
+open_menu xdotool key --clearmodifiers alt+p || fail "alt+p did not open the menu"
 xdotool key e
-sleep 1  # the generation is at its desktop hand-over by now
+# The generation reaches its hand-over: the hanging tool is running.
+wait_for 'pgrep -f "$work/bin/" >/dev/null' 50 || fail "the generation started no desktop tool"
+open_menu xdotool key --clearmodifiers alt+p || fail "alt+p did not open the menu"
 start=$(now_ms)
-xdotool key --clearmodifiers alt+p
 xdotool key b
 wait_for '! kill -0 $pid 2>/dev/null' 30 || fail "the program did not end within 3 s while a tool hung"
 close_ms=$(( $(now_ms) - start ))
