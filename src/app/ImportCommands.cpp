@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPointer>
 
 #include "app/CTavolinDlg.h"
+#include "app/StoreWorker.h"
 #include "appointments/AppointmentStore.h"
 #include "appointments/IcsImport.h"
 #include "appointments/OutlookImport.h"
@@ -105,17 +107,31 @@ void ImportCommands::ICalendarImport(CTavolinDlg& dialog) {
         &dialog, QStringLiteral("iCalendar-Import"), QString(),
         QStringLiteral("iCalendar (*.ics)|*.ics|All files (*.*)|*.*||"));
     if (file.isEmpty()) return;
-    BusyCursor busy;
+    // On the store worker, after the changes posted before it: a large file or a lock held
+    // elsewhere does not hold up the window. One refresh (and so one tidy-up) for the whole
+    // file, once it is in.
     const AppointmentStore store(dialog.context());
-    // One refresh (and so one tidy-up) for the whole file.
-    const IcsImportResult result =
-        ImportIcsFile(QFile::encodeName(file).toStdString(), store, dialog.context().Now(),
-                      [&dialog] { dialog.appointments().RefreshList(); });
-    busy.End();
-    const std::string text = IcsSummaryText(QFileInfo(file).fileName().toStdString(), result);
-    MessageBox::show(&dialog, QString::fromStdString(text), QStringLiteral("iCalendar-Import"),
-                     result.status == IcsFileStatus::Ok ? MessageBox::Icon::Information
-                                                        : MessageBox::Icon::Warning);
+    const TimePoint now = dialog.context().Now();
+    const std::filesystem::path path = QFile::encodeName(file).toStdString();
+    const QString name = QFileInfo(file).fileName();
+    QPointer<CTavolinDlg> owner(&dialog);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    dialog.storeWorker().Post(
+        QStringLiteral("Termine.dat: iCalendar-Import ") + name, store.Path(),
+        [store, now, path, name, owner](std::stop_token) -> StoreWorker::Completion {
+            auto result = std::make_shared<IcsImportResult>(ImportIcsFile(path, store, now, [] {}));
+            return [result, name, owner] {
+                if (owner && result->imported > 0) owner->appointments().RefreshList();
+                QGuiApplication::restoreOverrideCursor();
+                if (!owner) return;
+                const std::string text = IcsSummaryText(name.toStdString(), *result);
+                MessageBox::show(owner, QString::fromStdString(text),
+                                 QStringLiteral("iCalendar-Import"),
+                                 result->status == IcsFileStatus::Ok
+                                     ? MessageBox::Icon::Information
+                                     : MessageBox::Icon::Warning);
+            };
+        });
 }
 
 }  // namespace tavolin
