@@ -6,6 +6,7 @@
 #include <cctype>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -38,6 +39,8 @@ constexpr size_t kMaxRemarkBytes = 1024;
 // Observances of one VTIMEZONE and their RDATEs; real zones have a handful.
 constexpr size_t kMaxObservances = 200;
 constexpr size_t kMaxObservanceDates = 1000;
+// Observances of all zones one file uses; libical's iterator of a rule takes a few kilobytes.
+constexpr size_t kMaxObservancesPerFile = 20000;
 // Nominal days of an alarm offset; far beyond any real reminder.
 constexpr int64_t kMaxOffsetDays = 100000;
 // Zone rules are expanded up to the year asked for; keep that bounded.
@@ -157,7 +160,9 @@ struct Component {
 
 struct Document {
     IcsFileStatus status = IcsFileStatus::Ok;
-    std::string lines;  // the logical lines, unfolded; every view points here
+    // The logical lines, unfolded; every view points here. On the heap, so that moving the
+    // document (or a short text kept inside the string itself) never moves what they see.
+    std::unique_ptr<std::string> lines = std::make_unique<std::string>();
     std::vector<Component> components;
     std::vector<size_t> calendars;
     size_t ignoredLines = 0;
@@ -224,30 +229,13 @@ Document ParseDocument(std::string_view text) {
         doc.status = IcsFileStatus::NotICalendar;
         return doc;
     }
-    // Unfold: a line that begins with a blank or a tab continues the one before it.
-    doc.lines.reserve(text.size());
-    std::vector<std::pair<size_t, size_t>> spans;  // logical lines in doc.lines
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view physical = text.substr(start, end - start);
-        if (!physical.empty() && physical.back() == '\r') physical.remove_suffix(1);
-        if (!spans.empty() && !physical.empty() && (physical[0] == ' ' || physical[0] == '\t')) {
-            doc.lines.append(physical.substr(1));
-            spans.back().second += physical.size() - 1;
-        } else {
-            spans.emplace_back(doc.lines.size(), physical.size());
-            doc.lines.append(physical);
-        }
-        start = end + 1;
-    }
-
+    constexpr size_t kUnkept = SIZE_MAX;  // a component the import does not read
     std::vector<size_t> stack;
     bool seenCalendar = false;
-    for (const auto& [offset, length] : spans) {
-        const std::string_view line = std::string_view(doc.lines).substr(offset, length);
-        if (IsBlank(line)) continue;
+    bool stop = false;
+    // One logical line; false ends the reading (the status says why).
+    const auto handle = [&](std::string_view line) {
+        if (IsBlank(line)) return;
         std::string_view name;
         bool ok = false;
         Property p = ParseLine(line, name, ok);
@@ -258,19 +246,39 @@ Document ParseDocument(std::string_view text) {
                 seenCalendar = true;
             } else if (!seenCalendar) {
                 doc.status = IcsFileStatus::NotICalendar;
-                return doc;
+                stop = true;
+                return;
             } else {
                 ++doc.ignoredLines;  // text after a calendar
-                continue;
+                return;
             }
         }
         if (begin) {
+            // Counted by name whatever its parameters or folding, as every parser reads it.
             if (stack.size() >= static_cast<size_t>(kMaxNesting)) {
                 doc.status = IcsFileStatus::NotICalendar;
-                return doc;
+                stop = true;
+                return;
+            }
+            const Kind kind = ok ? KindOf(p.value) : Kind::Other;
+            const Kind parent =
+                stack.empty() || stack.back() == kUnkept ? Kind::Other
+                                                         : doc.components[stack.back()].kind;
+            // Only what the import reads is kept: events, tasks and zones of a calendar, alarms
+            // of events and tasks, observances of zones.
+            const bool keep =
+                stack.empty() ? kind == Kind::Calendar
+                : parent == Kind::Calendar
+                    ? kind == Kind::Event || kind == Kind::Todo || kind == Kind::TimeZone
+                : parent == Kind::Event || parent == Kind::Todo ? kind == Kind::Alarm
+                : parent == Kind::TimeZone                      ? kind == Kind::Observance
+                                                                : false;
+            if (!keep) {
+                stack.push_back(kUnkept);
+                return;
             }
             Component c;
-            c.kind = ok ? KindOf(p.value) : Kind::Other;
+            c.kind = kind;
             c.order = doc.components.size();
             if (stack.empty()) {
                 c.calendar = doc.calendars.size();
@@ -283,17 +291,43 @@ Document ParseDocument(std::string_view text) {
             doc.components.push_back(std::move(c));
         } else if (end) {
             stack.pop_back();
-        } else if (ok) {
+        } else if (ok && stack.back() != kUnkept) {
             p.name = PropOf(name);
             Component& c = doc.components[stack.back()];
-            if (p.name == Prop::Other || c.kind == Kind::Other) continue;
+            if (p.name == Prop::Other) return;
             if (c.props.size() >= kMaxPropertiesPerComponent) {
                 ++c.droppedProps;
-                continue;
+                return;
             }
             c.props.push_back(p);
         }
+    };
+
+    // Unfold: a line that begins with a blank or a tab continues the one before it. Each
+    // logical line is read once it is complete; the views kept point into lines, which never
+    // grows past the text's size reserved here and so never moves.
+    std::string& lines = *doc.lines;
+    lines.reserve(text.size());
+    bool open = false;
+    size_t current = 0;
+    size_t start = 0;
+    while (start < text.size() && !stop) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view physical = text.substr(start, end - start);
+        if (!physical.empty() && physical.back() == '\r') physical.remove_suffix(1);
+        if (open && !physical.empty() && (physical[0] == ' ' || physical[0] == '\t')) {
+            lines.append(physical.substr(1));
+        } else {
+            if (open) handle(std::string_view(lines).substr(current));
+            open = true;
+            current = lines.size();
+            lines.append(physical);
+        }
+        start = end + 1;
     }
+    if (open && !stop) handle(std::string_view(lines).substr(current));
+    if (stop) return doc;
     if (!stack.empty()) {
         doc.status = IcsFileStatus::Truncated;
     } else if (doc.calendars.empty()) {
@@ -567,12 +601,9 @@ public:
             ob.start = *s;
             ob.start.utc = false;
             if (const Property* r = o.First(Prop::RRule)) {
-                icalrecurrencetype rule = ParseRule(r->value);
+                const icalrecurrencetype rule = ParseRule(r->value);
                 if (rule.freq != ICAL_YEARLY_RECURRENCE || rule.interval < 1) return nullptr;
-                ob.until = TakeUntil(rule);
-                ob.it.reset(icalrecur_iterator_new(rule, ToIcal(ob.start)));
-                icalerror_clear_errno();
-                if (!ob.it) return nullptr;
+                ob.rule = r->value;  // iterated when first needed; libical's state is large
             }
             for (const Property& p : o.props) {
                 if (p.name != Prop::RDate) continue;
@@ -614,6 +645,8 @@ public:
         return Conv::Ok;
     }
 
+    size_t Observances() const { return m_obs.size(); }
+
     // Clock time in this zone of a UTC instant.
     Conv ToWall(int64_t utc, Budget& budget, Civil& out) {
         const Civil approx = CivilOfWall(utc);
@@ -627,6 +660,7 @@ private:
     struct Observance {
         int from = 0, to = 0;
         Civil start;
+        std::string_view rule;
         IteratorPtr it;
         Until until;
         bool done = false;
@@ -650,6 +684,13 @@ private:
         if (year <= m_extendedTo) return true;
         bool added = false;
         for (Observance& ob : m_obs) {
+            if (!ob.rule.empty() && !ob.it && !ob.done) {
+                icalrecurrencetype rule = ParseRule(ob.rule);
+                ob.until = TakeUntil(rule);
+                ob.it.reset(icalrecur_iterator_new(rule, ToIcal(ob.start)));
+                icalerror_clear_errno();
+                if (!ob.it) ob.done = true;
+            }
             while (ob.it && !ob.done) {
                 if (!ob.pending) {
                     if (!budget.Step()) return false;
@@ -674,6 +715,9 @@ private:
                 }
                 ob.pending.reset();
             }
+        }
+        for (Observance& ob : m_obs) {
+            if (ob.done) ob.it.reset();
         }
         if (added) Sort();
         m_extendedTo = year;
@@ -778,6 +822,12 @@ public:
     }
 
 private:
+    struct ZoneSlot {
+        const Component* component;
+        std::unique_ptr<ZoneRules> rules;
+        bool built;
+    };
+
     // Zones of each calendar by TZID; the system's zones are fetched when first named.
     void LoadZones() {
         m_zones.resize(m_doc.calendars.size());
@@ -787,11 +837,22 @@ private:
                 if (tz.kind != Kind::TimeZone) continue;
                 const Property* id = tz.First(Prop::TzId);
                 if (!id || id->value.empty()) continue;
-                const std::string tzid(id->value);
-                if (m_zones[k].count(tzid)) continue;
-                m_zones[k].emplace(tzid, ZoneRules::Make(m_doc, tz));  // null: unsafe, unknown
+                m_zones[k].emplace(std::string(id->value), ZoneSlot{&tz, nullptr, false});
             }
         }
+    }
+
+    // A zone of the file, built when first used. Real files name a handful; a file that names
+    // thousands finds the later ones unknown once their observances reach the bound.
+    ZoneRules* FileZone(ZoneSlot& slot) {
+        if (!slot.built) {
+            slot.built = true;
+            if (m_observancesBuilt < kMaxObservancesPerFile) {
+                slot.rules = ZoneRules::Make(m_doc, *slot.component);  // null: unsafe, unknown
+                if (slot.rules) m_observancesBuilt += slot.rules->Observances();
+            }
+        }
+        return slot.rules.get();
     }
 
     ZoneRules* SystemZone(const std::string& name) {
@@ -822,7 +883,7 @@ private:
         const std::string tzid(p.tzid);
         auto& zones = m_zones[owner.calendar];
         if (const auto it = zones.find(tzid); it != zones.end()) {
-            out.zone = it->second.get();
+            out.zone = FileZone(it->second);
             m_unknownZone = !out.zone;
             return out.zone != nullptr;
         }
@@ -1366,7 +1427,8 @@ private:
     TimePoint m_windowEnd = 0;
     bool m_unknownZone = false;  // set by WhenOf when it fails for the zone
     bool m_unsupported = false;
-    std::vector<std::map<std::string, std::unique_ptr<ZoneRules>>> m_zones;
+    std::vector<std::map<std::string, ZoneSlot>> m_zones;
+    size_t m_observancesBuilt = 0;
     std::map<std::string, SystemZoneEntry> m_systemZones;
     std::set<size_t> m_superseded;
     std::map<std::string, std::vector<Override>> m_overrides;
