@@ -2,9 +2,10 @@
 // it gives must be one line of the appointments file with a date-time key.
 //
 // The first byte picks what is tried, so that the unfolding and the nesting bound are reached at
-// their real sizes although the fuzzer's inputs are small:
-//   0..127    the bytes as they are;
-//   128..191  the same text folded at every line at a chosen width (with CR LF plus a blank or
+// their real sizes although the fuzzer's inputs are small; from 128 on, the text starts after a
+// header of four bytes:
+//   0..127    the bytes as they are (every real calendar starts so);
+//   128..191  the text folded at every line at a chosen width (with CR LF plus a blank or
 //             a tab), which must read exactly as the unfolded text;
 //   192..255  the text repeated up to the file size limit inside a calendar nested a chosen
 //             number of levels deep, with BEGIN written plainly, folded or with a parameter;
@@ -75,16 +76,14 @@ std::string Nested(std::string_view body, size_t depth, int form, size_t copies)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ::setenv("TZ", "Europe/Berlin", 1);
-    if (size < 4) {
-        CheckRecords(ParseIcs(std::string_view(reinterpret_cast<const char*>(data), size), kNow,
-                              kBudget));
+    const std::string_view all(reinterpret_cast<const char*>(data), size);
+    if (size < 4 || data[0] < 128) {
+        CheckRecords(ParseIcs(all, kNow, kBudget));
         return 0;
     }
     const uint8_t mode = data[0];
-    const std::string_view text(reinterpret_cast<const char*>(data) + 4, size - 4);
-    if (mode < 128) {
-        CheckRecords(ParseIcs(text, kNow, kBudget));
-    } else if (mode < 192) {
+    const std::string_view text = all.substr(4);
+    if (mode < 192) {
         const IcsImportResult plain = ParseIcs(text, kNow, kBudget);
         CheckRecords(plain);
         const IcsImportResult folded = ParseIcs(Fold(text, 1 + data[1] % 75, data[2] & 1), kNow,

@@ -571,6 +571,103 @@ bool PastUntil(const Until& u, const Civil& wall, std::optional<int64_t> utcInst
     return WallSeconds(wall) > WallSeconds(u.value);
 }
 
+// The rules most series have (daily, or weekly on plain weekdays, with an interval, a count or
+// an end) stepped here: libical takes microseconds per step through its calendar library, which
+// a file of thousands of weekly series would feel. Anything else goes to libical.
+class SimpleRule {
+public:
+    bool Make(const icalrecurrencetype& rule, const Civil& start) {
+        const auto empty = [](const short* list) { return list[0] == ICAL_RECURRENCE_ARRAY_MAX; };
+        if ((rule.freq != ICAL_DAILY_RECURRENCE && rule.freq != ICAL_WEEKLY_RECURRENCE) ||
+            rule.interval < 1 || rule.rscale || !empty(rule.by_second) ||
+            !empty(rule.by_minute) || !empty(rule.by_hour) || !empty(rule.by_month_day) ||
+            !empty(rule.by_year_day) || !empty(rule.by_week_no) || !empty(rule.by_month) ||
+            !empty(rule.by_set_pos)) {
+            return false;
+        }
+        m_start = start;
+        m_first = CivilDays(start.year, start.month, start.day);
+        m_interval = rule.interval;
+        m_count = rule.count;
+        m_weekly = rule.freq == ICAL_WEEKLY_RECURRENCE;
+        m_weekStart = rule.week_start == ICAL_NO_WEEKDAY ? 1 : static_cast<int>(rule.week_start) - 1;
+        bool any = false;
+        for (size_t i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX;
+             ++i) {
+            if (icalrecurrencetype_day_position(rule.by_day[i]) != 0) return false;
+            const int day = static_cast<int>(icalrecurrencetype_day_day_of_week(rule.by_day[i]));
+            if (day < 1 || day > 7) return false;
+            if (!m_weekly) return false;  // BYDAY in a daily rule filters; libical knows how
+            m_days[(day - 1 - m_weekStart + 7) % 7] = true;
+            any = true;
+        }
+        if (m_weekly && !any) m_days[(Weekday(m_first) - m_weekStart + 7) % 7] = true;
+        // With COUNT, libical counts from the start only when the start is one of the days.
+        if (m_weekly && m_count > 0 && !m_days[(Weekday(m_first) - m_weekStart + 7) % 7]) {
+            return false;
+        }
+        m_period = m_weekly ? WeekOf(m_first) : m_first;
+        return true;
+    }
+
+    // The first occurrence on or after from (only for rules without COUNT).
+    void SetStart(const Civil& from) {
+        const int64_t day = CivilDays(from.year, from.month, from.day);
+        m_skipBefore = std::max(m_skipBefore, day);
+        const int64_t step = int64_t{m_interval} * (m_weekly ? 7 : 1);
+        const int64_t base = m_weekly ? WeekOf(day) : day;
+        if (base > m_period) m_period += (base - m_period) / step * step;
+    }
+
+    std::optional<Civil> Next() {
+        for (int guard = 0; guard < 16; ++guard) {
+            if (m_count > 0 && m_emitted >= m_count) return std::nullopt;
+            int64_t day = 0;
+            if (m_weekly) {
+                while (m_slot < 7 && !m_days[m_slot]) ++m_slot;
+                if (m_slot == 7) {
+                    m_slot = 0;
+                    m_period += int64_t{7} * m_interval;
+                    continue;
+                }
+                day = m_period + m_slot++;
+            } else {
+                day = m_period;
+                m_period += m_interval;
+            }
+            if (day < m_first) continue;
+            if (day > kLastDay) return std::nullopt;
+            ++m_emitted;
+            if (day < m_skipBefore) continue;
+            const Civil date = CivilOfWall(day * 86400);
+            Civil c = m_start;
+            c.year = date.year;
+            c.month = date.month;
+            c.day = date.day;
+            return c;
+        }
+        return std::nullopt;  // unreachable: a week holds one of the days
+    }
+
+private:
+    static constexpr int64_t kLastDay = 2932896;  // 31 December 9999
+    // 0 Sunday ... 6 Saturday; 1 January 1970 was a Thursday.
+    static int Weekday(int64_t day) { return static_cast<int>(((day % 7) + 7 + 4) % 7); }
+    int64_t WeekOf(int64_t day) const { return day - (Weekday(day) - m_weekStart + 7) % 7; }
+
+    Civil m_start;
+    int64_t m_first = 0;
+    int64_t m_period = 0;  // the day (daily) or the first day of the week (weekly) to step from
+    int64_t m_skipBefore = INT64_MIN;
+    int m_interval = 1;
+    int m_count = 0;
+    int m_emitted = 0;
+    bool m_weekly = false;
+    int m_weekStart = 1;  // Monday
+    bool m_days[7] = {};  // by offset from the week's first day
+    int m_slot = 0;
+};
+
 // ---- Time zones -------------------------------------------------------------------------
 
 enum class Conv { Ok, Invalid, Limit };
@@ -1170,18 +1267,26 @@ private:
                                                        e.start.wall.day, e.start.wall.hour,
                                                        e.start.wall.minute, e.start.wall.second,
                                                        e.start.wall.isDate, false});
-            IteratorPtr it(icalrecur_iterator_new(rule, rawStart));
-            icalerror_clear_errno();
-            if (!it) {
-                damaged = true;
-                continue;
+            SimpleRule simple;
+            IteratorPtr it;
+            if (!simple.Make(rule, e.start.wall)) {
+                it.reset(icalrecur_iterator_new(rule, rawStart));
+                icalerror_clear_errno();
+                if (!it) {
+                    damaged = true;
+                    continue;
+                }
             }
             // A series begun long ago (a birthday since 1960) is entered near today; a series
             // with COUNT has to be counted from its start.
             if (rule.count == 0) {
                 if (const auto w = WindowStartIn(e.start); w && icaltime_compare(rawStart, *w) < 0) {
-                    icalrecur_iterator_set_start(it.get(), *w);
-                    icalerror_clear_errno();
+                    if (it) {
+                        icalrecur_iterator_set_start(it.get(), *w);
+                        icalerror_clear_errno();
+                    } else {
+                        simple.SetStart(FromIcal(*w, false));
+                    }
                 }
             }
             size_t steps = 0;
@@ -1191,9 +1296,16 @@ private:
                     limited = true;
                     break;
                 }
-                const icaltimetype occ = icalrecur_iterator_next(it.get());
-                if (icaltime_is_null_time(occ)) break;
-                When w{FromIcal(occ, e.start.wall.utc), e.start.zone};
+                When w{{}, e.start.zone};
+                if (it) {
+                    const icaltimetype occ = icalrecur_iterator_next(it.get());
+                    if (icaltime_is_null_time(occ)) break;
+                    w.wall = FromIcal(occ, e.start.wall.utc);
+                } else {
+                    const auto occ = simple.Next();
+                    if (!occ) break;
+                    w.wall = *occ;
+                }
                 TimePoint t = 0;
                 const Conv conv = Instant(w, t);
                 if (conv == Conv::Limit) return false;

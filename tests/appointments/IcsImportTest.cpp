@@ -322,11 +322,13 @@ TEST_F(IcsImportTest, ChangedOccurrencesReplaceWhatTheyName) {
 
 // A file's zone that begins after the event: the offset before its first change holds.
 TEST_F(IcsImportTest, TimesBeforeAZonesFirstChangeTakeTheOffsetBeforeIt) {
+    // Standard time listed first, as many programs write it; the earliest change is the one
+    // to summer time.
     const std::string zone =
-        "BEGIN:VTIMEZONE\r\nTZID:Late\r\nBEGIN:DAYLIGHT\r\nDTSTART:20270328T020000\r\n"
-        "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n"
-        "END:DAYLIGHT\r\nBEGIN:STANDARD\r\nDTSTART:20271031T030000\r\nTZOFFSETFROM:+0200\r\n"
-        "TZOFFSETTO:+0100\r\nRRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nEND:STANDARD\r\n"
+        "BEGIN:VTIMEZONE\r\nTZID:Late\r\nBEGIN:STANDARD\r\nDTSTART:20271031T030000\r\n"
+        "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nRRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\n"
+        "END:STANDARD\r\nBEGIN:DAYLIGHT\r\nDTSTART:20270328T020000\r\nTZOFFSETFROM:+0100\r\n"
+        "TZOFFSETTO:+0200\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\nEND:DAYLIGHT\r\n"
         "END:VTIMEZONE\r\n";
     EXPECT_EQ(Records(zone + Event("DTSTART;TZID=Late:20270110T174500\r\nSUMMARY:w\r\n") +
                       Event("DTSTART;TZID=Late:20270610T174500\r\nSUMMARY:s\r\n") +
