@@ -320,6 +320,25 @@ TEST_F(IcsImportTest, ChangedOccurrencesReplaceWhatTheyName) {
                      "19.01.2027 - 09:00 # Chor einmal", "02.02.2027 - 10:00 # Chor Dienstag"}));
 }
 
+// RFC 5545's example of WKST (3.8.5.3), moved to 2027; and a fortnightly rule whose start is
+// not one of its days keeps the fortnights counted from the week of its start.
+TEST_F(IcsImportTest, WeeklyRulesCountTheirWeeksFromTheirWeekStart) {
+    EXPECT_EQ(Records(Event("DTSTART:20270803T090000\r\n"
+                            "RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=MO\r\n"
+                            "SUMMARY:mo\r\n") +
+                      Event("DTSTART:20270803T090000\r\n"
+                            "RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=SU\r\n"
+                            "SUMMARY:su\r\n") +
+                      Event("DTSTART:20270512T090000\r\n"
+                            "RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=SU;WKST=TH;UNTIL=20270630T000000\r\n"
+                            "SUMMARY:th\r\n")),
+              (Lines{"03.08.2027 - 09:00 # mo", "08.08.2027 - 09:00 # mo", "17.08.2027 - 09:00 # mo",
+                     "22.08.2027 - 09:00 # mo", "03.08.2027 - 09:00 # su", "15.08.2027 - 09:00 # su",
+                     "17.08.2027 - 09:00 # su", "29.08.2027 - 09:00 # su", "12.05.2027 - 09:00 # th",
+                     "23.05.2027 - 09:00 # th", "06.06.2027 - 09:00 # th",
+                     "20.06.2027 - 09:00 # th"}));
+}
+
 // A file's zone that begins after the event: the offset before its first change holds.
 TEST_F(IcsImportTest, TimesBeforeAZonesFirstChangeTakeTheOffsetBeforeIt) {
     // Standard time listed first, as many programs write it; the earliest change is the one
