@@ -89,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (mode < 192) {
         const IcsImportResult plain = ParseIcs(text, kNow, kBudget);
         CheckRecords(plain);
-        const IcsImportResult folded = ParseIcs(Fold(text, 1 + data[1] % 75, data[2] & 1), kNow,
-                                                kBudget);
+        const IcsImportResult folded =
+            ParseIcs(Fold(text, 1 + data[1] % 75, data[2] & 1), kNow, kBudget);
         CheckRecords(folded);
         // A fold is no change of content. (Folding the first line of a file that starts with
         // blanks changes where it starts, so only calendars are compared.)

@@ -119,18 +119,18 @@ void ImportCommands::ICalendarImport(CTavolinDlg& dialog) {
     std::string path = QFile::encodeName(file).toStdString();
     std::string name = QFileInfo(file).fileName().toStdString();
     CTavolinDlg* target = &dialog;
-    m_icsWorker = std::jthread([this, target, store, now, deleteExpired, path = std::move(path),
-                                name = std::move(name)] {
-        IcsImportResult result = ImportIcsFile(path, store, now, deleteExpired);
-        // Back to the window's thread. The dialog owns this part and joins the worker before
-        // it goes, so an event posted to it is either delivered or dropped with it.
-        QMetaObject::invokeMethod(
-            target,
-            [this, target, name, result = std::move(result)] {
-                ICalendarImported(*target, name, result);
-            },
-            Qt::QueuedConnection);
-    });
+    m_icsWorker = std::jthread(
+        [this, target, store, now, deleteExpired, path = std::move(path), name = std::move(name)] {
+            IcsImportResult result = ImportIcsFile(path, store, now, deleteExpired);
+            // Back to the window's thread. The dialog owns this part and joins the worker before
+            // it goes, so an event posted to it is either delivered or dropped with it.
+            QMetaObject::invokeMethod(
+                target,
+                [this, target, name, result = std::move(result)] {
+                    ICalendarImported(*target, name, result);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void ImportCommands::ICalendarImported(CTavolinDlg& dialog, const std::string& name,

@@ -186,9 +186,8 @@ StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TimePoint now, TidyStat
     return Rewrite(bytes, tidied);
 }
 
-StoreStatus AppointmentStore::AddAndTidy(const std::vector<std::string>& lines,
-                                         bool deleteExpired, TimePoint now,
-                                         TidyStats* stats) const {
+StoreStatus AppointmentStore::AddAndTidy(const std::vector<std::string>& lines, bool deleteExpired,
+                                         TimePoint now, TidyStats* stats) const {
     if (stats) *stats = TidyStats{};
     for (const std::string& line : lines) {
         if (line.find('\n') != std::string::npos) return StoreStatus::InvalidLine;

@@ -261,9 +261,9 @@ Document ParseDocument(std::string_view text) {
                 return;
             }
             const Kind kind = ok ? KindOf(p.value) : Kind::Other;
-            const Kind parent =
-                stack.empty() || stack.back() == kUnkept ? Kind::Other
-                                                         : doc.components[stack.back()].kind;
+            const Kind parent = stack.empty() || stack.back() == kUnkept
+                                    ? Kind::Other
+                                    : doc.components[stack.back()].kind;
             // Only what the import reads is kept: events, tasks and zones of a calendar, alarms
             // of events and tasks, observances of zones.
             const bool keep =
@@ -373,16 +373,9 @@ Civil CivilOfWall(int64_t seconds) {
         --days;
     }
     Civil c;
-    // Days to civil date (Howard Hinnant's algorithm).
-    const int64_t z = days + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    c.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    c.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    c.year = static_cast<int>(yoe + era * 400 + (c.month <= 2 ? 1 : 0));
+    int64_t year = 0;
+    CivilFromDays(days, year, c.month, c.day);
+    c.year = static_cast<int>(year);
     c.hour = static_cast<int>(rest / 3600);
     c.minute = static_cast<int>(rest / 60 % 60);
     c.second = static_cast<int>(rest % 60);
@@ -579,10 +572,9 @@ public:
     bool Make(const icalrecurrencetype& rule, const Civil& start) {
         const auto empty = [](const short* list) { return list[0] == ICAL_RECURRENCE_ARRAY_MAX; };
         if ((rule.freq != ICAL_DAILY_RECURRENCE && rule.freq != ICAL_WEEKLY_RECURRENCE) ||
-            rule.interval < 1 || rule.rscale || !empty(rule.by_second) ||
-            !empty(rule.by_minute) || !empty(rule.by_hour) || !empty(rule.by_month_day) ||
-            !empty(rule.by_year_day) || !empty(rule.by_week_no) || !empty(rule.by_month) ||
-            !empty(rule.by_set_pos)) {
+            rule.interval < 1 || rule.rscale || !empty(rule.by_second) || !empty(rule.by_minute) ||
+            !empty(rule.by_hour) || !empty(rule.by_month_day) || !empty(rule.by_year_day) ||
+            !empty(rule.by_week_no) || !empty(rule.by_month) || !empty(rule.by_set_pos)) {
             return false;
         }
         m_start = start;
@@ -590,7 +582,8 @@ public:
         m_interval = rule.interval;
         m_count = rule.count;
         m_weekly = rule.freq == ICAL_WEEKLY_RECURRENCE;
-        m_weekStart = rule.week_start == ICAL_NO_WEEKDAY ? 1 : static_cast<int>(rule.week_start) - 1;
+        m_weekStart =
+            rule.week_start == ICAL_NO_WEEKDAY ? 1 : static_cast<int>(rule.week_start) - 1;
         bool any = false;
         for (size_t i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX;
              ++i) {
@@ -822,9 +815,9 @@ private:
     }
 
     int OffsetAt(int64_t utc) const {
-        const auto it = std::upper_bound(
-            m_transitions.begin(), m_transitions.end(), utc,
-            [](int64_t t, const Transition& tr) { return t < tr.utc; });
+        const auto it =
+            std::upper_bound(m_transitions.begin(), m_transitions.end(), utc,
+                             [](int64_t t, const Transition& tr) { return t < tr.utc; });
         if (it == m_transitions.begin()) return m_transitions.front().from;
         return std::prev(it)->to;
     }
@@ -897,8 +890,7 @@ enum class Read { Ok, Missing, Invalid, UnknownZone, Limit };
 
 class Importer {
 public:
-    Importer(const Document& doc, TimePoint now, double expansionSeconds,
-             IcsImportResult& result)
+    Importer(const Document& doc, TimePoint now, double expansionSeconds, IcsImportResult& result)
         : m_doc(doc), m_result(result), m_budget(expansionSeconds) {
         m_todayStart = StartOfLocalDay(now);
         const std::tm f = LocalFields(m_todayStart);
@@ -1263,10 +1255,9 @@ private:
                 return true;
             }
             const Until until = TakeUntil(rule);
-            const icaltimetype rawStart = ToIcal(Civil{e.start.wall.year, e.start.wall.month,
-                                                       e.start.wall.day, e.start.wall.hour,
-                                                       e.start.wall.minute, e.start.wall.second,
-                                                       e.start.wall.isDate, false});
+            const icaltimetype rawStart = ToIcal(
+                Civil{e.start.wall.year, e.start.wall.month, e.start.wall.day, e.start.wall.hour,
+                      e.start.wall.minute, e.start.wall.second, e.start.wall.isDate, false});
             SimpleRule simple;
             IteratorPtr it;
             if (!simple.Make(rule, e.start.wall)) {
@@ -1280,7 +1271,8 @@ private:
             // A series begun long ago (a birthday since 1960) is entered near today; a series
             // with COUNT has to be counted from its start.
             if (rule.count == 0) {
-                if (const auto w = WindowStartIn(e.start); w && icaltime_compare(rawStart, *w) < 0) {
+                if (const auto w = WindowStartIn(e.start);
+                    w && icaltime_compare(rawStart, *w) < 0) {
                     if (it) {
                         icalrecur_iterator_set_start(it.get(), *w);
                         icalerror_clear_errno();
@@ -1309,8 +1301,8 @@ private:
                 TimePoint t = 0;
                 const Conv conv = Instant(w, t);
                 if (conv == Conv::Limit) return false;
-                if (PastUntil(until, w.wall, conv == Conv::Ok ? std::optional<int64_t>(t)
-                                                              : std::nullopt)) {
+                if (PastUntil(until, w.wall,
+                              conv == Conv::Ok ? std::optional<int64_t>(t) : std::nullopt)) {
                     break;
                 }
                 if (conv != Conv::Ok) continue;
@@ -1662,7 +1654,8 @@ std::string IcsSummaryText(const std::string& name, const IcsImportResult& resul
     }
     if (result.replaced > 0) {
         text += "\n" + Entries(result.replaced) +
-                " had characters Windows-1252 lacks; they were replaced by \"?\".";
+                " had control characters or characters Windows-1252 lacks; they were replaced by "
+                "\"?\".";
     }
     return text;
 }

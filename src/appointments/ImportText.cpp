@@ -30,7 +30,8 @@ std::string ImportedRemark(std::string_view utf8, bool* replaced) {
         if (len == 0) len = 1;
         // Control characters (ESC, BEL, DEL, the C1 range) would drive a terminal that shows
         // the remark; they are replaced like characters Windows-1252 lacks.
-        const bool control = len > 1 ? (cp >= 0x80 && cp <= 0x9F) : (c >= 0 && c < 0x20) || c == 0x7F;
+        const bool control =
+            len > 1 ? (cp >= 0x80 && cp <= 0x9F) : (c >= 0 && c < 0x20) || c == 0x7F;
         if (control) {
             out += '?';
             any = true;

@@ -191,7 +191,8 @@ TEST_F(IcsImportTest, SummariesBecomeOneLineAndLackingCharactersAreCounted) {
     EXPECT_EQ(r.records, (Lines{"10.03.2027 - 09:00 # Geb\xFChr zahlen \x80",
                                 "10.03.2027 - 09:00 # Schnee ? ?"}));
     EXPECT_EQ(r.replaced, 1u);
-    EXPECT_NE(IcsSummaryText("s.ics", r).find("1 entry had characters Windows-1252 lacks"),
+    EXPECT_NE(IcsSummaryText("s.ics", r)
+                  .find("1 entry had control characters or characters Windows-1252 lacks"),
               std::string::npos);
 }
 
@@ -274,14 +275,14 @@ TEST_F(IcsImportTest, MalformedFilesAreRefusedWithTheAppointmentsUnchanged) {
 // UNTIL in UTC ends a zoned series at the UTC instant of each occurrence: east of UTC the last
 // occurrence stays, west of UTC none comes after it.
 TEST_F(IcsImportTest, UntilInUtcIsComparedWithTheOccurrencesInstant) {
-    EXPECT_EQ(Records(Event("DTSTART;TZID=Europe/Berlin:20270318T040000\r\n"
-                            "RRULE:FREQ=DAILY;UNTIL=20270320T030000Z\r\nSUMMARY:ost\r\n") +
-                      // New York is on summer time from 14 March: 09:00 is 13:00 UTC, 14:00 here.
-                      Event("DTSTART;TZID=America/New_York:20270318T090000\r\n"
-                            "RRULE:FREQ=DAILY;UNTIL=20270320T120000Z\r\nSUMMARY:west\r\n")),
-              (Lines{"18.03.2027 - 04:00 # ost", "19.03.2027 - 04:00 # ost",
-                     "20.03.2027 - 04:00 # ost", "18.03.2027 - 14:00 # west",
-                     "19.03.2027 - 14:00 # west"}));
+    EXPECT_EQ(
+        Records(Event("DTSTART;TZID=Europe/Berlin:20270318T040000\r\n"
+                      "RRULE:FREQ=DAILY;UNTIL=20270320T030000Z\r\nSUMMARY:ost\r\n") +
+                // New York is on summer time from 14 March: 09:00 is 13:00 UTC, 14:00 here.
+                Event("DTSTART;TZID=America/New_York:20270318T090000\r\n"
+                      "RRULE:FREQ=DAILY;UNTIL=20270320T120000Z\r\nSUMMARY:west\r\n")),
+        (Lines{"18.03.2027 - 04:00 # ost", "19.03.2027 - 04:00 # ost", "20.03.2027 - 04:00 # ost",
+               "18.03.2027 - 14:00 # west", "19.03.2027 - 14:00 # west"}));
 }
 
 TEST_F(IcsImportTest, ChangedOccurrencesReplaceWhatTheyName) {
@@ -296,11 +297,12 @@ TEST_F(IcsImportTest, ChangedOccurrencesReplaceWhatTheyName) {
 
     // An all-day series whose change names its occurrence by a date-time (00:00 UTC, which is
     // 01:00 here and so no occurrence's instant): matched by date.
-    EXPECT_EQ(Records("BEGIN:VEVENT\r\nUID:muell\r\nDTSTART;VALUE=DATE:20270104\r\n"
-                      "RRULE:FREQ=WEEKLY;COUNT=3\r\nSUMMARY:M\r\nEND:VEVENT\r\n"
-                      "BEGIN:VEVENT\r\nUID:muell\r\nRECURRENCE-ID:20270111T000000Z\r\n"
-                      "DTSTART;VALUE=DATE:20270112\r\nSUMMARY:M\r\nEND:VEVENT\r\n"),
-              (Lines{"04.01.2027 - 00:00 # M", "18.01.2027 - 00:00 # M", "12.01.2027 - 00:00 # M"}));
+    EXPECT_EQ(
+        Records("BEGIN:VEVENT\r\nUID:muell\r\nDTSTART;VALUE=DATE:20270104\r\n"
+                "RRULE:FREQ=WEEKLY;COUNT=3\r\nSUMMARY:M\r\nEND:VEVENT\r\n"
+                "BEGIN:VEVENT\r\nUID:muell\r\nRECURRENCE-ID:20270111T000000Z\r\n"
+                "DTSTART;VALUE=DATE:20270112\r\nSUMMARY:M\r\nEND:VEVENT\r\n"),
+        (Lines{"04.01.2027 - 00:00 # M", "18.01.2027 - 00:00 # M", "12.01.2027 - 00:00 # M"}));
 
     // RANGE=THISANDFUTURE: that occurrence and all later ones, each moved as it was; a second
     // change further on takes over from there; a single change stays single.
@@ -323,20 +325,20 @@ TEST_F(IcsImportTest, ChangedOccurrencesReplaceWhatTheyName) {
 // RFC 5545's example of WKST (3.8.5.3), moved to 2027; and a fortnightly rule whose start is
 // not one of its days keeps the fortnights counted from the week of its start.
 TEST_F(IcsImportTest, WeeklyRulesCountTheirWeeksFromTheirWeekStart) {
-    EXPECT_EQ(Records(Event("DTSTART:20270803T090000\r\n"
-                            "RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=MO\r\n"
-                            "SUMMARY:mo\r\n") +
-                      Event("DTSTART:20270803T090000\r\n"
-                            "RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=SU\r\n"
-                            "SUMMARY:su\r\n") +
-                      Event("DTSTART:20270512T090000\r\n"
-                            "RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=SU;WKST=TH;UNTIL=20270630T000000\r\n"
-                            "SUMMARY:th\r\n")),
-              (Lines{"03.08.2027 - 09:00 # mo", "08.08.2027 - 09:00 # mo", "17.08.2027 - 09:00 # mo",
-                     "22.08.2027 - 09:00 # mo", "03.08.2027 - 09:00 # su", "15.08.2027 - 09:00 # su",
-                     "17.08.2027 - 09:00 # su", "29.08.2027 - 09:00 # su", "12.05.2027 - 09:00 # th",
-                     "23.05.2027 - 09:00 # th", "06.06.2027 - 09:00 # th",
-                     "20.06.2027 - 09:00 # th"}));
+    EXPECT_EQ(
+        Records(Event("DTSTART:20270803T090000\r\n"
+                      "RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=MO\r\n"
+                      "SUMMARY:mo\r\n") +
+                Event("DTSTART:20270803T090000\r\n"
+                      "RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=SU\r\n"
+                      "SUMMARY:su\r\n") +
+                Event("DTSTART:20270512T090000\r\n"
+                      "RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=SU;WKST=TH;UNTIL=20270630T000000\r\n"
+                      "SUMMARY:th\r\n")),
+        (Lines{"03.08.2027 - 09:00 # mo", "08.08.2027 - 09:00 # mo", "17.08.2027 - 09:00 # mo",
+               "22.08.2027 - 09:00 # mo", "03.08.2027 - 09:00 # su", "15.08.2027 - 09:00 # su",
+               "17.08.2027 - 09:00 # su", "29.08.2027 - 09:00 # su", "12.05.2027 - 09:00 # th",
+               "23.05.2027 - 09:00 # th", "06.06.2027 - 09:00 # th", "20.06.2027 - 09:00 # th"}));
 }
 
 // A file's zone that begins after the event: the offset before its first change holds.
@@ -349,19 +351,19 @@ TEST_F(IcsImportTest, TimesBeforeAZonesFirstChangeTakeTheOffsetBeforeIt) {
         "END:STANDARD\r\nBEGIN:DAYLIGHT\r\nDTSTART:20270328T020000\r\nTZOFFSETFROM:+0100\r\n"
         "TZOFFSETTO:+0200\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\nEND:DAYLIGHT\r\n"
         "END:VTIMEZONE\r\n";
-    EXPECT_EQ(Records(zone + Event("DTSTART;TZID=Late:20270110T174500\r\nSUMMARY:w\r\n") +
-                      Event("DTSTART;TZID=Late:20270610T174500\r\nSUMMARY:s\r\n") +
-                      Event("DTSTART;TZID=Late:20271210T174500\r\nSUMMARY:w2\r\n")),
-              (Lines{"10.01.2027 - 17:45 # w", "10.06.2027 - 17:45 # s",
-                     "10.12.2027 - 17:45 # w2"}));
+    EXPECT_EQ(
+        Records(zone + Event("DTSTART;TZID=Late:20270110T174500\r\nSUMMARY:w\r\n") +
+                Event("DTSTART;TZID=Late:20270610T174500\r\nSUMMARY:s\r\n") +
+                Event("DTSTART;TZID=Late:20271210T174500\r\nSUMMARY:w2\r\n")),
+        (Lines{"10.01.2027 - 17:45 # w", "10.06.2027 - 17:45 # s", "10.12.2027 - 17:45 # w2"}));
 }
 
 // Blank lines, a second calendar and trailing text after END:VCALENDAR.
 TEST_F(IcsImportTest, EveryCompleteCalendarOfAFileCountsAndTrailingTextIsReported) {
-    const std::string text =
-        Calendar(Event("DTSTART:20270310T090000\r\nSUMMARY:eins\r\n")) + "\r\n\r\n" +
-        Calendar(Event("DTSTART:20270311T090000\r\nSUMMARY:zwei\r\n")) +
-        "-- exported by something\r\n";
+    const std::string text = Calendar(Event("DTSTART:20270310T090000\r\nSUMMARY:eins\r\n")) +
+                             "\r\n\r\n" +
+                             Calendar(Event("DTSTART:20270311T090000\r\nSUMMARY:zwei\r\n")) +
+                             "-- exported by something\r\n";
     const auto r = ParseIcs(text, m_now);
     ASSERT_EQ(r.status, IcsFileStatus::Ok);
     EXPECT_EQ(r.records, (Lines{"10.03.2027 - 09:00 # eins", "11.03.2027 - 09:00 # zwei"}));
@@ -389,8 +391,9 @@ TEST_F(IcsImportTest, OfSeveralCopiesOfAnEntryOnlyTheNewestCounts) {
 }
 
 TEST_F(IcsImportTest, ADamagedRuleImportsTheStartAndSaysSo) {
-    const auto r = Parse(Event("DTSTART:20270310T090000\r\nRRULE:FREQ=WEEKLY;BYDAY=XX\r\n"
-                               "SUMMARY:kaputt\r\n"));
+    const auto r =
+        Parse(Event("DTSTART:20270310T090000\r\nRRULE:FREQ=WEEKLY;BYDAY=XX\r\n"
+                    "SUMMARY:kaputt\r\n"));
     EXPECT_EQ(r.records, Lines{"10.03.2027 - 09:00 # kaputt"});
     EXPECT_EQ(Skipped(r, IcsSkipReason::DamagedRule), 1u);
     EXPECT_NE(IcsSummaryText("r.ics", r).find("unreadable repeat rule"), std::string::npos);
@@ -398,13 +401,14 @@ TEST_F(IcsImportTest, ADamagedRuleImportsTheStartAndSaysSo) {
 
 // The earliest display or audio alarm, whatever their order; RELATED=END from the end.
 TEST_F(IcsImportTest, TheEarliestAlarmReminds) {
-    EXPECT_EQ(Records(Event("DTSTART:20270310T090000\r\nDTEND:20270310T100000\r\nSUMMARY:e\r\n" +
-                            Alarm(":-PT5M") + Alarm(";RELATED=END:-PT3H") + Alarm(":-PT1H") +
-                            Alarm(":-P2D", "EMAIL")) +
-                      Event("DTSTART:20270310T090000\r\nRRULE:FREQ=DAILY;COUNT=2\r\n"
-                            "SUMMARY:r\r\n" + Alarm(":-PT10M") + Alarm(":-PT40M"))),
-              (Lines{"10.03.2027 - 07:00 # e", "10.03.2027 - 08:15 # r",
-                     "11.03.2027 - 08:15 # r"}));
+    EXPECT_EQ(
+        Records(Event("DTSTART:20270310T090000\r\nDTEND:20270310T100000\r\nSUMMARY:e\r\n" +
+                      Alarm(":-PT5M") + Alarm(";RELATED=END:-PT3H") + Alarm(":-PT1H") +
+                      Alarm(":-P2D", "EMAIL")) +
+                Event("DTSTART:20270310T090000\r\nRRULE:FREQ=DAILY;COUNT=2\r\n"
+                      "SUMMARY:r\r\n" +
+                      Alarm(":-PT10M") + Alarm(":-PT40M"))),
+        (Lines{"10.03.2027 - 07:00 # e", "10.03.2027 - 08:15 # r", "11.03.2027 - 08:15 # r"}));
 }
 
 // A task without DUE is due at DTSTART plus DURATION.
@@ -432,13 +436,14 @@ TEST_F(IcsImportTest, ZoneExpansionIsBoundedByTheBudget) {
             for (int i = 1; i <= 366; ++i) d += (i > 1 ? "," : "") + std::to_string(i);
             return d;
         }() +
-        ";BYHOUR=" + hours + "\r\nEND:STANDARD\r\nBEGIN:DAYLIGHT\r\nDTSTART:19700101T010000\r\n"
+        ";BYHOUR=" + hours +
+        "\r\nEND:STANDARD\r\nBEGIN:DAYLIGHT\r\nDTSTART:19700101T010000\r\n"
         "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nRRULE:FREQ=YEARLY;BYYEARDAY=1,100,200;BYHOUR=" +
         odd + "\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
-    const auto r = ParseIcs(
-        Calendar(zone + Event("DTSTART;TZID=Hourly:25990310T090000\r\nSUMMARY:fern\r\n") +
-                 Event("DTSTART:20270310T090000\r\nSUMMARY:nah\r\n")),
-        m_now, 0.3);
+    const auto r =
+        ParseIcs(Calendar(zone + Event("DTSTART;TZID=Hourly:25990310T090000\r\nSUMMARY:fern\r\n") +
+                          Event("DTSTART:20270310T090000\r\nSUMMARY:nah\r\n")),
+                 m_now, 0.3);
     ASSERT_EQ(r.status, IcsFileStatus::Ok);
     EXPECT_EQ(r.records, Lines{"10.03.2027 - 09:00 # nah"});
     EXPECT_EQ(Skipped(r, IcsSkipReason::ExpansionLimit), 1u);
@@ -447,12 +452,12 @@ TEST_F(IcsImportTest, ZoneExpansionIsBoundedByTheBudget) {
 // Many rules that never match: the budget is checked between and inside them, and the event
 // is skipped as a whole when it runs out.
 TEST_F(IcsImportTest, RulesThatNeverMatchRunOutOfTimeAndTheEventIsSkipped) {
-    const auto r = ParseIcs(
-        Calendar(Event("DTSTART:20270101T090000\r\n" +
-                       Repeat("RRULE:FREQ=DAILY;BYMONTH=2;BYMONTHDAY=30\r\n", 100) +
-                       "SUMMARY:nie\r\n") +
-                 Event("DTSTART:20270102T090000\r\nSUMMARY:einmal\r\n")),
-        m_now, 0.2);
+    const auto r =
+        ParseIcs(Calendar(Event("DTSTART:20270101T090000\r\n" +
+                                Repeat("RRULE:FREQ=DAILY;BYMONTH=2;BYMONTHDAY=30\r\n", 100) +
+                                "SUMMARY:nie\r\n") +
+                          Event("DTSTART:20270102T090000\r\nSUMMARY:einmal\r\n")),
+                 m_now, 0.2);
     EXPECT_EQ(r.records, Lines{"02.01.2027 - 09:00 # einmal"});
     EXPECT_EQ(Skipped(r, IcsSkipReason::ExpansionLimit), 1u);
 }
@@ -473,8 +478,12 @@ TEST_F(IcsImportTest, ManyPropertiesAndParametersAreReadInBoundedWork) {
 
 // Control characters would drive the terminal that lists the remark.
 TEST_F(IcsImportTest, ControlCharactersInASummaryAreReplaced) {
-    const auto r = Parse(Event("DTSTART:20270310T090000\r\nSUMMARY:a\x1B[2Jb\x07" "c\x7F" "d"
-                               "\xC2\x9B" "e\tf\r\n"));
+    const auto r =
+        Parse(Event("DTSTART:20270310T090000\r\nSUMMARY:a\x1B[2Jb\x07"
+                    "c\x7F"
+                    "d"
+                    "\xC2\x9B"
+                    "e\tf\r\n"));
     EXPECT_EQ(r.records, Lines{"10.03.2027 - 09:00 # a?[2Jb?c?d?e f"});
     EXPECT_EQ(r.replaced, 1u);
 }
@@ -482,15 +491,15 @@ TEST_F(IcsImportTest, ControlCharactersInASummaryAreReplaced) {
 // RFC 5545 3.3.5: a time the clocks skip is the time after the gap; a time they repeat is the
 // first pass. A UTC time in the second pass keeps its clock time.
 TEST_F(IcsImportTest, TimesInTheGapAndTheFoldOfDaylightSaving) {
-    EXPECT_EQ(Records(Event("DTSTART;TZID=Europe/Berlin:20270328T023000\r\nSUMMARY:gap\r\n") +
-                      Event("DTSTART;TZID=America/New_York:20270314T023000\r\nSUMMARY:ny\r\n") +
-                      Event("DTSTART;TZID=Europe/Berlin:20271031T023000\r\nSUMMARY:fold\r\n") +
-                      Event("DTSTART:20271031T013000Z\r\nSUMMARY:second\r\n") +
-                      Event("DTSTART;TZID=Europe/Berlin:20270328T023000\r\n"
-                            "RRULE:FREQ=YEARLY;COUNT=2\r\nSUMMARY:every\r\n")),
-              (Lines{"28.03.2027 - 03:30 # gap", "14.03.2027 - 08:30 # ny",
-                     "31.10.2027 - 02:30 # fold", "31.10.2027 - 02:30 # second",
-                     "28.03.2027 - 03:30 # every"}));
+    EXPECT_EQ(
+        Records(Event("DTSTART;TZID=Europe/Berlin:20270328T023000\r\nSUMMARY:gap\r\n") +
+                Event("DTSTART;TZID=America/New_York:20270314T023000\r\nSUMMARY:ny\r\n") +
+                Event("DTSTART;TZID=Europe/Berlin:20271031T023000\r\nSUMMARY:fold\r\n") +
+                Event("DTSTART:20271031T013000Z\r\nSUMMARY:second\r\n") +
+                Event("DTSTART;TZID=Europe/Berlin:20270328T023000\r\n"
+                      "RRULE:FREQ=YEARLY;COUNT=2\r\nSUMMARY:every\r\n")),
+        (Lines{"28.03.2027 - 03:30 # gap", "14.03.2027 - 08:30 # ny", "31.10.2027 - 02:30 # fold",
+               "31.10.2027 - 02:30 # second", "28.03.2027 - 03:30 # every"}));
 }
 
 }  // namespace

@@ -233,8 +233,8 @@ TEST_F(FileSafetyTest, KilledImportLeavesTheOldFileOrTheWholeImport) {
     std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
     for (int i = 0; i < 3000; ++i) {
         ics += "BEGIN:VEVENT\r\nUID:" + std::to_string(i) + "\r\nDTSTART:20030" +
-               std::to_string(4 + i % 6) + "1" + std::to_string(i % 10) +
-               "T0" + std::to_string(i % 10) + "0000\r\nSUMMARY:Import " + std::to_string(i) +
+               std::to_string(4 + i % 6) + "1" + std::to_string(i % 10) + "T0" +
+               std::to_string(i % 10) + "0000\r\nSUMMARY:Import " + std::to_string(i) +
                "\r\nEND:VEVENT\r\n";
     }
     ics += "END:VCALENDAR\r\n";
