@@ -45,14 +45,14 @@ std::string MakeCalendar(size_t events, bool rich) {
         const int hour = 7 + static_cast<int>(rng() % 12);
         const std::string date = std::to_string(year) + Two(month) + Two(day);
         text += "BEGIN:VEVENT\r\nUID:" + std::to_string(i) +
-                "@bench.example\r\n"
+                "\r\n"
                 "DTSTART;TZID=Europe/Berlin:" +
                 date + "T" + Two(hour) +
                 "0000\r\n"
                 "DTEND;TZID=Europe/Berlin:" +
                 date + "T" + Two(hour + 1) +
                 "0000\r\n"
-                "SUMMARY:Besprechung " +
+                "SUMMARY:Termin " +
                 std::to_string(i) + "\r\n";
         if (rich) {
             text +=
@@ -61,10 +61,10 @@ std::string MakeCalendar(size_t events, bool rich) {
                 std::to_string(rng() % 3) + "\r\nLOCATION:Raum " + std::to_string(rng() % 400) +
                 "\r\n"
                 "DESCRIPTION:Bericht\\, Planung\\, Verschiedenes. Bitte die Unterlagen\r\n"
-                "  vorher lesen.\\n\r\nCLASS:PUBLIC\r\n";
+                "  vorher lesen.\\n\r\n";
         }
         if (i % 20 == 0) text += "RRULE:FREQ=WEEKLY;BYDAY=MO,WE;UNTIL=20271231T230000Z\r\n";
-        if (i % 3 == 0) {
+        if (i % 4 == 0) {
             text += "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n";
         }
         text += "END:VEVENT\r\n";
