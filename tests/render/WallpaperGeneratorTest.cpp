@@ -459,6 +459,15 @@ TEST_F(GeneratorTest, RefusedHandOverIsShownAndFails) {
     EXPECT_TRUE(m_result.Written());
     EXPECT_EQ(m_result.wallpaper.status, WallpaperStatus::NoDesktop);
     EXPECT_EQ(m_messages.messages().size(), 1u);
+
+    // Stored where nothing draws it: not on the desktop either; the reason comes along.
+    m_desktop->status = WallpaperStatus::Stored;
+    EXPECT_FALSE(Generate());
+    EXPECT_TRUE(m_result.Written());
+    EXPECT_EQ(m_result.wallpaper.status, WallpaperStatus::Stored);
+    EXPECT_EQ(m_result.wallpaper.detail, "refused");
+    ASSERT_EQ(m_messages.messages().size(), 2u);
+    EXPECT_EQ(m_messages.messages()[1].text, "Fehler beim Setzen des Hintergrundbildes.");
 }
 
 TEST_F(GeneratorTest, UnwritableWallpaperKeepsThePreviousOneAndSaysWhy) {
