@@ -1,6 +1,7 @@
 // Arbitrary bytes as the output of the display and desktop tools (xrandr, xdpyinfo,
-// wlr-randr, swaymsg, gsettings, xfconf-query, dbus-send, gdbus, xprop) and as a path to be quoted: no reader may
-// crash or yield a size out of range, and every quoted form must stay within its alphabet.
+// wlr-randr, swaymsg, gsettings, xfconf-query, dbus-send, gdbus, xprop) and as a path to be quoted:
+// no reader may crash or yield a size out of range, and every quoted form must stay within its
+// alphabet.
 #include <cstdint>
 #include <cstdlib>
 #include <string>

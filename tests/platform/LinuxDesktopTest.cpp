@@ -86,18 +86,17 @@ protected:
         m_runner.installed.insert("xprop");
         std::string list;
         for (const auto& w : windows) list += (list.empty() ? "" : ", ") + w.id;
-        m_runner.On({"xprop", "-root"},
-                    ProcessResult::Exit(0, "_NET_CLIENT_LIST_STACKING(WINDOW): window id # " +
-                                               list + "\n_NET_CLIENT_LIST(WINDOW): window id # " +
-                                               list + "\n"));
+        m_runner.On(
+            {"xprop", "-root"},
+            ProcessResult::Exit(0, "_NET_CLIENT_LIST_STACKING(WINDOW): window id # " + list +
+                                       "\n_NET_CLIENT_LIST(WINDOW): window id # " + list + "\n"));
         for (const auto& w : windows) {
             m_runner.On({"xprop", "-id", w.id},
-                        ProcessResult::Exit(
-                            0, std::string("_NET_WM_WINDOW_TYPE(ATOM) = ") +
-                                   (w.desktop ? "_NET_WM_WINDOW_TYPE_DESKTOP"
-                                              : "_NET_WM_WINDOW_TYPE_NORMAL") +
-                                   "\nWM_CLASS(STRING) = \"" + w.wmClass + "\", \"" +
-                                   w.wmClass + "\"\n"));
+                        ProcessResult::Exit(0, std::string("_NET_WM_WINDOW_TYPE(ATOM) = ") +
+                                                   (w.desktop ? "_NET_WM_WINDOW_TYPE_DESKTOP"
+                                                              : "_NET_WM_WINDOW_TYPE_NORMAL") +
+                                                   "\nWM_CLASS(STRING) = \"" + w.wmClass +
+                                                   "\", \"" + w.wmClass + "\"\n"));
         }
     }
 
@@ -386,13 +385,12 @@ TEST_F(DesktopTest, PlasmaEvaluatesItsScriptThroughDbusSend) {
     const auto r = Set(DesktopKind::Kde);
     ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
     const std::string script = LinuxDesktop::PlasmaScript(FileUri(OnlyCopy()));
-    const std::vector<Argv> expected = {{"dbus-send", "--session", "--print-reply",
-                                         "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                         "org.freedesktop.DBus.ListNames"},
-                                        {"dbus-send", "--session", "--type=method_call",
-                                         "--print-reply", "--dest=org.kde.plasmashell",
-                                         "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
-                                         "string:" + script}};
+    const std::vector<Argv> expected = {
+        {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+         "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"},
+        {"dbus-send", "--session", "--type=method_call", "--print-reply",
+         "--dest=org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
+         "string:" + script}};
     EXPECT_EQ(m_runner.calls, expected);
     EXPECT_NE(script.find("\"" + FileUri(OnlyCopy()) + "\""), std::string::npos);
     // The display style (FillMode) is not touched.
@@ -898,8 +896,9 @@ TEST_F(DesktopTest, EachDesktopIsSetOnlyWhileItsDrawingProgramRuns) {
         m_runner.installed = {"dbus-send", "xprop"};
         m_runner.On({"dbus-send"}, ProcessResult::Exit(0, "Error org.freedesktop.DBus"));
         m_runner.On({"xprop", "-root"},
-                    ProcessResult::Exit(0, "_NET_CLIENT_LIST_STACKING:  not found.\n"
-                                           "_NET_CLIENT_LIST:  not found.\n"));
+                    ProcessResult::Exit(0,
+                                        "_NET_CLIENT_LIST_STACKING:  not found.\n"
+                                        "_NET_CLIENT_LIST:  not found.\n"));
         EXPECT_EQ(Set(c.kind).status, WallpaperStatus::Set);
         for (const auto& copy : Copies()) fs::remove(copy);
     }
@@ -994,13 +993,15 @@ TEST_F(DesktopTest, PlainX11WithADesktopWindowTakesThatDesktopsWay) {
     m_runner = RecordingRunner();
     m_runner.installed = {"feh", "dbus-send"};
     m_runner.On({"xprop", "-root"},
-                ProcessResult::Exit(0, "_NET_CLIENT_LIST_STACKING:  not found.\n"
-                                       "_NET_CLIENT_LIST(WINDOW): window id # 0x600003, 0x1400003\n"));
+                ProcessResult::Exit(0,
+                                    "_NET_CLIENT_LIST_STACKING:  not found.\n"
+                                    "_NET_CLIENT_LIST(WINDOW): window id # 0x600003, 0x1400003\n"));
     m_runner.On({"xprop", "-id", "0x600003"},
                 ProcessResult::Exit(0, "WM_CLASS(STRING) = \"xterm\", \"XTerm\"\n"));
     m_runner.On({"xprop", "-id", "0x1400003"},
-                ProcessResult::Exit(0, "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DESKTOP\n"
-                                       "WM_CLASS(STRING) = \"desktop_window\", \"Caja\"\n"));
+                ProcessResult::Exit(0,
+                                    "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DESKTOP\n"
+                                    "WM_CLASS(STRING) = \"desktop_window\", \"Caja\"\n"));
     m_runner.installed.insert("xprop");
     m_runner.EmulateGSettings();
     r = SetWithEnv(SessionEnv());

@@ -140,8 +140,8 @@ DesktopKind DesktopOfWindowClass(const std::vector<std::string>& classes) {
     };
     // The programs that draw the background into their desktop window.
     static constexpr Known kKnown[] = {
-        {"xfdesktop", DesktopKind::Xfce},       {"pcmanfm-qt", DesktopKind::Lxqt},
-        {"pcmanfm", DesktopKind::Lxde},         {"caja", DesktopKind::Mate},
+        {"xfdesktop", DesktopKind::Xfce},        {"pcmanfm-qt", DesktopKind::Lxqt},
+        {"pcmanfm", DesktopKind::Lxde},          {"caja", DesktopKind::Mate},
         {"nemo-desktop", DesktopKind::Cinnamon}, {"plasmashell", DesktopKind::Kde},
     };
     for (const auto& name : classes) {

@@ -256,10 +256,10 @@ std::optional<std::vector<std::string>> LinuxDesktop::BusNames() {
                           "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"},
                          m_options.timeout);
     } else if (m_runner.IsInstalled("gdbus")) {
-        r = m_runner.Run({"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus",
-                          "--object-path", "/org/freedesktop/DBus", "--method",
-                          "org.freedesktop.DBus.ListNames"},
-                         m_options.timeout);
+        r = m_runner.Run(
+            {"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"},
+            m_options.timeout);
     } else {
         return std::nullopt;
     }

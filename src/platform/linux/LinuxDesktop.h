@@ -69,6 +69,11 @@ public:
     /// hand-over fails before any tool is started.
     bool NeedsSessionBus(DesktopKind kind) const;
 
+    /// Why nothing would show a picture stored on this desktop now: "XFCE's desktop
+    /// (xfdesktop) is not running: ..."; nullopt when its drawing program runs or cannot be
+    /// looked for. The hand-over asks this once the desktop's settings took the picture.
+    std::optional<std::string> MissingDrawer(DesktopKind kind);
+
     /// The script for Plasma's evaluateScript that sets the picture at uri on every desktop.
     static std::string PlasmaScript(const std::string& uri);
 
@@ -97,10 +102,6 @@ private:
     // The desktop windows (bottom-most first) as the window manager lists them; nullopt
     // without a display, xprop or an EWMH window manager.
     std::optional<std::vector<WindowFacts>> DesktopWindows();
-    // Why nothing will show the picture just stored on this desktop: "XFCE's desktop
-    // (xfdesktop) is not running: ..."; nullopt when its drawing program runs or cannot be
-    // looked for.
-    std::optional<std::string> MissingDrawer(DesktopKind kind);
 
     ProcessRunner& m_runner;
     EnvironmentLookup m_env;
