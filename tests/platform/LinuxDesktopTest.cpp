@@ -1215,6 +1215,25 @@ TEST_F(RealToolTest, AHandOverOfManyHangingStepsKeepsToItsOverallTime) {
     EXPECT_NE(r.detail.find("time limit"), std::string::npos) << r.detail;
 }
 
+// The look for xfdesktop hangs after xfconf took the picture: it ends with the overall time,
+// and a look that gave no answer leaves the tools' word.
+TEST_F(RealToolTest, AHangingLookForTheDrawingProgramKeepsToTheOverallTime) {
+    FakeTool("xfconf-query",
+             "case \"$*\" in *' -l'*) echo '/backdrop/screen0/monitor0/workspace0/last-image "
+             "a';; esac");
+    FakeTool("dbus-send", "exec sleep 30");
+    FakeTool("xprop", "exec sleep 30");
+    const auto runner = test::SystemRunner();
+    LinuxDesktop::Options options;
+    options.timeout = 20s;
+    options.total = 600ms;
+    LinuxDesktop desktop(*runner, TableEnvironment(SessionEnv()), options);
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = desktop.SetWallpaperOn(DesktopKind::Xfce, m_bmp);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+}
+
 TEST_F(RealToolTest, AStopRequestEndsAHangingToolAtOnce) {
     FakeTool("gsettings", "exec sleep 30");
     const auto runner = test::SystemRunner();
