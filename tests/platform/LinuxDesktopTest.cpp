@@ -920,6 +920,16 @@ TEST_F(DesktopTest, BusNamesAreReadFromGdbusWithoutDbusSend) {
     EXPECT_EQ(r.detail, StoredReason("GNOME's shell (gnome-shell)"));
 }
 
+TEST_F(DesktopTest, UnityIsNotLookedAtForGnomeShell) {
+    m_runner.EmulateGSettings();
+    BusWith({"org.ayatana.bamf"});
+    m_extraEnv["XDG_CURRENT_DESKTOP"] = "Unity:Unity7:ubuntu";
+    EXPECT_EQ(Set(DesktopKind::Gnome).status, WallpaperStatus::Set);
+    EXPECT_TRUE(m_runner.CallsOf("dbus-send").empty());
+    m_extraEnv["XDG_CURRENT_DESKTOP"] = "ubuntu:GNOME";
+    EXPECT_EQ(Set(DesktopKind::Gnome).status, WallpaperStatus::Stored);
+}
+
 TEST_F(DesktopTest, PlasmaWithoutPlasmashellIsNotAskedAndStoresNothing) {
     BusWith({"org.kde.kwin", "org.kde.KWin"});
     const auto r = Set(DesktopKind::Kde);

@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include <algorithm>
+#include <cctype>
 #include <system_error>
 #include <thread>
 
@@ -52,6 +53,17 @@ const Drawer* DrawerOf(DesktopKind kind) {
         if (drawer.kind == kind) return &drawer;
     }
     return nullptr;
+}
+
+bool IsUnity(std::string_view desktops) {
+    while (!desktops.empty()) {
+        const size_t colon = desktops.find(':');
+        std::string entry(desktops.substr(0, colon));
+        for (char& c : entry) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (entry == "unity") return true;
+        desktops.remove_prefix(colon == std::string_view::npos ? desktops.size() : colon + 1);
+    }
+    return false;
 }
 
 bool Contains(const std::vector<std::string>& names, std::string_view name) {
@@ -303,6 +315,11 @@ std::optional<std::string> LinuxDesktop::MissingDrawer(DesktopKind kind) {
     // Plasma's answer to its script already came from plasmashell.
     const Drawer* drawer = kind == DesktopKind::Kde ? nullptr : DrawerOf(kind);
     if (!drawer) return std::nullopt;
+    // Unity shares GNOME's settings but not its shell; what draws there is not looked for.
+    if (const auto current = m_env("XDG_CURRENT_DESKTOP");
+        kind == DesktopKind::Gnome && current && IsUnity(*current)) {
+        return std::nullopt;
+    }
     bool looked = false;
     if (!drawer->busNames.empty()) {
         if (const auto names = BusNames()) {
