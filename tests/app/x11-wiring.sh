@@ -39,7 +39,7 @@ fi
 
 # --- config.ini.lock held by another process -----------------------------------------------
 flock "$TAVOLIN_DIR/config.ini" true  # makes the lock file
-flock "$TAVOLIN_DIR/config.ini.lock" sleep 10 &
+flock -o "$TAVOLIN_DIR/config.ini.lock" sleep 10 &  # -o: killing flock frees the lock
 holder=$!
 wait_for '! flock -n "$TAVOLIN_DIR/config.ini.lock" true' 30 || fail "the lock was not taken"
 start=$(now_ms)
@@ -60,7 +60,7 @@ wait_for '[ "$(config_value Termine)" = 0 ] && [ "$(config_value KArt)" = 4 ]' 5
 xdotool key --clearmodifiers alt+t  # open again
 wait_for '[ "$(height "$wid")" -eq "$full" ]' 20 || fail "Alt+T did not open the area again"
 printf '01.01.2001 - 10:00 # alt\r\n' >"$TAVOLIN_DIR/Termine.dat"
-flock "$TAVOLIN_DIR/Termine.dat.lock" sleep 10 &
+flock -o "$TAVOLIN_DIR/Termine.dat.lock" sleep 10 &
 holder=$!
 wait_for '! flock -n "$TAVOLIN_DIR/Termine.dat.lock" true' 30 || fail "the lock was not taken"
 xdotool key --clearmodifiers alt+e  # "T&ermine löschen" off: tidies Termine.dat
