@@ -8,6 +8,10 @@ namespace tavolin {
 const QString AutomationServer::kServiceName = QStringLiteral("org.tavolin.Application");
 const QString AutomationServer::kFactoryPath = QStringLiteral("/org/tavolin/Application");
 
+AutomationInstance::AutomationInstance(QObject* parent) : QObject(parent) {
+    new AutomationInstanceAdaptor(this);
+}
+
 AutomationServer::AutomationServer(QDBusConnection bus, QObject* parent)
     : QObject(parent), m_bus(bus), m_watcher(new QDBusServiceWatcher(this)) {
     m_watcher->setConnection(m_bus);
@@ -31,9 +35,7 @@ bool AutomationServer::Register(QString* error) {
         if (error) *error = QStringLiteral("no session bus");
         return false;
     }
-    if (!m_bus.registerObject(
-            kFactoryPath, this,
-            QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllSlots)) {
+    if (!m_bus.registerObject(kFactoryPath, this, QDBusConnection::ExportAllSlots)) {
         if (error) *error = QStringLiteral("cannot export %1").arg(kFactoryPath);
         return false;
     }
@@ -48,12 +50,21 @@ bool AutomationServer::Register(QString* error) {
 
 QDBusObjectPath AutomationServer::Create() {
     const QString client = calledFromDBus() ? message().service() : QString();
+    if (instanceCount() >= kMaxInstances ||
+        (!client.isEmpty() && m_perClient.value(client) >= kMaxPerClient)) {
+        if (calledFromDBus()) {
+            sendErrorReply(QStringLiteral("org.tavolin.Error.LimitExceeded"),
+                           QStringLiteral("too many instances; release some first"));
+        }
+        return QDBusObjectPath();
+    }
     const QString path = kFactoryPath + QStringLiteral("/Instance%1").arg(m_next++);
     auto* object = new AutomationInstance(this);
     object->setObjectName(path);
-    m_bus.registerObject(path, object, QDBusConnection::ExportAllContents);
+    m_bus.registerObject(path, object, QDBusConnection::ExportAdaptors);
     m_instances.insert(path, {object, client});
-    if (!client.isEmpty()) m_watcher->addWatchedService(client);
+    // One watch per client, not per instance: each watch is a match rule on the bus.
+    if (!client.isEmpty() && m_perClient[client]++ == 0) m_watcher->addWatchedService(client);
     emit instancesChanged(instanceCount());
     return QDBusObjectPath(path);
 }
@@ -66,7 +77,6 @@ void AutomationServer::Release(const QDBusObjectPath& path) {
 }
 
 void AutomationServer::ClientGone(const QString& client) {
-    m_watcher->removeWatchedService(client);
     for (const QString& path : m_instances.keys()) {
         if (m_instances.value(path).client == client) Drop(path);
     }
@@ -75,7 +85,11 @@ void AutomationServer::ClientGone(const QString& client) {
 void AutomationServer::Drop(const QString& path) {
     const Instance instance = m_instances.take(path);
     m_bus.unregisterObject(path);
-    instance.object->deleteLater();
+    delete instance.object;
+    if (!instance.client.isEmpty() && --m_perClient[instance.client] <= 0) {
+        m_perClient.remove(instance.client);
+        m_watcher->removeWatchedService(instance.client);
+    }
     emit instancesChanged(instanceCount());
 }
 

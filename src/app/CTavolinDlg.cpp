@@ -29,6 +29,7 @@
 #include "controls/FileDialog.h"
 #include "controls/MessageBox.h"
 #include "platform/Clock.h"
+#include "settings/PicturePath.h"
 #include "settings/Settings.h"
 #include "util/Atoi.h"
 
@@ -41,7 +42,6 @@ namespace {
 const QString kTitle = QStringLiteral("Tavolin by Pelmar");
 constexpr int kAnimationFrames = 26;
 constexpr int kAnimationPeriodMs = 100;
-constexpr int kReminderPeriodMs = 60000;
 
 // Only the dialog's own picture filter: the first entry lists every type the generator reads.
 const QString kPictureFilter = QStringLiteral(
@@ -172,8 +172,6 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
 
     m_timer101.setInterval(kAnimationPeriodMs);
     connect(&m_timer101, &QTimer::timeout, this, &CTavolinDlg::OnAnimationTick);
-    m_timer105.setInterval(kReminderPeriodMs);
-    connect(&m_timer105, &QTimer::timeout, this, [this] { m_appointments->ReminderTick(); });
     m_runner.setJob([context = m_context](std::stop_token stop) {
         return WallpaperGenerator(context).Generate(stop);
     });
@@ -187,7 +185,6 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
 
 CTavolinDlg::~CTavolinDlg() {
     m_timer101.stop();
-    m_timer105.stop();
     if (m_balloon) delete m_balloon.data();
 }
 
@@ -434,10 +431,7 @@ bool CTavolinDlg::Initialise() {
     const int layout = Atoi(ReadDialogValue("Layout", "KArt").toStdString());
     m_layout[(layout >= 1 && layout <= 4) ? layout - 1 : 0]->setChecked(true);
     m_autostart->setChecked(Atoi(ReadDialogValue("Programm", "Autostart").toStdString()) == 1);
-    if (Atoi(ReadDialogValue("Programm", "Alarm").toStdString()) == 1) {
-        m_alarm->setChecked(true);
-        m_timer105.start(kReminderPeriodMs);
-    }
+    if (Atoi(ReadDialogValue("Programm", "Alarm").toStdString()) == 1) m_alarm->setChecked(true);
 
     m_fullHeight = height();
     m_collapsedHeight = m_page->y() + m_separator->y();
@@ -466,6 +460,7 @@ bool CTavolinDlg::Initialise() {
     m_timer101.start(kAnimationPeriodMs);
 
     m_appointments->Initialise(*this);
+    m_appointments->AlarmChanged(m_alarm->isChecked());
     m_initialised = true;
     return true;
 }
@@ -530,7 +525,18 @@ void CTavolinDlg::OnBrowse() {
     const QString file =
         ui::FileDialog::getOpenFileName(this, QString(), QString(), kPictureFilter);
     if (file.isEmpty()) return;
-    m_ini.WriteValue("Background", "BGBild", QFile::encodeName(file).toStdString(), true);
+    const auto stored = PicturePathToStore(kPicturePathRule == PicturePathRule::Windows1252
+                                               ? file.toStdString()
+                                               : QFile::encodeName(file).toStdString());
+    if (!stored) {
+        ui::MessageBox::show(this,
+                             tr("Der Pfad \"%1\" enthält Zeichen, die config.ini nicht speichern "
+                                "kann. Bitte wählen Sie ein Bild aus einem anderen Ordner.")
+                                 .arg(file),
+                             tr("Fehler"), ui::MessageBox::Icon::Critical);
+        return;
+    }
+    m_ini.WriteValue("Background", "BGBild", *stored, true);
     m_picturePath = file;
     m_pathEdit->setText(file);
 }
@@ -566,11 +572,6 @@ void CTavolinDlg::OnDeleteExpired() {
 void CTavolinDlg::OnAlarm() {
     const bool on = m_alarm->isChecked();
     WriteSetting("Programm", "Alarm", on ? QStringLiteral("1") : QStringLiteral("0"));
-    if (on) {
-        m_timer105.start(kReminderPeriodMs);
-    } else {
-        m_timer105.stop();
-    }
     m_appointments->AlarmChanged(on);
 }
 
@@ -619,7 +620,7 @@ void CTavolinDlg::EndDialog() {
     if (m_ended) return;
     m_ended = true;
     m_timer101.stop();
-    m_timer105.stop();
+    m_appointments->AlarmChanged(false);
     DestroyTrayIcon();
     hide();
     emit ended();

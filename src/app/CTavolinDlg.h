@@ -71,7 +71,7 @@ public:
     bool isVisibleFlag() const { return m_visible; }
     TrayIcon* trayIcon() const { return m_trayIcon.get(); }
     QTimer& animationTimer() { return m_timer101; }
-    QTimer& reminderTimer() { return m_timer105; }
+    QTimer* reminderTimer() { return m_appointments->ReminderTimer(); }
     GenerationRunner& generationRunner() { return m_runner; }
     const Context& context() const { return m_context; }
     AppointmentsPart& appointments() { return *m_appointments; }
@@ -154,7 +154,6 @@ private:
     QIcon m_trayImage;
     TitleIconAnimation m_animation;
     QTimer m_timer101;
-    QTimer m_timer105;
     GenerationRunner m_runner;
     std::unique_ptr<TrayIcon> m_trayIcon;
     std::function<bool()> m_trayAvailable;

@@ -681,6 +681,7 @@ std::string IcsSummaryText(const std::string& name, const IcsImportResult& resul
         text += "\n" + Entries(result.replaced) +
                 " had characters Windows-1252 lacks; they were replaced by \"?\".";
     }
+    text += UndrawableSummary(result.records);
     return text;
 }
 
