@@ -34,7 +34,7 @@ class AutomationInstanceAdaptor : public QDBusAbstractAdaptor {
                 "  </interface>\n")
 
 public:
-    using QDBusAbstractAdaptor::QDBusAbstractAdaptor;
+    explicit AutomationInstanceAdaptor(QObject* parent) : QDBusAbstractAdaptor(parent) {}
 };
 
 class AutomationServer : public QObject, protected QDBusContext {
