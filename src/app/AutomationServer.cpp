@@ -1,6 +1,7 @@
 #include "app/AutomationServer.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDBusServiceWatcher>
 
 namespace tavolin {
@@ -8,8 +9,32 @@ namespace tavolin {
 const QString AutomationServer::kServiceName = QStringLiteral("org.tavolin.Application");
 const QString AutomationServer::kFactoryPath = QStringLiteral("/org/tavolin/Application");
 
-AutomationInstance::AutomationInstance(QObject* parent) : QObject(parent) {
-    new AutomationInstanceAdaptor(this);
+QString AutomationInstance::introspect(const QString&) const {
+    // Named although it is empty, so clients can see what the object is.
+    return QStringLiteral("  <interface name=\"org.tavolin.Application\">\n  </interface>\n");
+}
+
+bool AutomationInstance::handleMessage(const QDBusMessage& message,
+                                       const QDBusConnection& connection) {
+    if (message.type() != QDBusMessage::MethodCallMessage) return false;
+    if (message.interface() == QLatin1String("org.freedesktop.DBus.Introspectable") &&
+        message.member() == QLatin1String("Introspect")) {
+        const QString xml =
+            QStringLiteral(
+                "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
+                " \"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n"
+                "  <interface name=\"org.freedesktop.DBus.Introspectable\">\n"
+                "    <method name=\"Introspect\">\n"
+                "      <arg name=\"xml_data\" type=\"s\" direction=\"out\"/>\n"
+                "    </method>\n  </interface>\n") +
+            introspect(message.path()) + QStringLiteral("</node>\n");
+        connection.send(message.createReply(xml));
+        return true;
+    }
+    connection.send(message.createErrorReply(
+        QDBusError::UnknownMethod,
+        QStringLiteral("org.tavolin.Application has no members")));
+    return true;
 }
 
 AutomationServer::AutomationServer(QDBusConnection bus, QObject* parent)
@@ -61,7 +86,7 @@ QDBusObjectPath AutomationServer::Create() {
     const QString path = kFactoryPath + QStringLiteral("/Instance%1").arg(m_next++);
     auto* object = new AutomationInstance(this);
     object->setObjectName(path);
-    m_bus.registerObject(path, object, QDBusConnection::ExportAdaptors);
+    m_bus.registerVirtualObject(path, object, QDBusConnection::SingleNode);
     m_instances.insert(path, {object, client});
     // One watch per client, not per instance: each watch is a match rule on the bus.
     if (!client.isEmpty() && m_perClient[client]++ == 0) m_watcher->addWatchedService(client);

@@ -4,7 +4,7 @@
 // interface of no methods and no properties). While any instance exists the program stays
 // alive; an instance ends with Release or when its client leaves the bus.
 
-#include <QDBusAbstractAdaptor>
+#include <QDBusVirtualObject>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusObjectPath>
@@ -15,26 +15,16 @@ class QDBusServiceWatcher;
 
 namespace tavolin {
 
-/// The object handed to a client. Only its adaptor is exported: the empty interface, none of
-/// QObject's own properties.
-class AutomationInstance : public QObject {
+/// The object handed to a client: the empty interface org.tavolin.Application and nothing else.
+/// It answers introspection itself and refuses every call, so nothing of QObject (its
+/// objectName property, its slots) reaches the bus.
+class AutomationInstance : public QDBusVirtualObject {
     Q_OBJECT
 
 public:
-    explicit AutomationInstance(QObject* parent = nullptr);
-};
-
-/// The interface of an instance: no methods, no properties, no signals.
-class AutomationInstanceAdaptor : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.tavolin.Application")
-    // Named in the introspection data although it is empty, so clients can see what it is.
-    Q_CLASSINFO("D-Bus Introspection",
-                "  <interface name=\"org.tavolin.Application\">\n"
-                "  </interface>\n")
-
-public:
-    explicit AutomationInstanceAdaptor(QObject* parent) : QDBusAbstractAdaptor(parent) {}
+    using QDBusVirtualObject::QDBusVirtualObject;
+    QString introspect(const QString& path) const override;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 };
 
 class AutomationServer : public QObject, protected QDBusContext {
