@@ -15,7 +15,7 @@ work="$(mktemp -d)"
 trap 'kill "${pid:-}" 2>/dev/null; rm -rf "$work"' EXIT
 
 window_named() {
-    for _ in $(seq 100); do
+    for _ in $(seq 30); do
         w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)"
         [ -n "$w" ] && { echo "$w"; return 0; }
         sleep 0.1
@@ -40,19 +40,22 @@ for lang in de en; do
         main="$(window_named '^Tavolin by Pelmar$')" || { cat "$work/log"; exit 1; }
         sleep 0.5
         import -frame -window "$main" "$out/dialog-$lang-$scale.png"
-        # The appointment dialog: the list's add button has the focus chain's default action.
-        xdotool windowactivate --sync "$main" 2>/dev/null || true
-        button="$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -1)"
-        if [ -z "$button" ]; then
-            xdotool key --clearmodifiers alt+h 2>/dev/null || true  # "&Hinzufügen"
-            xdotool key --clearmodifiers alt+a 2>/dev/null || true  # "&Add"
-        fi
-        if termin="$(window_named "$title")"; then
+        # The appointment dialog through the list's "&Hinzufügen" ("&Add") button.
+        termin=""
+        for _ in 1 2 3 4 5; do
+            xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+            xdotool windowfocus --sync "$main" >/dev/null 2>&1 || true
+            xdotool key --clearmodifiers alt+h alt+a >/dev/null 2>&1 || true
+            termin="$(window_named "$title")" && break
+        done
+        if [ -n "$termin" ]; then
             sleep 0.4
             import -frame -window "$termin" "$out/termin-$lang-$scale.png"
-            xdotool key --window "$termin" Escape
+            xdotool key --window "$termin" Escape || true
+        else
+            echo "no appointment dialog for $lang $scale" >&2
         fi
-        kill $pid
+        kill $pid 2>/dev/null || true
         wait $pid 2>/dev/null || true
         pid=""
     done
