@@ -122,19 +122,25 @@ std::optional<TimePoint> ReminderSchedule::NextMinute() const {
 ReminderLedger::ReminderLedger(const std::filesystem::path& appointmentsFile)
     : m_path(appointmentsFile.string() + ".reminded") {}
 
+std::optional<TimePoint> ReminderLedger::ParseRecord(std::string_view text) {
+    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    if (text.empty()) return std::nullopt;
+    TimePoint value = 0;
+    const char* end = text.data() + text.size();
+    const auto parsed = std::from_chars(text.data(), end, value);
+    if (parsed.ec != std::errc() || parsed.ptr != end) return std::nullopt;
+    return value;
+}
+
 std::optional<MinuteRange> ReminderLedger::Claim(MinuteRange minutes) const {
     const FileLock lock(m_path);
     if (!lock.IsLocked()) return minutes;
     std::string text;
     std::optional<TimePoint> last;
     if (ReadWholeFile(m_path, text, 64) == ReadStatus::Ok) {
-        TimePoint value = 0;
-        const char* end = text.data() + text.size();
-        const auto parsed = std::from_chars(text.data(), end, value);
-        if (parsed.ec == std::errc() && (parsed.ptr == end || *parsed.ptr == '\n') &&
-            value - minutes.last <= kMaxAheadSeconds) {
-            last = value;
-        }
+        last = ParseRecord(text);
+        // A minute far ahead was written under a wrong clock.
+        if (last && *last - minutes.last > kMaxAheadSeconds) last.reset();
     }
     MinuteRange fresh = minutes;
     if (last && *last >= fresh.first) fresh.first = *last + 60;

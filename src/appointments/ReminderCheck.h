@@ -100,6 +100,10 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
 
+    /// The minute a record names: decimal seconds, optionally followed by one line feed;
+    /// nullopt for anything else.
+    static std::optional<TimePoint> ParseRecord(std::string_view text);
+
 private:
     std::filesystem::path m_path;
 };
