@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto again = XdgShellShortcut::ParseEntry(XdgShellShortcut::EntryText(*info));
     if (!again || again->targetPath != info->targetPath ||
         again->workingDirectory != info->workingDirectory ||
-        again->description != info->description || again->iconPath != info->iconPath) {
+        again->description != info->description || again->iconPath != info->iconPath ||
+        again->environment != info->environment) {
         std::abort();
     }
     return 0;

@@ -32,6 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t piece = data[0] + 1;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
 
+    // The same bytes as the record of the last minute reminded: a number or nothing.
+    if (const auto minute = ReminderLedger::ParseRecord(input)) {
+        Check(ReminderLedger::ParseRecord(std::to_string(*minute) + "\n") == minute);
+    }
+
     DueScanner whole(kMinutes);
     whole.Feed(input);
     const std::vector<Appointment> due = whole.Finish();

@@ -9,6 +9,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     qt6-base-dev libqt6test6 qt6-qpa-plugins fonts-dejavu-core
+    # lupdate/lrelease for the program's English translation; Qt's own German texts.
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libical-dev
     # Real-window tests: a virtual X server, a window manager, a tray host, input, screenshots,
     # the LXQt desktop (pcmanfm-qt) and window properties (xprop).

@@ -3,12 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "app/AutomationServer.h"
+#include "platform/linux/DesktopEntry.h"
 #include "util/FileIO.h"
+#include "util/Utf8.h"
 
 namespace tavolin {
 
@@ -19,27 +20,77 @@ QString ActivationFile::Path() {
            QStringLiteral(".service");
 }
 
-QByteArray ActivationFile::Contents(const QString& programPath) {
-    // The bus splits Exec like a shell; quote a path with blanks or quotes.
-    QString exec = programPath;
-    if (exec.contains(u' ') || exec.contains(u'"') || exec.contains(u'\'') ||
-        exec.contains(u'\\')) {
-        exec.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
-        exec = u'"' + exec + u'"';
+namespace {
+
+// Bytes the bus reads as written: UTF-8 without control characters.
+bool SafeForExec(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7F) return false;
+        char32_t cp = 0;
+        const size_t length = DecodeUtf8(text, i, cp);
+        if (length == 0 || (cp >= 0x80 && cp < 0xA0)) return false;
+        i += length;
     }
-    return "[D-BUS Service]\nName=" + AutomationServer::kServiceName.toUtf8() +
-           "\nExec=" + QFile::encodeName(exec) + " -Embedding\n";
+    return !text.empty();
 }
 
-bool ActivationFile::Write(const QString& programPath) {
+// One word of the Exec line. The bus splits Exec with shell rules: inside single quotes every
+// character is itself, and a single quote is closed, escaped and reopened.
+std::string ShellQuote(std::string_view word) {
+    std::string out = "'";
+    for (const char c : word) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    out += '\'';
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> ActivationFile::Contents(
+    const std::string& programPath, const std::optional<std::string>& dataDirectory) {
+    if (!SafeForExec(programPath)) return std::nullopt;
+    std::string exec;
+    if (dataDirectory && !dataDirectory->empty()) {
+        if (!SafeForExec(*dataDirectory)) return std::nullopt;
+        exec = "/usr/bin/env " + ShellQuote("TAVOLIN_DIR=" + *dataDirectory) + ' ';
+    }
+    exec += ShellQuote(programPath) + " -Embedding";
+    // The service file itself is a key file whose values take backslash escapes.
+    return "[D-BUS Service]\nName=" + AutomationServer::kServiceName.toStdString() +
+           "\nExec=" + EscapeDesktopString(exec) + "\n";
+}
+
+bool ActivationFile::Write(const std::string& programPath,
+                           const std::optional<std::string>& dataDirectory, QString* error) {
+    const auto contents = Contents(programPath, dataDirectory);
+    if (!contents) {
+        if (error) {
+            *error = QStringLiteral(
+                "the program's path (or TAVOLIN_DIR) holds control characters or is not "
+                "UTF-8; the bus could not start it safely");
+        }
+        return false;
+    }
     const QString path = Path();
-    const QByteArray contents = Contents(programPath);
     QFile existing(path);
-    if (existing.open(QIODevice::ReadOnly) && existing.readAll() == contents) return true;
+    if (existing.open(QIODevice::ReadOnly) &&
+        existing.readAll() == QByteArray::fromStdString(*contents)) {
+        return true;
+    }
     existing.close();
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    return AtomicWriteFile(std::filesystem::path(QFile::encodeName(path).toStdString()),
-                           std::string_view(contents.constData(), size_t(contents.size())));
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
+        !AtomicWriteFile(std::filesystem::path(QFile::encodeName(path).toStdString()),
+                         *contents)) {
+        if (error) *error = QStringLiteral("cannot write %1").arg(path);
+        return false;
+    }
+    return true;
 }
 
 bool ActivationFile::Remove() {

@@ -25,10 +25,8 @@ void AppointmentBook::Initialise(CTavolinDlg& dialog) {
     QObject::connect(dialog.appointmentButton(1043), &QPushButton::clicked, list,
                      [list] { list->OnDelete(); });
 
-    // The dialog starts and stops timer 105 as "Alarm" says; the reminders aim each tick at
-    // the next minute boundary.
-    m_reminders = std::make_unique<Reminders>(dialog.reminderTimer(), store);
-    if (dialog.reminderTimer().isActive()) m_reminders->Start();
+    // The reminders own timer 105; the dialog switches them through AlarmChanged.
+    m_reminders = std::make_unique<Reminders>(store);
 
     m_list->SetUpColumns();
     m_list->RefreshList();
@@ -39,8 +37,8 @@ void AppointmentBook::RefreshList() {
     if (m_list) m_list->RefreshList();
 }
 
-void AppointmentBook::ReminderTick() {
-    if (m_reminders) m_reminders->Tick();
+QTimer* AppointmentBook::ReminderTimer() {
+    return m_reminders ? &m_reminders->timer() : nullptr;
 }
 
 void AppointmentBook::AlarmChanged(bool on) {

@@ -18,7 +18,7 @@ public:
 
     void Initialise(CTavolinDlg& dialog) override;
     void RefreshList() override;
-    void ReminderTick() override;
+    QTimer* ReminderTimer() override;
     void AlarmChanged(bool on) override;
 
     AppointmentList* list() const { return m_list.get(); }

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class QTimer;
+
 namespace tavolin {
 
 class CTavolinDlg;
@@ -20,10 +22,11 @@ public:
     /// Rebuild the list from Termine.dat after tidying it (the expiry mode changed).
     virtual void RefreshList() {}
 
-    /// One tick of timer 105 (every 60 s while "&Meldung anzeigen" is on).
-    virtual void ReminderTick() {}
+    /// Timer 105 of the reminders, running only while "&Meldung anzeigen" is on; nullptr
+    /// when there are none.
+    virtual QTimer* ReminderTimer() { return nullptr; }
 
-    /// "&Meldung anzeigen" was switched; the dialog has already started or stopped timer 105.
+    /// "&Meldung anzeigen" is on or off (also at start, after Initialise, and off at the end).
     virtual void AlarmChanged(bool on) { (void)on; }
 };
 

@@ -4,6 +4,7 @@
 // interface of no methods and no properties). While any instance exists the program stays
 // alive; an instance ends with Release or when its client leaves the bus.
 
+#include <QDBusVirtualObject>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusObjectPath>
@@ -14,17 +15,16 @@ class QDBusServiceWatcher;
 
 namespace tavolin {
 
-/// The object handed to a client. Its interface has no members.
-class AutomationInstance : public QObject {
+/// The object handed to a client: the empty interface org.tavolin.Application and nothing else.
+/// It answers introspection itself and refuses every call, so nothing of QObject (its
+/// objectName property, its slots) reaches the bus.
+class AutomationInstance : public QDBusVirtualObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.tavolin.Application")
-    // Named in the introspection data although it is empty, so clients can see what it is.
-    Q_CLASSINFO("D-Bus Introspection",
-                "  <interface name=\"org.tavolin.Application\">\n"
-                "  </interface>\n")
 
 public:
-    using QObject::QObject;
+    using QDBusVirtualObject::QDBusVirtualObject;
+    QString introspect(const QString& path) const override;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 };
 
 class AutomationServer : public QObject, protected QDBusContext {
@@ -34,6 +34,9 @@ class AutomationServer : public QObject, protected QDBusContext {
 public:
     static const QString kServiceName;
     static const QString kFactoryPath;
+    /// Live instances one client may hold, and all clients together; Create fails beyond.
+    static constexpr int kMaxPerClient = 16;
+    static constexpr int kMaxInstances = 256;
 
     explicit AutomationServer(QDBusConnection bus, QObject* parent = nullptr);
     ~AutomationServer() override;
@@ -44,7 +47,8 @@ public:
     int instanceCount() const { return int(m_instances.size()); }
 
 public slots:
-    /// Creates an instance for the calling client and returns its object path.
+    /// Creates an instance for the calling client and returns its object path; an error
+    /// (org.tavolin.Error.LimitExceeded) when the client or the program holds too many.
     QDBusObjectPath Create();
     /// Ends the instance at path (only its own client may).
     void Release(const QDBusObjectPath& path);
@@ -63,6 +67,7 @@ private:
     };
     QDBusConnection m_bus;
     QMap<QString, Instance> m_instances;  // by object path
+    QMap<QString, int> m_perClient;       // live instances of each watched client
     QDBusServiceWatcher* m_watcher;
     quint64 m_next = 1;
     bool m_registered = false;

@@ -13,9 +13,11 @@
 #include "app/QtScreen.h"
 #include "app/StoreWorker.h"
 #include "app/Resources.h"
+#include "app/Translations.h"
 #include "appointments/AppointmentStore.h"
 #include "platform/linux/X11Display.h"
 #include "controls/MessageBox.h"
+#include "platform/Autostart.h"
 #include "platform/UserMessages.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
@@ -57,13 +59,19 @@ int CTavolinApp::Main(int argc, char** argv) {
 
     // Registration runs need no display: they only write or remove the activation file.
     switch (FindAutomationSwitch(arguments)) {
-        case AutomationSwitch::Register:
-            if (!ActivationFile::Write(ProgramPath())) {
-                std::fprintf(stderr, "tavolin: cannot write %s\n",
-                             QFile::encodeName(ActivationFile::Path()).constData());
+        case AutomationSwitch::Register: {
+            QString error;
+            const QByteArray dataDir = qgetenv("TAVOLIN_DIR");
+            if (!ActivationFile::Write(OwnProgramPath().string(),
+                                       dataDir.isEmpty() ? std::nullopt
+                                                         : std::optional(dataDir.toStdString()),
+                                       &error)) {
+                std::fprintf(stderr, "tavolin: no activation file: %s\n",
+                             error.toLocal8Bit().constData());
                 return 1;
             }
             return 0;
+        }
         case AutomationSwitch::Unregister:
             if (!ActivationFile::Remove()) {
                 std::fprintf(stderr, "tavolin: cannot remove %s\n",
@@ -84,6 +92,7 @@ int CTavolinApp::Main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    InstallTranslations(app, LanguageFromEnvironment());
     Context context = MakeSystemContext();
     // Qt knows the screen already: no tool is started (and waited for) to measure it.
     context.screen = QtScreen::FollowPrimary(&app);
@@ -138,8 +147,6 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
                          error.toLocal8Bit().constData());
             m_automation.reset();
         }
-    } else if (kind == StartKind::Normal) {
-        ActivationFile::Write(ProgramPath());  // a failure only loses automatic activation
     }
 
     switch (kind) {

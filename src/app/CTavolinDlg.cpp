@@ -31,6 +31,7 @@
 #include "controls/FileDialog.h"
 #include "controls/MessageBox.h"
 #include "platform/Clock.h"
+#include "settings/PicturePath.h"
 #include "settings/Settings.h"
 #include "util/Atoi.h"
 
@@ -43,7 +44,6 @@ namespace {
 const QString kTitle = QStringLiteral("Tavolin by Pelmar");
 constexpr int kAnimationFrames = 26;
 constexpr int kAnimationPeriodMs = 100;
-constexpr int kReminderPeriodMs = 60000;
 
 // Only the dialog's own picture filter: the first entry lists every type the generator reads.
 const QString kPictureFilter = QStringLiteral(
@@ -175,8 +175,6 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
 
     m_timer101.setInterval(kAnimationPeriodMs);
     connect(&m_timer101, &QTimer::timeout, this, &CTavolinDlg::OnAnimationTick);
-    m_timer105.setInterval(kReminderPeriodMs);
-    connect(&m_timer105, &QTimer::timeout, this, [this] { m_appointments->ReminderTick(); });
     m_runner.setJob(GenerationRunner::RecordingJob(m_context));
     connect(&m_runner, &GenerationRunner::started, this, &CTavolinDlg::OnGenerationStarted);
     connect(&m_runner, &GenerationRunner::finished, this, &CTavolinDlg::OnGenerationFinished);
@@ -195,7 +193,6 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
 
 CTavolinDlg::~CTavolinDlg() {
     m_timer101.stop();
-    m_timer105.stop();
     m_midnight.Disarm();
     if (m_balloon) delete m_balloon.data();
     if (m_notice) delete m_notice.data();
@@ -500,10 +497,7 @@ bool CTavolinDlg::Initialise() {
     const int layout = Atoi(ReadDialogValue("Layout", "KArt").toStdString());
     m_layout[(layout >= 1 && layout <= 4) ? layout - 1 : 0]->setChecked(true);
     m_autostart->setChecked(Atoi(ReadDialogValue("Programm", "Autostart").toStdString()) == 1);
-    if (Atoi(ReadDialogValue("Programm", "Alarm").toStdString()) == 1) {
-        m_alarm->setChecked(true);
-        m_timer105.start(kReminderPeriodMs);
-    }
+    if (Atoi(ReadDialogValue("Programm", "Alarm").toStdString()) == 1) m_alarm->setChecked(true);
 
     m_fullHeight = height();
     m_collapsedHeight = m_page->y() + m_separator->y();
@@ -537,6 +531,7 @@ bool CTavolinDlg::Initialise() {
     if (m_visible) m_timer101.start(kAnimationPeriodMs);
 
     m_appointments->Initialise(*this);
+    m_appointments->AlarmChanged(m_alarm->isChecked());
     m_initialised = true;
     return true;
 }
@@ -603,7 +598,18 @@ void CTavolinDlg::OnBrowse() {
     const QString file =
         ui::FileDialog::getOpenFileName(this, QString(), QString(), kPictureFilter);
     if (file.isEmpty()) return;
-    PostSetting("Background", "BGBild", QFile::encodeName(file).toStdString());
+    const auto stored = PicturePathToStore(kPicturePathRule == PicturePathRule::Windows1252
+                                               ? file.toStdString()
+                                               : QFile::encodeName(file).toStdString());
+    if (!stored) {
+        ui::MessageBox::show(this,
+                             tr("Der Pfad \"%1\" enthält Zeichen, die config.ini nicht speichern "
+                                "kann. Bitte wählen Sie ein Bild aus einem anderen Ordner.")
+                                 .arg(file),
+                             tr("Fehler"), ui::MessageBox::Icon::Critical);
+        return;
+    }
+    PostSetting("Background", "BGBild", *stored);
     m_picturePath = file;
     m_pathEdit->setText(file);
 }
@@ -657,11 +663,6 @@ void CTavolinDlg::OnDeleteExpired() {
 void CTavolinDlg::OnAlarm() {
     const bool on = m_alarm->isChecked();
     WriteSetting("Programm", "Alarm", on ? QStringLiteral("1") : QStringLiteral("0"));
-    if (on) {
-        m_timer105.start(kReminderPeriodMs);
-    } else {
-        m_timer105.stop();
-    }
     m_appointments->AlarmChanged(on);
 }
 
@@ -730,7 +731,7 @@ void CTavolinDlg::EndDialog() {
     if (m_ended) return;
     m_ended = true;
     m_timer101.stop();
-    m_timer105.stop();
+    m_appointments->AlarmChanged(false);
     m_midnight.Disarm();
     DestroyTrayIcon();
     hide();

@@ -92,7 +92,7 @@ public:
     GenerationPresenter& generationPresenter() { return *m_presenter; }
     /// The status balloon of the last notice, while it is open.
     HelpBalloon* noticeBalloon() const { return m_notice; }
-    QTimer& reminderTimer() { return m_timer105; }
+    QTimer* reminderTimer() { return m_appointments->ReminderTimer(); }
     GenerationRunner& generationRunner() { return m_runner; }
     const Context& context() const { return m_context; }
     AppointmentsPart& appointments() { return *m_appointments; }
@@ -188,7 +188,6 @@ private:
     QIcon m_trayImage;
     TitleIconAnimation m_animation;
     QTimer m_timer101;
-    QTimer m_timer105;
     GenerationRunner m_runner;
     std::unique_ptr<TrayIcon> m_trayIcon;
     std::function<bool()> m_trayAvailable;

@@ -37,8 +37,12 @@ public:
     /// The control with the given id ("ctl1044"), or nullptr.
     QWidget* control(int id) const;
 
-    /// One step of the up-down control 1048: -1 a quarter hour later, +1 earlier.
+    /// One step of the up-down control 1048: -1 a quarter hour later, +1 earlier. Steps from
+    /// the time shown and leaves the other fields as typed.
     void OnDeltaPos(int delta);
+
+    /// The date field's fixed format: day, month, four-digit year, whatever the locale.
+    static QString DateFormat() { return QStringLiteral("dd.MM.yyyy"); }
 
 public slots:
     void accept() override;
@@ -53,6 +57,11 @@ private:
     /// fields, checking them (true); false when a check failed and was shown.
     bool UpdateData(bool saveAndValidate);
     void ShowDateAndTime(bool show);
+    void Warn(const QString& text, QWidget* focus);
+    void MarkHolidays(int year, int month);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    qsizetype m_remarkAllowed = kMaxRemark;  // a longer remark set before opening may stay
 
     QLineEdit* m_remarkEdit = nullptr;  // 1042
     RemarkLimit* m_remarkLimit = nullptr;

@@ -35,4 +35,11 @@ QString CommandTextOfArguments(const QStringList& arguments);
 /// "/go" and "/?" exactly (case matters); everything else, even empty, is a normal start.
 StartKind ClassifyCommandText(const QString& commandText);
 
+/// True when an argument is "--help" or "-h": print UsageText and end, without a window.
+/// ("/?" stays the information window.)
+bool WantsUsage(const QStringList& arguments);
+
+/// What `tavolin --help` prints.
+QString UsageText();
+
 }  // namespace tavolin

@@ -6,9 +6,17 @@
 
 namespace tavolin {
 
+enum class NotificationStyle {
+    Transient,   // the server's default expiry
+    Persistent,  // stays until the person closes or acknowledges it (critical urgency)
+};
+
 /// Sends one notification where a notification server is running; none is started for it.
-/// Blocks for at most timeoutMs, so call it off the user-interface thread. False when there is
-/// no session bus or no server, or the server refused.
-bool SendDesktopNotification(const QString& summary, const QString& body, int timeoutMs = 2000);
+/// acknowledge, when not empty, is the label of an action that closes it. Blocks for at most
+/// timeoutMs, so call it off the user-interface thread. False when there is no session bus or
+/// no server, or the server refused.
+bool SendDesktopNotification(const QString& summary, const QString& body,
+                             NotificationStyle style = NotificationStyle::Transient,
+                             const QString& acknowledge = QString(), int timeoutMs = 2000);
 
 }  // namespace tavolin

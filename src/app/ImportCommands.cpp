@@ -90,7 +90,8 @@ void ImportCommands::AutostartToggled(CTavolinDlg& dialog, bool checked) {
         program = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
     }
     const AutostartResult result =
-        ApplyAutostart(checked, AutostartFolder(m_seams.environment), program);
+        ApplyAutostart(checked, AutostartFolder(m_seams.environment), program,
+                       m_seams.environment("TAVOLIN_DIR"));
     if (result != AutostartResult::Done) {
         // A failed deletion leaves the entry in place: the box says so again.
         const bool entryThere = result == AutostartResult::DeleteFailed;

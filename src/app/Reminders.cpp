@@ -1,6 +1,8 @@
 #include "app/Reminders.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QDateTime>
 #include <QMessageBox>
 #include <QPointer>
@@ -18,6 +20,10 @@ namespace {
 // lands in the new minute.
 constexpr qint64 kSlackMs = 250;
 
+// What a title bar needs beside its caption: the window icon and the close, minimise and
+// maximise buttons of the common themes, with their margins.
+constexpr int kTitleBarExtras = 140;
+
 QString FromW1252(const std::string& bytes) {
     return QString::fromStdString(Cp1252ToUtf8(bytes));
 }
@@ -28,16 +34,20 @@ TimePoint Seconds(qint64 ms) {
 
 }  // namespace
 
-Reminders::Reminders(QTimer& timer, AppointmentStore store, QObject* parent)
+Reminders::Reminders(AppointmentStore store, QObject* parent)
     : QObject(parent),
-      m_timer(timer),
       m_store(std::move(store)),
       m_clock([] { return QDateTime::currentMSecsSinceEpoch(); }),
-      m_present(&Reminders::ShowReminderBox) {
-    m_check = [store = m_store](MinuteRange minutes) { return DueAppointments(store, minutes); };
-    m_notify = [](const Appointment& due) {
-        SendDesktopNotification(QStringLiteral("Termin-Erinnerung"),
-                                FromW1252(due.key) + QLatin1Char('\n') + FromW1252(due.remark));
+      m_present(&Reminders::ShowReminderBox),
+      m_notify(&Reminders::SendReminderNotification) {
+    m_timer.setObjectName(QStringLiteral("timer105"));
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &Reminders::Tick);
+    // Only the minutes no copy of the program on this data directory has reminded yet.
+    m_check = [store = m_store,
+               ledger = std::make_shared<ReminderLedger>(m_store.Path())](MinuteRange minutes) {
+        const auto fresh = ledger->Claim(minutes);
+        return fresh ? DueAppointments(store, *fresh) : std::vector<Appointment>();
     };
 }
 
@@ -47,12 +57,14 @@ Reminders::~Reminders() {
 }
 
 void Reminders::Start() {
+    m_on = true;
     const qint64 now = m_clock();
     m_schedule.Start(Seconds(now));
     Arm(now);
 }
 
 void Reminders::Stop() {
+    m_on = false;
     m_timer.stop();
     m_schedule.Reset();
 }
@@ -65,6 +77,7 @@ void Reminders::Arm(qint64 nowMs) {
 }
 
 void Reminders::Tick() {
+    if (!m_on) return;  // a timeout already queued when the reminders were switched off
     const qint64 now = m_clock();
     const auto minutes = m_schedule.Tick(Seconds(now));
     Arm(now);
@@ -75,10 +88,12 @@ void Reminders::Tick() {
         std::vector<Appointment> due;
         QString error;
         try {
-            due = m_check(range);
-            if (m_notify) {
-                for (const Appointment& a : due) m_notify(a);
+            // A reminder the notification server took needs no box.
+            std::vector<Appointment> boxes;
+            for (const Appointment& a : m_check(range)) {
+                if (!m_notify || !m_notify(a)) boxes.push_back(a);
             }
+            due = std::move(boxes);
         } catch (const std::exception& e) {
             error = QStringLiteral("Error Caught!\r\n") + QString::fromLocal8Bit(e.what());
         } catch (...) {
@@ -97,8 +112,7 @@ void Reminders::WaitForChecks() {
 
 void Reminders::Deliver(const std::vector<Appointment>& due, const QString& error) {
     if (!error.isEmpty()) {
-        ui::MessageBox::show(nullptr, error, QCoreApplication::applicationName(),
-                             ui::MessageBox::Icon::Critical);
+        ui::MessageBox::show(nullptr, error, tr("Fehler"), ui::MessageBox::Icon::Critical);
         return;
     }
     ShowNext(std::make_shared<std::vector<Appointment>>(due), 0);
@@ -116,9 +130,29 @@ QString Reminders::ReminderText(const Appointment& due) {
     return FromW1252(due.key) + QStringLiteral("\n\n") + FromW1252(due.remark);
 }
 
+QString Reminders::Caption() {
+    return tr("Termin-Erinnerung");
+}
+
+bool Reminders::SendReminderNotification(const Appointment& due) {
+    // Persistent (no expiry, critical urgency) until the person acknowledges it.
+    return SendDesktopNotification(Caption(),
+                                   FromW1252(due.key) + QLatin1Char('\n') + FromW1252(due.remark),
+                                   NotificationStyle::Persistent, tr("Gesehen"));
+}
+
 void Reminders::ShowReminderBox(const Appointment& due, std::function<void()> done) {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Termin-Erinnerung"),
-                                ReminderText(due), QMessageBox::Ok);
+    auto* box = new QMessageBox(QMessageBox::Information, Caption(), ReminderText(due),
+                                QMessageBox::Ok);
+    // A message box sizes itself to its text; a short reminder would cut the caption off in
+    // the title bar. Room for the caption and the window manager's buttons beside it.
+    const int captionWidth =
+        QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(Caption());
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        grid->addItem(new QSpacerItem(captionWidth + kTitleBarExtras, 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box->setObjectName(QStringLiteral("reminderBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);

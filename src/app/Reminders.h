@@ -1,8 +1,11 @@
 #pragma once
-// The reminders of the program ("&Meldung anzeigen"): each tick of timer 105 checks
-// Termine.dat on a worker thread and shows, on the user-interface thread, one
-// "Termin-Erinnerung" box per appointment due, the boxes of one tick one after another. Ticks
-// are aligned to minute boundaries and each minute is checked once (ReminderSchedule).
+// The reminders of the program ("&Meldung anzeigen"): while they are on, timer 105 (owned here)
+// fires just after each minute boundary; each tick checks Termine.dat on a worker thread and
+// shows, on the user-interface thread, one "Termin-Erinnerung" per appointment due, the
+// reminders of one tick one after another. Each minute is checked once (ReminderSchedule), and
+// once across every copy of the program on the same data directory and across a clock set
+// back (ReminderLedger). Where a notification server runs a reminder is a persistent desktop
+// notification; where none runs it is a box.
 
 #include <QObject>
 #include <QThreadPool>
@@ -26,18 +29,21 @@ public:
     using Presenter = std::function<void(const Appointment&, std::function<void()> done)>;
     /// The due check of the minutes; runs on a worker thread.
     using Check = std::function<std::vector<Appointment>(MinuteRange)>;
-    /// Passes a due appointment on elsewhere (the desktop notification); worker thread.
-    using Notifier = std::function<void(const Appointment&)>;
+    /// Hands a due appointment to the desktop's notification server; worker thread. True when
+    /// the server took it: then no box is shown for it.
+    using Notifier = std::function<bool(const Appointment&)>;
 
-    /// timer: timer 105, which the reminders re-arm for each next minute boundary.
-    Reminders(QTimer& timer, AppointmentStore store, QObject* parent = nullptr);
+    explicit Reminders(AppointmentStore store, QObject* parent = nullptr);
     ~Reminders() override;
 
     /// Reminders on: the first check is the next minute's.
     void Start();
-    /// Reminders off: no further checks.
+    /// Reminders off: the timer stops, no further checks.
     void Stop();
     bool IsRunning() const { return m_timer.isActive(); }
+
+    /// Timer 105. It runs only while the reminders are on, aimed at the next minute boundary.
+    QTimer& timer() { return m_timer; }
 
     /// One tick of timer 105.
     void Tick();
@@ -51,23 +57,28 @@ public:
     /// Waits for the running checks and delivers their reminders now (tests).
     void WaitForChecks();
 
-    /// The box of one reminder: no owner, information icon, on top of other windows; it
-    /// does not block the rest of the program.
+    /// The box of one reminder: no owner, information icon, on top of other windows, wide
+    /// enough for its caption; it does not block the rest of the program.
     static void ShowReminderBox(const Appointment& due, std::function<void()> done);
     static QString ReminderText(const Appointment& due);
+    static QString Caption();
+    /// A persistent desktop notification with an acknowledge action; false when no
+    /// notification server takes it. Blocks up to 2 s: worker threads only.
+    static bool SendReminderNotification(const Appointment& due);
 
 private:
     void Arm(qint64 nowMs);
     void Deliver(const std::vector<Appointment>& due, const QString& error);
     void ShowNext(std::shared_ptr<std::vector<Appointment>> queue, size_t next);
 
-    QTimer& m_timer;
+    QTimer m_timer;
     AppointmentStore m_store;
     ReminderSchedule m_schedule;
     Clock m_clock;
     Presenter m_present;
     Check m_check;
     Notifier m_notify;
+    bool m_on = false;
     QThreadPool m_pool;
 };
 

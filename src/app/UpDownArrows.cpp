@@ -16,7 +16,7 @@ constexpr int kRepeatPeriodMs = 100;
 
 UpDownArrows::UpDownArrows(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QStringLiteral("Change time"));
+    setAccessibleName(tr("Uhrzeit ändern"));
     m_repeat.setSingleShot(false);
     connect(&m_repeat, &QTimer::timeout, this, &UpDownArrows::Repeat);
 }

@@ -835,6 +835,7 @@ std::string IcsSummaryText(const std::string& name, const IcsImportResult& resul
                 " had control characters or characters Windows-1252 lacks; they were replaced by "
                 "\"?\".";
     }
+    text += UndrawableSummary(result.records);
     return text;
 }
 

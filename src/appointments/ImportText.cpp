@@ -1,6 +1,7 @@
 #include "appointments/ImportText.h"
 
 #include "appointments/AppointmentTime.h"
+#include "render/PixelFont.h"
 #include "util/Cp1252.h"
 #include "util/Utf8.h"
 
@@ -51,6 +52,26 @@ std::string ImportedKey(int day, int month, int year, int hour, int minute) {
     std::string key = FormatWhen(day, month, year, 0, 0);
     key.resize(key.size() - 5);  // the "00:00" of FormatWhen
     return key + QuarterTime(hour, minute);
+}
+
+std::string UndrawableSummary(const std::vector<std::string>& records) {
+    size_t holding = 0;
+    std::string all;
+    for (const std::string& record : records) {
+        const std::string missing = PixelFont::UndrawableCharacters(record);
+        if (missing.empty()) continue;
+        ++holding;
+        all += missing;
+    }
+    if (holding == 0) return {};
+    std::string names;
+    for (const char c : PixelFont::UndrawableCharacters(all)) {
+        if (!names.empty()) names += ", ";
+        names += Cp1252ToUtf8(std::string_view(&c, 1));
+    }
+    return "\n" + std::to_string(holding) + (holding == 1 ? " entry has" : " entries have") +
+           " characters the wallpaper's font cannot draw (" + names +
+           "); the wallpaper leaves a gap for them.";
 }
 
 }  // namespace tavolin

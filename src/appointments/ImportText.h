@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Clock.h"
 
@@ -18,5 +19,10 @@ std::string ImportedRemark(std::string_view utf8, bool* replaced = nullptr);
 /// The key of an imported reminder: the date as DD.MM.YYYY, " - ", and QuarterTime of the
 /// clock time. Like every imported time, 23:53 and later become 00:00 of the same date.
 std::string ImportedKey(int day, int month, int year, int hour, int minute);
+
+/// A line for an import summary, starting with a line break: how many of records (Windows-1252
+/// lines) hold characters the wallpaper's font cannot draw, and which (UTF-8). Empty when the
+/// font can draw them all.
+std::string UndrawableSummary(const std::vector<std::string>& records);
 
 }  // namespace tavolin

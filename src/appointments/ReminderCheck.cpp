@@ -6,6 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <string>
+
+#include "util/FileIO.h"
+#include "util/FileLock.h"
 
 namespace tavolin {
 
@@ -136,6 +141,38 @@ std::optional<MinuteRange> ReminderSchedule::Tick(TimePoint now) {
 std::optional<TimePoint> ReminderSchedule::NextMinute() const {
     if (!m_last) return std::nullopt;
     return *m_last + 60;
+}
+
+ReminderLedger::ReminderLedger(const std::filesystem::path& appointmentsFile)
+    : m_path(appointmentsFile.string() + ".reminded") {}
+
+std::optional<TimePoint> ReminderLedger::ParseRecord(std::string_view text) {
+    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    if (text.empty()) return std::nullopt;
+    TimePoint value = 0;
+    const char* end = text.data() + text.size();
+    const auto parsed = std::from_chars(text.data(), end, value);
+    if (parsed.ec != std::errc() || parsed.ptr != end) return std::nullopt;
+    return value;
+}
+
+std::optional<MinuteRange> ReminderLedger::Claim(MinuteRange minutes) const {
+    const FileLock lock(m_path);
+    if (!lock.IsLocked()) return minutes;
+    std::string text;
+    std::optional<TimePoint> last;
+    if (ReadWholeFile(m_path, text, 64) == ReadStatus::Ok) {
+        last = ParseRecord(text);
+        // A minute far ahead was written under a wrong clock.
+        if (last && *last - minutes.last > kMaxAheadSeconds) last.reset();
+    }
+    MinuteRange fresh = minutes;
+    if (last && *last >= fresh.first) fresh.first = *last + 60;
+    if (fresh.first > fresh.last) return std::nullopt;
+    if (!AtomicWriteFile(m_path, std::to_string(fresh.last) + "\n", Durability::NoSync)) {
+        return minutes;
+    }
+    return fresh;
 }
 
 }  // namespace tavolin

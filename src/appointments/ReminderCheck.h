@@ -3,6 +3,7 @@
 // dated records of Termine.dat fall due in a given minute, and which minutes a tick checks.
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,6 +79,33 @@ public:
 
 private:
     std::optional<TimePoint> m_last;
+};
+
+/// The last minute reminded for one data directory, in "Termine.dat.reminded" beside the
+/// appointments file. Every copy of the program on that directory claims its minutes here
+/// before it reminds, under the file's lock, so a minute is reminded once however many copies
+/// run and whatever the clock does (a clock set back does not repeat the minutes it crosses).
+/// A record more than kMaxAheadSeconds after the minutes asked for comes from a clock that was
+/// wrong then; it is ignored, so reminders do not stay silent for long.
+class ReminderLedger {
+public:
+    static constexpr TimePoint kMaxAheadSeconds = 24 * 60 * 60;
+
+    explicit ReminderLedger(const std::filesystem::path& appointmentsFile);
+
+    /// The part of minutes no copy has reminded yet, recorded as reminded; nullopt when none
+    /// is left. Where the record cannot be kept (a read-only directory) every minute is
+    /// given out: a repeated reminder is better than a lost one.
+    std::optional<MinuteRange> Claim(MinuteRange minutes) const;
+
+    const std::filesystem::path& Path() const { return m_path; }
+
+    /// The minute a record names: decimal seconds, optionally followed by one line feed;
+    /// nullopt for anything else.
+    static std::optional<TimePoint> ParseRecord(std::string_view text);
+
+private:
+    std::filesystem::path m_path;
 };
 
 }  // namespace tavolin

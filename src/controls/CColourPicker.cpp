@@ -17,8 +17,8 @@ CColourPicker::CColourPicker(QWidget* parent)
     : QPushButton(parent),
       m_colour(FromQColor(palette().color(QPalette::Button))),
       m_textColour(FromQColor(palette().color(QPalette::ButtonText))),
-      m_defaultText(QStringLiteral("Automatisch")),
-      m_customText(QStringLiteral("Weitere ...")) {
+      m_defaultText(tr("Automatisch")),
+      m_customText(tr("Weitere ...")) {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     connect(this, &QPushButton::clicked, this, &CColourPicker::OpenPopup);
     ApplySizeLimits();
@@ -97,7 +97,7 @@ void CColourPicker::ChangeTextColour(ColourValue colour) {
 void CColourPicker::UpdateDescription() {
     QString name;
     if (m_colour == kAutomaticColour) {
-        name = m_defaultText.isEmpty() ? QStringLiteral("Automatisch") : m_defaultText;
+        name = m_defaultText.isEmpty() ? tr("Automatisch") : m_defaultText;
     } else {
         for (const ColourTableEntry& e : ColourTable()) {
             if (e.Value() == m_colour) name = QString::fromUtf8(e.name);

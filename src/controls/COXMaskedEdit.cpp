@@ -233,6 +233,31 @@ void COXMaskedEdit::setText(const QString& text) {
     m_notifyChange = true;
 }
 
+bool COXMaskedEdit::IsPlausibleTime(const QString& display) {
+    if (display.size() != 5) return false;
+    for (int i : {0, 1, 3, 4}) {
+        if (display[i] < QLatin1Char('0') || display[i] > QLatin1Char('9')) return false;
+    }
+    return TwoDigitNumber(display, 0) < 24 && TwoDigitNumber(display, 3) < 60;
+}
+
+bool COXMaskedEdit::IsPlausible() const {
+    if (m_maskText != QLatin1String("##:##")) return true;
+    return IsPlausibleTime(DisplayText());
+}
+
+bool COXMaskedEdit::KeepIfPlausible(const std::vector<CMaskData>& before, int caret) {
+    if (IsPlausible()) return true;
+    // A time that came in already wrong (set from outside) may be mended step by step.
+    QString old;
+    for (const CMaskData& d : before) old += d.character;
+    if (!IsPlausibleTime(old)) return true;
+    m_mask = before;
+    Rewrite(caret);
+    Sound::beep();
+    return false;
+}
+
 int COXMaskedEdit::NextInput(int pos) const {
     for (int i = std::max(pos, 0); i < Count(); ++i) {
         if (m_mask[i].IsInputData()) return i;
@@ -390,24 +415,27 @@ void COXMaskedEdit::DeleteKey() {
             PlaceCaret(selectionStart());
             return;
         }
+        const std::vector<CMaskData> before = m_mask;
         RemoveRange(start, end);
-        Rewrite(start);
+        if (KeepIfPlausible(before, start)) Rewrite(start);
         return;
     }
     const int caret = cursorPosition();
     const int target = NextInput(caret);
     if (target >= Count()) return;
+    const std::vector<CMaskData> before = m_mask;
     RemoveRange(target, target + 1);
-    Rewrite(target);
+    if (KeepIfPlausible(before, target)) Rewrite(target);
 }
 
 void COXMaskedEdit::Backspace() {
+    const std::vector<CMaskData> before = m_mask;
     if (hasSelectedText()) {
         const int start = selectionStart();
         const int end = selectionEnd();
         const int first = NextInput(start);
         if (RemoveRange(start, end) > 0) {
-            Rewrite(first);
+            if (KeepIfPlausible(before, start)) Rewrite(first);
             return;
         }
         const int prev = PreviousInput(start);
@@ -416,13 +444,14 @@ void COXMaskedEdit::Backspace() {
             return;
         }
         RemoveRange(prev, prev + 1);
-        Rewrite(prev);
+        if (KeepIfPlausible(before, start)) Rewrite(prev);
         return;
     }
-    const int prev = PreviousInput(cursorPosition());
+    const int caret = cursorPosition();
+    const int prev = PreviousInput(caret);
     if (prev < 0) return;
     RemoveRange(prev, prev + 1);
-    Rewrite(prev);
+    if (KeepIfPlausible(before, caret)) Rewrite(prev);
 }
 
 int COXMaskedEdit::RemoveRange(int start, int end) {
@@ -520,6 +549,7 @@ void COXMaskedEdit::HandleCharacter(QChar ch) {
             RejectInput();
             return;
         }
+        if (!KeepIfPlausible(before, start)) return;
         Rewrite(target);
         PlaceCaret(NextInput(target + 1));
         return;
@@ -533,6 +563,9 @@ void COXMaskedEdit::HandleCharacter(QChar ch) {
     }
     if (!TimeRulesAllow(caret, ch, DisplayText())) return;
 
+    // An insert shifts the following digits into new places ("1" before "09:15" would give
+    // "10:91"): the whole field must still be a time.
+    const std::vector<CMaskData> before = m_mask;
     bool accepted = false;
     if (m_insertMode) {
         accepted = InsertCharacter(caret, ch);
@@ -547,6 +580,7 @@ void COXMaskedEdit::HandleCharacter(QChar ch) {
         RejectInput();
         return;
     }
+    if (!KeepIfPlausible(before, caret)) return;
     Rewrite(caret);
     PlaceCaret(NextInput(caret + 1));
 }
@@ -627,8 +661,9 @@ void COXMaskedEdit::clearMasked() {
     }
     if (!hasSelectedText()) return;
     const int start = selectionStart();
+    const std::vector<CMaskData> before = m_mask;
     RemoveRange(start, selectionEnd());
-    Rewrite(start);
+    if (KeepIfPlausible(before, start)) Rewrite(start);
 }
 
 void COXMaskedEdit::pasteMasked() {
@@ -650,7 +685,9 @@ void COXMaskedEdit::pasteMasked() {
     // pasted text, or "20:15" would turn into "21:50".
     bool promptIsInput = false;
     for (const CMaskData& d : m_mask) promptIsInput = promptIsInput || d.IsValidInput(m_prompt);
+    const std::vector<CMaskData> before = m_mask;
     FillInput(combined, 0, promptIsInput);
+    if (!KeepIfPlausible(before, start)) return;
     // The caret goes to the first empty input position from the former selection start.
     int caret = NextInput(start);
     while (caret < Count() && m_mask[caret].character != m_prompt) caret = NextInput(caret + 1);

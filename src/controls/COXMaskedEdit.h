@@ -70,6 +70,12 @@ public:
     /// The displayed text (literals and prompts included).
     QString DisplayText() const;
 
+    /// True when the display is a time of day the field may hold: with the mask "##:##",
+    /// hours below 24 and minutes below 60. Other masks are always plausible. Every change
+    /// by the user is checked whole with it (an insert shifts digits into new places).
+    bool IsPlausible() const;
+    static bool IsPlausibleTime(const QString& display);
+
     const std::vector<CMaskData>& MaskData() const { return m_mask; }
 
     /// The hook for a refused keystroke: the exclamation sound.
@@ -120,6 +126,9 @@ private:
     void DeleteKey();
     void Backspace();
     void RunFocusLossChecks();
+    // Keeps a change when the whole field is still plausible; otherwise puts before back,
+    // beeps and returns false.
+    bool KeepIfPlausible(const std::vector<CMaskData>& before, int caret);
 
     std::vector<CMaskData> m_mask;
     QString m_maskText;

@@ -78,7 +78,7 @@ ColourDropDown::ColourDropDown(QPoint point, int buttonTop, ColourValue colour,
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setFont(QApplication::font("QMessageBox"));
-    setAccessibleName(QStringLiteral("Colour selection"));
+    setAccessibleName(tr("Farbauswahl"));
 
     m_margin = std::max(1, style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this));
     m_boxSize = std::max(18, 2 * m_margin + 7);

@@ -180,8 +180,7 @@ void HyperLink::Finished(int result) {
         SetVisited(true);
     } else {
         Sound::exclamation();
-        MessageBox::show(window(), ErrorMessage(result), QGuiApplication::applicationDisplayName(),
-                         MessageBox::Icon::Warning);
+        MessageBox::show(window(), ErrorMessage(result), tr("Fehler"), MessageBox::Icon::Warning);
     }
     emit opened(result);
 }
@@ -190,54 +189,53 @@ QString HyperLink::ErrorMessage(int result) {
     QString reason;
     switch (result) {
         case 0:
-            reason = QStringLiteral("The operating system is out\nof memory or resources.");
+            reason = tr("Das Betriebssystem hat nicht genügend\nSpeicher oder Ressourcen.");
             break;
         case 2:
-            reason = QStringLiteral("The specified file was not found.");
+            reason = tr("Die angegebene Datei wurde nicht gefunden.");
             break;
         case 3:
-            reason = QStringLiteral("The specified path was not found.");
+            reason = tr("Der angegebene Pfad wurde nicht gefunden.");
             break;
         case 5:
-            reason = QStringLiteral("The operating system denied\naccess to the specified file.");
+            reason = tr("Das Betriebssystem hat den Zugriff\nauf die angegebene Datei verweigert.");
             break;
         case 8:
-            reason = QStringLiteral("There was not enough memory to complete the operation.");
+            reason = tr("Der Speicher reicht für diesen Vorgang nicht aus.");
             break;
         case 11:
-            reason = QStringLiteral(
-                "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
+            reason = tr("Die .EXE-Datei ist ungültig\n(keine Win32-.EXE oder Fehler im .EXE-Abbild).");
             break;
         case 26:
-            reason = QStringLiteral("A sharing violation occurred. ");
+            reason = tr("Es ist eine Freigabeverletzung aufgetreten. ");
             break;
         case 27:
-            reason = QStringLiteral("The filename association is\nincomplete or invalid.");
+            reason = tr("Die Dateizuordnung ist\nunvollständig oder ungültig.");
             break;
         case 28:
-            reason = QStringLiteral(
-                "The DDE transaction could not\nbe completed because the request timed out.");
+            reason = tr(
+                "Die DDE-Transaktion konnte nicht\nabgeschlossen werden, weil die Anfrage zu "
+                "lange dauerte.");
             break;
         case 29:
-            reason = QStringLiteral("The DDE transaction failed.");
+            reason = tr("Die DDE-Transaktion ist fehlgeschlagen.");
             break;
         case 30:
-            reason = QStringLiteral(
-                "The DDE transaction could not\nbe completed because other DDE "
-                "transactions\nwere being processed.");
+            reason = tr(
+                "Die DDE-Transaktion konnte nicht\nabgeschlossen werden, weil andere "
+                "DDE-Transaktionen\nbearbeitet wurden.");
             break;
         case 31:
-            reason = QStringLiteral(
-                "There is no application associated\nwith the given filename extension.");
+            reason = tr("Mit dieser Dateinamenerweiterung ist\nkein Programm verknüpft.");
             break;
         case 32:
-            reason = QStringLiteral("The specified dynamic-link library was not found.");
+            reason = tr("Die angegebene Programmbibliothek wurde nicht gefunden.");
             break;
         default:
-            reason = QStringLiteral("Unknown Error (%1) occurred.").arg(result);
+            reason = tr("Unbekannter Fehler (%1) aufgetreten.").arg(result);
             break;
     }
-    return QStringLiteral("Unable to open hyperlink:\n\n") + reason;
+    return tr("Der Link kann nicht geöffnet werden:\n\n") + reason;
 }
 
 }  // namespace tavolin::ui

@@ -24,7 +24,8 @@ std::filesystem::path OwnProgramPath() {
     return ec ? std::filesystem::path() : exe;
 }
 
-ShortcutInfo AutostartShortcut(const std::filesystem::path& program) {
+ShortcutInfo AutostartShortcut(const std::filesystem::path& program,
+                               const std::optional<std::string>& dataDirectory) {
     ShortcutInfo info;
     info.targetPath = program.string();
     info.arguments = "/go";
@@ -32,14 +33,18 @@ ShortcutInfo AutostartShortcut(const std::filesystem::path& program) {
     if (directory.empty() || directory.back() != '/') directory += '/';
     info.workingDirectory = directory;
     info.description = "Erstellen des Hintergrundbildes";
-    info.iconPath = program.string();
+    info.iconPath = kThemeIconName;
+    if (dataDirectory && !dataDirectory->empty()) {
+        info.environment.push_back("TAVOLIN_DIR=" + *dataDirectory);
+    }
     info.iconIndex = 0;
     info.showCommand = 1;
     return info;
 }
 
 AutostartResult ApplyAutostart(bool enable, const std::optional<std::filesystem::path>& folder,
-                               const std::filesystem::path& program) {
+                               const std::filesystem::path& program,
+                               const std::optional<std::string>& dataDirectory) {
     if (!folder) return AutostartResult::FolderUnavailable;
     const std::filesystem::path entry = *folder / kAutostartEntryName;
     std::error_code ec;
@@ -58,7 +63,7 @@ AutostartResult ApplyAutostart(bool enable, const std::optional<std::filesystem:
         return AutostartResult::FolderUnavailable;
     }
     const auto shortcut = CreateShellShortcut();
-    if (!shortcut->SetInfo(AutostartShortcut(program)) || !shortcut->Save(entry)) {
+    if (!shortcut->SetInfo(AutostartShortcut(program, dataDirectory)) || !shortcut->Save(entry)) {
         return AutostartResult::SaveFailed;
     }
     // Read back as the desktop will: an entry that does not load was not written properly.

@@ -20,8 +20,14 @@ std::optional<std::filesystem::path> AutostartFolder(const EnvironmentLookup& en
 /// The path of the running program (/proc/self/exe); empty when it cannot be read.
 std::filesystem::path OwnProgramPath();
 
-/// The shortcut that starts program with "/go" from the program's directory.
-ShortcutInfo AutostartShortcut(const std::filesystem::path& program);
+/// The icon of the installed program, from the icon theme.
+inline constexpr const char* kThemeIconName = "tavolin";
+
+/// The shortcut that starts program with "/go" from the program's directory, with the data
+/// directory it runs with now (TAVOLIN_DIR) when one is set, so the start at logon uses the
+/// same files.
+ShortcutInfo AutostartShortcut(const std::filesystem::path& program,
+                               const std::optional<std::string>& dataDirectory = std::nullopt);
 
 enum class AutostartResult {
     Done,
@@ -33,7 +39,8 @@ enum class AutostartResult {
 /// Writes (enable) or deletes the autostart entry for program in folder. Writing creates the
 /// folder when missing and replaces an existing entry; deleting a missing entry is no error.
 AutostartResult ApplyAutostart(bool enable, const std::optional<std::filesystem::path>& folder,
-                               const std::filesystem::path& program);
+                               const std::filesystem::path& program,
+                               const std::optional<std::string>& dataDirectory = std::nullopt);
 
 /// The error message (caption "Fehler") for a failed switch on or off; Windows-1252.
 std::string AutostartErrorText(bool enable);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavolin {
 
@@ -16,6 +17,7 @@ struct ShortcutInfo {
     int iconIndex = 0;             // icon number in that file
     int showCommand = 5;           // window state of the started program (5 show, 1 normal)
     std::string workingDirectory;  // start directory
+    std::vector<std::string> environment;  // NAME=value settings the program is started with
 
     bool operator==(const ShortcutInfo&) const = default;
 };

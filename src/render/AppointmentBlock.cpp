@@ -1,5 +1,7 @@
 #include "render/AppointmentBlock.h"
 
+#include <cstdint>
+
 #include <cstdio>
 #include <string_view>
 #include <tuple>
@@ -7,6 +9,7 @@
 #include "appointments/Appointment.h"
 #include "appointments/AppointmentStore.h"
 #include "render/DateRules.h"
+#include "render/PixelFont.h"
 #include "render/WallpaperCanvas.h"
 #include "util/Atoi.h"
 
@@ -82,13 +85,28 @@ std::vector<AppointmentBlockLine> AppointmentBlockLines(const std::vector<std::s
     return lines;
 }
 
+std::string_view FittingText(std::string_view text, int x, int right) {
+    int64_t pen = x;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const int advance = PixelFont::HasGlyph(c)  ? PixelFont::Advance(c)
+                            : PixelFont::IsSilent(c) ? 0
+                                                     : PixelFont::kMissingGlyphAdvance;
+        if (pen + advance > right) return text.substr(0, i);
+        pen += advance + 1;
+    }
+    return text;
+}
+
 void DrawAppointmentBlock(WallpaperCanvas& canvas, const std::filesystem::path& appointmentsFile,
                           int x, int y, TimePoint now, Colour dayColour, Colour currentDayColour,
                           bool calendarWeeks) {
     const auto records = AppointmentStore(appointmentsFile).ReadRecords();
     for (const auto& line :
          AppointmentBlockLines(records, now, dayColour, currentDayColour, calendarWeeks)) {
-        canvas.DrawText(line.text, x, y, line.colour);
+        // A long imported remark ends at the screen edge with its last whole character; what
+        // lies beyond is neither drawn nor reported as undrawable.
+        canvas.DrawText(FittingText(line.text, x, canvas.Width()), x, y, line.colour);
         y += kAppointmentLineHeight;
     }
 }

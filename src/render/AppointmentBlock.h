@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -28,6 +29,10 @@ inline constexpr int kAppointmentLineHeight = 20;
 std::vector<AppointmentBlockLine> AppointmentBlockLines(const std::vector<std::string>& records,
                                                         TimePoint now, Colour dayColour,
                                                         Colour currentDayColour, bool calendarWeeks);
+
+/// The start of text that fits, in whole glyphs, between x and right (exclusive), as DrawText
+/// would lay it out.
+std::string_view FittingText(std::string_view text, int x, int right);
 
 /// Reads the appointments file (a missing or unreadable one draws nothing) and draws its lines
 /// from (x, y) downwards.

@@ -1465,6 +1465,18 @@ uint16_t PixelFont::RowBits(unsigned char c, int row) {
     return kTable[c].rows[static_cast<size_t>(row - kFirstRow)];
 }
 
+std::string PixelFont::UndrawableCharacters(std::string_view text) {
+    std::string missing;
+    bool seen[256] = {};
+    for (char c : text) {
+        const auto ch = static_cast<unsigned char>(c);
+        if (HasGlyph(ch) || IsSilent(ch) || seen[ch]) continue;
+        seen[ch] = true;
+        missing += c;
+    }
+    return missing;
+}
+
 int PixelFont::TextWidth(std::string_view text) {
     int width = 0;
     for (char c : text) width += Advance(static_cast<unsigned char>(c));

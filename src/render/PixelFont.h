@@ -4,6 +4,7 @@
 // pen's y; row 0 is the top of capitals and digits, row 8 the baseline.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tavolin {
@@ -29,6 +30,10 @@ public:
 
     /// True for the characters that draw nothing and advance by 0: "^" and the grave accent.
     static bool IsSilent(unsigned char c) { return c == '^' || c == '`'; }
+
+    /// The characters of text (Windows-1252) that drawing cannot show, each once, in the order
+    /// of their first appearance; empty when every character can be drawn.
+    static std::string UndrawableCharacters(std::string_view text);
 
     /// Sum of the advances; characters without a glyph count 0 and the one-pixel gaps that
     /// drawing puts between glyphs are not counted.

@@ -97,29 +97,29 @@ private slots:
     void theAlarmSwitchStartsAndStopsTheChecks() {
         auto dlg = Open(Config("Alarm=1\r\n"));
         QVERIFY(Alarm(*dlg)->isChecked());
-        QVERIFY(dlg->reminderTimer().isActive());
+        QVERIFY(dlg->reminderTimer()->isActive());
         // Aimed at the next minute boundary, not a full period from now.
-        QVERIFY(dlg->reminderTimer().interval() <= 60000 + 250);
+        QVERIFY(dlg->reminderTimer()->interval() <= 60000 + 250);
 
         // Half a minute in: the next boundary is 30 s away, not the dialog's full period.
         const qint64 halfPast = test::LocalTime(2003, 3, 8, 10, 7) * 1000 + 30000;
         Book(*dlg).reminders()->setClock([halfPast] { return halfPast; });
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
-        QVERIFY(!dlg->reminderTimer().isActive());
+        QVERIFY(!dlg->reminderTimer()->isActive());
         QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value(QStringLiteral("Programm/Alarm")), QStringLiteral("0"));
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
-        QVERIFY(dlg->reminderTimer().isActive());
-        QVERIFY(dlg->reminderTimer().interval() >= 30000);
-        QVERIFY(dlg->reminderTimer().interval() <= 30000 + 250);
+        QVERIFY(dlg->reminderTimer()->isActive());
+        QVERIFY(dlg->reminderTimer()->interval() >= 30000);
+        QVERIFY(dlg->reminderTimer()->interval() <= 30000 + 250);
         QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value(QStringLiteral("Programm/Alarm")), QStringLiteral("1"));
     }
 
     void aMissingAlarmKeyLeavesRemindersOff() {
         auto dlg = Open(Config(""));
         QVERIFY(!Alarm(*dlg)->isChecked());
-        QVERIFY(!dlg->reminderTimer().isActive());
+        QVERIFY(!dlg->reminderTimer()->isActive());
     }
 
     void aTickOfTimer105RemindsThroughTheDialog() {
@@ -136,7 +136,7 @@ private slots:
         });
         reminders->Start();
         now = test::LocalTime(2003, 3, 8, 10, 8) * 1000 + 250;
-        QMetaObject::invokeMethod(&dlg->reminderTimer(), "timeout", Qt::DirectConnection);
+        QMetaObject::invokeMethod(dlg->reminderTimer(), "timeout", Qt::DirectConnection);
         reminders->WaitForChecks();
         QCOMPARE(shown, QStringList{QStringLiteral("08.03.2003 - 10:08\n\nZahnarzt")});
     }

@@ -11,3 +11,7 @@ set_target_properties(test_desktop_notifier PROPERTIES AUTOMOC ON)
 target_link_libraries(test_desktop_notifier PRIVATE tavolin_appointment_book Qt6::Test)
 tavolin_warnings(test_desktop_notifier)
 tavolin_add_x11_test(NAME test_desktop_notifier COMMAND $<TARGET_FILE:test_desktop_notifier>)
+# The same dialog tests in a real X session: typing, pasting, the arrows and the date pop-up's
+# place under a window manager.
+tavolin_add_x11_test(NAME test_appointment_dialog_x11 COMMAND $<TARGET_FILE:test_appointment_dialog>)
+tavolin_add_x11_test(NAME test_reminders_x11 COMMAND $<TARGET_FILE:test_reminders>)

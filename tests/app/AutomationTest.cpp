@@ -102,6 +102,62 @@ private slots:
         QDBusConnection::disconnectFromBus("client2");
         QTRY_COMPARE(ended.count(), 1);
     }
+
+    // Outer surface: an instance exports its empty interface and nothing else; one client
+    // gets a bounded number of instances, and all of them go when it leaves the bus.
+    void instancesAreBoundedPerClientAndExportNothingElse() {
+        AutomationServer server(QDBusConnection::sessionBus());
+        QVERIFY(server.Register());
+        {
+            QDBusConnection client =
+                QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client3");
+            QList<QDBusPendingReply<QDBusObjectPath>> replies;
+            for (int i = 0; i < AutomationServer::kMaxPerClient + 5; ++i) {
+                replies << CallFactory(client, "Create");
+            }
+            for (auto& reply : replies) QTRY_VERIFY(reply.isFinished());
+            int refused = 0;
+            for (auto& reply : replies) {
+                if (reply.isError()) {
+                    ++refused;
+                    QCOMPARE(reply.error().name(), QStringLiteral("org.tavolin.Error.LimitExceeded"));
+                }
+            }
+            QCOMPARE(refused, 5);
+            QCOMPARE(server.instanceCount(), AutomationServer::kMaxPerClient);
+
+            const QString path = replies[0].value().path();
+            for (const QString& objectPath : {path, AutomationServer::kFactoryPath}) {
+                QDBusMessage introspect = QDBusMessage::createMethodCall(
+                    AutomationServer::kServiceName, objectPath,
+                    "org.freedesktop.DBus.Introspectable", "Introspect");
+                QDBusPendingReply<QString> xml = client.asyncCall(introspect);
+                QTRY_VERIFY(xml.isFinished());
+                QVERIFY2(!xml.value().contains("objectName"), qPrintable(xml.value()));
+                QVERIFY2(!xml.value().contains("deleteLater"), qPrintable(xml.value()));
+            }
+            QDBusMessage set = QDBusMessage::createMethodCall(
+                AutomationServer::kServiceName, path, "org.freedesktop.DBus.Properties", "Set");
+            set.setArguments({QStringLiteral("org.tavolin.Application"),
+                              QStringLiteral("objectName"),
+                              QVariant::fromValue(QDBusVariant(QStringLiteral("x")))});
+            QDBusPendingReply<> written = client.asyncCall(set);
+            QTRY_VERIFY(written.isFinished());
+            QVERIFY(written.isError());
+
+            // Another client is not held back by the first one's instances.
+            QDBusConnection other =
+                QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client4");
+            QDBusPendingReply<QDBusObjectPath> theirs = CallFactory(other, "Create");
+            QTRY_VERIFY(theirs.isFinished());
+            QVERIFY(theirs.isValid());
+        }
+        QDBusConnection::disconnectFromBus("client3");
+        QTRY_COMPARE(server.instanceCount(), 1);
+        QDBusConnection::disconnectFromBus("client4");
+        QTRY_COMPARE(server.instanceCount(), 0);
+        QCOMPARE(server.findChildren<AutomationInstance*>().size(), 0);
+    }
 };
 
 QTEST_MAIN(AutomationTest)

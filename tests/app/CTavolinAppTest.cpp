@@ -13,6 +13,7 @@
 #include "app/CTavolinApp.h"
 #include "app/CTavolinDlg.h"
 #include "app/CommandLine.h"
+#include "app/Translations.h"
 #include "controls/DialogRecorder.h"
 #include "controls/HyperLink.h"
 
@@ -86,16 +87,97 @@ private slots:
         QCOMPARE(FindAutomationSwitch({"Embedding", "/go", "/Embed"}), AutomationSwitch::None);
     }
 
-    void activationFile() {
-        QVERIFY(ActivationFile::Path().startsWith(m_xdg.path() + "/dbus-1/services/"));
-        QVERIFY(ActivationFile::Write("/opt/my apps/tavolin"));
+    // The bus reads Exec with shell rules after the key file's backslash escapes: every path is
+    // one quoted word, and a path that cannot be written so is refused.
+    void activationFileQuotesOrRefusesThePath_data() {
+        QTest::addColumn<QByteArray>("program");
+        QTest::addColumn<QByteArray>("dataDir");
+        QTest::addColumn<QByteArray>("exec");  // empty: refused
+        QTest::newRow("blank") << QByteArray("/opt/my apps/tavolin") << QByteArray()
+                               << QByteArray("'/opt/my apps/tavolin' -Embedding");
+        QTest::newRow("quotes") << QByteArray("/opt/it's \"x\"/tavolin") << QByteArray()
+                                << QByteArray("'/opt/it'\\\\''s \"x\"/tavolin' -Embedding");
+        QTest::newRow("data dir") << QByteArray("/usr/bin/tavolin") << QByteArray("/home/a b/Kal")
+                                  << QByteArray("/usr/bin/env 'TAVOLIN_DIR=/home/a b/Kal' "
+                                                "'/usr/bin/tavolin' -Embedding");
+        QTest::newRow("tab") << QByteArray("/opt/a\tb/tavolin") << QByteArray() << QByteArray();
+        QTest::newRow("newline") << QByteArray("/opt/a\nExec=/bin/evil") << QByteArray()
+                                 << QByteArray();
+        QTest::newRow("CR") << QByteArray("/opt/a\rb/tavolin") << QByteArray() << QByteArray();
+        QTest::newRow("not UTF-8") << QByteArray("/opt/\xE4/tavolin") << QByteArray()
+                                   << QByteArray();
+        QTest::newRow("bad data dir") << QByteArray("/usr/bin/tavolin")
+                                      << QByteArray("/tmp/x\n") << QByteArray();
+    }
+    void activationFileQuotesOrRefusesThePath() {
+        QFETCH(QByteArray, program);
+        QFETCH(QByteArray, dataDir);
+        QFETCH(QByteArray, exec);
+        const std::optional<std::string> dir =
+            dataDir.isEmpty() ? std::nullopt : std::optional(dataDir.toStdString());
+        const auto contents = ActivationFile::Contents(program.toStdString(), dir);
+        QString error;
+        const bool written = ActivationFile::Write(program.toStdString(), dir, &error);
+        if (exec.isEmpty()) {
+            QVERIFY(!contents);
+            QVERIFY(!written);
+            QVERIFY(!error.isEmpty());
+            QVERIFY(!QFile::exists(ActivationFile::Path()));
+            return;
+        }
+        QVERIFY(contents);
+        QVERIFY(written);
         QFile file(ActivationFile::Path());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("[D-BUS Service]\nName=org.tavolin.Application\n"
-                                            "Exec=\"/opt/my apps/tavolin\" -Embedding\n"));
+                                            "Exec=" + exec + "\n"));
         QVERIFY(ActivationFile::Remove());
         QVERIFY(!QFile::exists(ActivationFile::Path()));
         QVERIFY(ActivationFile::Remove());  // already gone: no error
+    }
+
+    void usageIsAskedForWithHelpOnly() {
+        QVERIFY(WantsUsage({"--help"}));
+        QVERIFY(WantsUsage({"/go", "-h"}));
+        QVERIFY(!WantsUsage({"/?"}));
+        QVERIFY(!WantsUsage({"/go"}));
+        QVERIFY(!WantsUsage({"--HELP"}));
+        for (const char* word : {"/go", "/?", "-Embedding", "-Regserver", "--help"}) {
+            QVERIFY2(UsageText().contains(QLatin1String(word)), word);
+        }
+    }
+
+    void languageFollowsTheLocale_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("english");
+        QTest::newRow("nothing") << "" << false;
+        QTest::newRow("C") << "C" << false;
+        QTest::newRow("C.UTF-8") << "C.UTF-8" << false;
+        QTest::newRow("POSIX") << "POSIX" << false;
+        QTest::newRow("de_AT") << "de_AT.UTF-8" << false;
+        QTest::newRow("de@euro") << "de_DE@euro" << false;
+        QTest::newRow("en_US") << "en_US.UTF-8" << true;
+        QTest::newRow("fr_FR") << "fr_FR.UTF-8" << true;
+    }
+    void languageFollowsTheLocale() {
+        QFETCH(QString, name);
+        QFETCH(bool, english);
+        QCOMPARE(LanguageForLocaleName(name) == UiLanguage::English, english);
+    }
+
+    // German: Qt's own dialogs speak German; English: the program's texts are translated and
+    // Qt's stay as they are.
+    void translationsAreInstalled() {
+        QVERIFY(InstallTranslations(*qApp, UiLanguage::German));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QString::fromUtf8("&Öffnen"));
+        QCOMPARE(QCoreApplication::translate("tavolin::CTerminDlg", "Abbrechen"),
+                 QStringLiteral("Abbrechen"));
+        QVERIFY(InstallTranslations(*qApp, UiLanguage::English));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("&Open"));
+        QCOMPARE(QCoreApplication::translate("tavolin::CTerminDlg", "Abbrechen"),
+                 QStringLiteral("Cancel"));
+        QVERIFY(InstallTranslations(*qApp, UiLanguage::German));
+        QLocale::setDefault(QLocale::c());
     }
 
     void infoStartTouchesNoFile() {
@@ -123,13 +205,14 @@ private slots:
         QVERIFY(!m_box->Exists("Background.bmp"));
     }
 
-    void normalStartShowsTheDialogAndRefreshesTheActivationFile() {
+    // The activation file lives outside the data directory: only -Regserver writes it.
+    void normalStartShowsTheDialogAndLeavesTheActivationFileAlone() {
         CTavolinApp app(m_box->context());
         QVERIFY(app.Prepare({}));
         QVERIFY(app.dialog());
         QVERIFY(app.dialog()->isVisible());
         QVERIFY(m_box->Exists("config.ini"));
-        QVERIFY(QFile::exists(ActivationFile::Path()));
+        QVERIFY(!QFile::exists(ActivationFile::Path()));
     }
 
     void uncreatableConfigEndsTheNormalStart() {

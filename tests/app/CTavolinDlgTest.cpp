@@ -34,9 +34,20 @@ namespace {
 class RecordingAppointments : public AppointmentsPart {
 public:
     int initialised = 0, refreshed = 0, ticks = 0;
+    QTimer timer;
+    RecordingAppointments() {
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
+    }
     void Initialise(CTavolinDlg&) override { ++initialised; }
     void RefreshList() override { ++refreshed; }
-    void ReminderTick() override { ++ticks; }
+    QTimer* ReminderTimer() override { return &timer; }
+    void AlarmChanged(bool on) override {
+        if (on) {
+            timer.start(60000);
+        } else {
+            timer.stop();
+        }
+    }
 };
 
 class RecordingImports : public ImportsPart {
@@ -108,7 +119,7 @@ private slots:
         QVERIFY(dlg->deleteExpired());
         QVERIFY(!Control<QCheckBox>(*dlg, 1029)->isChecked());
         QVERIFY(!Control<QCheckBox>(*dlg, 1050)->isChecked());
-        QVERIFY(!dlg->reminderTimer().isActive());
+        QVERIFY(!dlg->reminderTimer()->isActive());
         QVERIFY(dlg->animationTimer().isActive());
         QCOMPARE(Control<QComboBox>(*dlg, 1051)->currentText(), QString("Montag"));
         QCOMPARE(m_appointments->initialised, 1);
@@ -132,8 +143,8 @@ private slots:
         QVERIFY(!Control<QCheckBox>(*dlg, 1030)->isChecked());
         QVERIFY(!dlg->deleteExpired());
         QVERIFY(Control<QCheckBox>(*dlg, 1050)->isChecked());
-        QVERIFY(dlg->reminderTimer().isActive());
-        QCOMPARE(dlg->reminderTimer().interval(), 60000);
+        QVERIFY(dlg->reminderTimer()->isActive());
+        QCOMPARE(dlg->reminderTimer()->interval(), 60000);
         QCOMPARE(Control<QComboBox>(*dlg, 1051)->currentText(), QString("Sonntag"));
     }
 
@@ -257,11 +268,11 @@ private slots:
         auto* alarm = Control<QCheckBox>(*dlg, 1050);
         Control<QCheckBox>(*dlg, 1029)->click();  // open the area so the box can be clicked
         alarm->click();
-        QVERIFY(dlg->reminderTimer().isActive());
-        QMetaObject::invokeMethod(&dlg->reminderTimer(), "timeout", Qt::DirectConnection);
+        QVERIFY(dlg->reminderTimer()->isActive());
+        QMetaObject::invokeMethod(dlg->reminderTimer(), "timeout", Qt::DirectConnection);
         QCOMPARE(m_appointments->ticks, 1);
         alarm->click();
-        QVERIFY(!dlg->reminderTimer().isActive());
+        QVERIFY(!dlg->reminderTimer()->isActive());
         QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Alarm"), QString("0"));
     }
 

@@ -1,5 +1,9 @@
-// The appointment dialog: layout, the note flag, the quarter-hour steps and the checks on OK.
+// The appointment dialog: layout, the note flag, the quarter-hour steps, the whole-field checks
+// of time and date, and the checks on OK.
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
@@ -7,7 +11,9 @@
 
 #include "app/CTerminDlg.h"
 #include "app/UpDownArrows.h"
+#include "controls/COXMaskedEdit.h"
 #include "controls/DialogRecorder.h"
+#include "controls/Sound.h"
 #include "controls/DialogUnits.h"
 
 using tavolin::CTerminDlg;
@@ -117,48 +123,162 @@ private slots:
         }
     }
 
-    void arrowsAndKeysStepFromTheHeldTime() {
+    void arrowsAndKeysStepFromTheShownTimeAndKeepTheRest() {
         CTerminDlg d;
         d.m_timeText = QStringLiteral("09:00");
         d.m_remark = QStringLiteral("alt");
+        d.m_date = QDate(2026, 12, 8);
         d.show();
         QWidget* arrows = d.control(1048);
         for (int i = 0; i < 10; ++i)
             QTest::mouseClick(arrows, Qt::LeftButton, {}, QPoint(arrows->width() / 2, 1));
-        QCOMPARE(d.m_timeText, QStringLiteral("11:30"));
+        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("11:30"));
         QTest::mouseClick(arrows, Qt::LeftButton, {},
                           QPoint(arrows->width() / 2, arrows->height() - 2));
-        QCOMPARE(d.m_timeText, QStringLiteral("11:15"));
+        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("11:15"));
         arrows->setFocus();
         QTest::keyClick(arrows, Qt::Key_Up);
-        QCOMPARE(d.m_timeText, QStringLiteral("11:30"));
-        QTest::keyClick(arrows, Qt::Key_Down);
-        QCOMPARE(d.m_timeText, QStringLiteral("11:15"));
-        // A step re-transfers every held field: text typed since is replaced by the held one.
-        Edit(d, 1042)->setText(QStringLiteral("neu"));
-        d.OnDeltaPos(-1);
-        QCOMPARE(Edit(d, 1042)->text(), QStringLiteral("alt"));
         QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("11:30"));
+        QTest::keyClick(arrows, Qt::Key_Down);
+        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("11:15"));
+        // What was typed since stays; the step counts from the time shown.
+        Edit(d, 1042)->setText(QStringLiteral("neu"));
+        auto* date = qobject_cast<QDateEdit*>(d.control(1043));
+        date->setDate(QDate(2026, 12, 24));
+        auto* time = Edit(d, 1044);
+        time->setFocus();
+        time->selectAll();
+        QTest::keyClicks(time, QStringLiteral("14"));
+        QCOMPARE(time->text(), QStringLiteral("14:00"));
+        QTest::mouseClick(arrows, Qt::LeftButton, {}, QPoint(arrows->width() / 2, 1));
+        QCOMPARE(Edit(d, 1042)->text(), QStringLiteral("neu"));
+        QCOMPARE(date->date(), QDate(2026, 12, 24));
+        QCOMPARE(time->text(), QStringLiteral("14:15"));
+        d.accept();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(d.m_remark, QStringLiteral("neu"));
+        QCOMPARE(d.m_date, QDate(2026, 12, 24));
+        QCOMPARE(d.m_timeText, QStringLiteral("14:15"));
     }
 
-    void okRefusesOverlongAndUnstorableRemarks() {
+    // Whole-field checks: a keystroke or paste that would shift the digits into an impossible
+    // time is refused with a beep, and the field keeps its time.
+    void timeFieldNeverHoldsAnImpossibleTime() {
+        tavolin::ui::SoundRecorder sounds;
+        CTerminDlg d;
+        d.m_timeText = QStringLiteral("09:15");
+        d.m_remark = QStringLiteral("Zahnarzt");
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        auto* time = qobject_cast<tavolin::ui::COXMaskedEdit*>(d.control(1044));
+        QVERIFY(time->InsertMode());
+        time->setFocus();
+        time->setCursorPosition(0);
+        QTest::keyClick(time, Qt::Key_1);  // insert mode: would give "10:91"
+        QCOMPARE(time->text(), QStringLiteral("09:15"));
+        QCOMPARE(sounds.beeps(), 1);
+
+        QApplication::clipboard()->setText(QStringLiteral("9999"));
+        time->selectAll();
+        QTest::keyClick(time, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(time->text(), QStringLiteral("09:15"));
+        QCOMPARE(sounds.beeps(), 2);
+
+        time->setText(QStringLiteral("19:30"));
+        time->setCursorPosition(0);
+        QTest::keyClick(time, Qt::Key_Delete);  // would shift to "93:00"
+        QCOMPARE(time->text(), QStringLiteral("19:30"));
+        QCOMPARE(sounds.beeps(), 3);
+        time->setCursorPosition(2);
+        QTest::keyClick(time, Qt::Key_Backspace);  // a shift that stays a time is taken
+        QCOMPARE(time->text(), QStringLiteral("13:00"));
+
+        // A paste that makes a time is taken.
+        QApplication::clipboard()->setText(QStringLiteral("2315"));
+        time->selectAll();
+        QTest::keyClick(time, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(time->text(), QStringLiteral("23:15"));
+    }
+
+    // A time or date that does not exist (a stored "10:91", a typed 31.02.) is refused on OK and
+    // on Enter with a warning; nothing is taken over.
+    void okAndEnterRefuseImpossibleTimesAndDates_data() {
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<bool>("enter");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("10:91 OK") << "10:91" << "" << false << "10:91";
+        QTest::newRow("99:99 Enter") << "99:99" << "" << true << "99:99";
+        QTest::newRow("24:00 OK") << "24:00" << "" << false << "24:00";
+        QTest::newRow("31.02. OK") << "09:15" << "31.02.2026" << false << "31.02.2026";
+        QTest::newRow("00.13. Enter") << "09:15" << "00.13.2026" << true << "00.13.2026";
+    }
+    void okAndEnterRefuseImpossibleTimesAndDates() {
+        QFETCH(QString, time);
+        QFETCH(QString, date);
+        QFETCH(bool, enter);
+        QFETCH(QString, named);
+        DialogRecorder recorder;
+        CTerminDlg d;
+        d.m_timeText = time;
+        d.m_date = QDate(2026, 12, 8);
+        d.m_remark = QStringLiteral("Zahnarzt");
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        if (!date.isEmpty()) {
+            // Typed over the whole field, as a person would: the field refuses the keys that
+            // would make the date impossible, and what it shows is what OK stores.
+            auto* dateEdit = qobject_cast<QDateEdit*>(d.control(1043));
+            dateEdit->setFocus();
+            dateEdit->setCurrentSection(QDateTimeEdit::DaySection);
+            QTest::keyClicks(dateEdit, date);
+            const QString shown = dateEdit->text();
+            QVERIFY(shown != date);
+            const QDate shownDate = QDate::fromString(shown, CTerminDlg::DateFormat());
+            QVERIFY2(shownDate.isValid(), qPrintable(shown));
+            QTest::keyClick(Edit(d, 1042), Qt::Key_Return);
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+            QVERIFY(recorder.messages().empty());
+            QCOMPARE(d.m_date, shownDate);
+            return;
+        }
+        if (enter) {
+            QTest::keyClick(Edit(d, 1042), Qt::Key_Return);
+        } else {
+            QTest::mouseClick(d.control(1), Qt::LeftButton);
+        }
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        QCOMPARE(recorder.messages().size(), size_t(1));
+        QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Warnung"));
+        QVERIFY2(recorder.messages()[0].text.contains(named),
+                 qPrintable(recorder.messages()[0].text));
+        QCOMPARE(d.m_timeText, time);
+        QCOMPARE(d.m_date, QDate(2026, 12, 8));
+    }
+
+    void okRefusesUnstorableAndWarnsOfUndrawableRemarks() {
         DialogRecorder recorder;
         CTerminDlg d;
         d.m_remark = QString(40, QLatin1Char('x'));  // an imported remark may be longer
+        d.m_timeText = QStringLiteral("09:15");
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
         QLineEdit* remark = Edit(d, 1042);
         QCOMPARE(remark->text().size(), 40);
+        // Its time can be changed without shortening it.
+        d.OnDeltaPos(-1);
         d.accept();
-        QCOMPARE(d.result(), int(QDialog::Rejected));
-        QVERIFY(d.isVisible());
-        QCOMPARE(recorder.messages().size(), size_t(1));
-        QCOMPARE(recorder.messages()[0].text,
-                 QStringLiteral("Please enter no more than 35 characters."));
-        QTRY_VERIFY(remark->hasFocus());
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(d.m_remark.size(), 40);
+        QCOMPARE(d.m_timeText, QStringLiteral("09:30"));
+        QVERIFY(recorder.messages().empty());
 
         // Typing stops at 35 characters; shortening a longer text still works.
+        d.show();
         remark->clear();
         QTest::keyClicks(remark, QString(50, QLatin1Char('y')));
         QCOMPARE(remark->text().size(), CTerminDlg::kMaxRemark);
@@ -172,14 +292,57 @@ private slots:
         remark->setText(QString::fromUtf8("Pfeil → rechts"));
         d.accept();
         QVERIFY(d.isVisible());
-        QCOMPARE(recorder.messages().size(), size_t(2));
-        QVERIFY(recorder.messages()[1].text.contains(QString::fromUtf8("\"→\"")));
-        QCOMPARE(d.m_remark, QString(40, QLatin1Char('x')));  // nothing taken over
+        QCOMPARE(recorder.messages().size(), size_t(1));
+        QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Warnung"));
+        QVERIFY(recorder.messages()[0].text.contains(QString::fromUtf8("\"→\"")));
 
-        remark->setText(QString::fromUtf8("Grüße € 5"));
+        // Storable but not drawable on the wallpaper: the warning names each character once,
+        // and No keeps the dialog open.
+        tavolin::ui::MessageBox::setNextAnswer(tavolin::ui::MessageBox::No);
+        remark->setText(QString::fromUtf8("Grüße € 5 – Señor ó €"));
         d.accept();
+        QVERIFY(d.isVisible());
+        QCOMPARE(recorder.messages().size(), size_t(2));
+        const QString warning = recorder.messages()[1].text;
+        QCOMPARE(recorder.messages()[1].caption, QStringLiteral("Warnung"));
+        QVERIFY2(warning.contains(QString::fromUtf8("\"€\", \"–\", \"ñ\", \"ó\"")),
+                 qPrintable(warning));
+        QVERIFY(!warning.contains(QString::fromUtf8("\"ü\"")));
+        d.accept();  // Yes (the default) stores it as it stands
         QCOMPARE(d.result(), int(QDialog::Accepted));
-        QCOMPARE(d.m_remark, QString::fromUtf8("Grüße € 5"));
+        QCOMPARE(d.m_remark, QString::fromUtf8("Grüße € 5 – Señor ó €"));
+    }
+
+    // The date shows day.month.four-digit year whatever the locale; its calendar opens under
+    // the field's right edge and marks Sundays and holidays only.
+    void datePopupIsRightAlignedAndMarksSundaysAndHolidays() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        CTerminDlg d;
+        QLocale::setDefault(QLocale::c());
+        d.m_date = QDate(2026, 12, 8);
+        d.m_timeText = QStringLiteral("09:15");
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        auto* date = qobject_cast<QDateEdit*>(d.control(1043));
+        QCOMPARE(date->text(), QStringLiteral("08.12.2026"));
+        QCalendarWidget* calendar = date->calendarWidget();
+        const QColor red(Qt::red);
+        QCOMPARE(calendar->weekdayTextFormat(Qt::Sunday).foreground().color(), red);
+        QVERIFY(calendar->weekdayTextFormat(Qt::Saturday).foreground().color() != red);
+        QCOMPARE(calendar->dateTextFormat(QDate(2026, 12, 25)).foreground().color(), red);
+        QCOMPARE(calendar->dateTextFormat(QDate(2026, 12, 26)).foreground().color(), red);
+        QVERIFY(calendar->dateTextFormat(QDate(2026, 12, 24)).foreground().color() != red);
+        calendar->setCurrentPage(2027, 4);  // Easter Monday 2027 is 29 March
+        QCOMPARE(calendar->dateTextFormat(QDate(2027, 3, 29)).foreground().color(), red);
+
+        // Opened by a click on its arrow, the pop-up's right edge is the field's.
+        QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(date->width() - 4, date->height() / 2));
+        QWidget* popup = calendar->window();
+        QTRY_VERIFY(popup->isVisible());
+        const int fieldRight = date->mapToGlobal(QPoint(date->width(), 0)).x();
+        QCOMPARE(popup->geometry().right() + 1, fieldRight);
+        popup->hide();
     }
 };
 

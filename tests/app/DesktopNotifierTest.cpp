@@ -5,8 +5,10 @@
 #include <QThread>
 #include <QtTest>
 #include <atomic>
+#include <functional>
 
 #include "app/DesktopNotifier.h"
+#include "app/Reminders.h"
 
 namespace {
 
@@ -16,25 +18,34 @@ class FakeServer : public QObject {
 
 public:
     QStringList summaries, bodies;
+    QList<QStringList> actions;
+    QList<QVariantMap> hints;
+    QList<int> expiry;
 
 public slots:
     uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap&, int) {
+                const QStringList& actionList, const QVariantMap& hintMap, int expireTimeout) {
         summaries << summary;
         bodies << body;
+        actions << actionList;
+        hints << hintMap;
+        expiry << expireTimeout;
         return uint(summaries.size());
     }
 };
 
 // Sends from a thread of its own, as the reminder check does, while this thread serves.
-bool SendOffThread(const QString& summary, const QString& body) {
+bool RunOffThread(const std::function<bool()>& send) {
     std::atomic<int> result{-1};
-    QThread* thread =
-        QThread::create([&] { result = tavolin::SendDesktopNotification(summary, body) ? 1 : 0; });
+    QThread* thread = QThread::create([&] { result = send() ? 1 : 0; });
     thread->start();
     while (!thread->wait(10)) QCoreApplication::processEvents();
     delete thread;
     return result == 1;
+}
+
+bool SendOffThread(const QString& summary, const QString& body) {
+    return RunOffThread([&] { return tavolin::SendDesktopNotification(summary, body); });
 }
 
 }  // namespace
@@ -63,6 +74,28 @@ private slots:
                                   "07.03.2003 - 14:30\nZahnarzt &lt;Raum 2&gt; &amp; Grüße")});
         server.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
         QDBusConnection::disconnectFromBus(QStringLiteral("server"));
+    }
+
+    // One reminder, not two: the server takes it as a notification that stays until it is
+    // acknowledged, and the reminders show no box for it. Without a server the box comes.
+    void aReminderIsAPersistentNotificationWithAnAcknowledgeAction() {
+        const tavolin::Appointment due{"07.03.2003 - 14:30", "Zahnarzt"};
+        if (!QDBusConnection::sessionBus().isConnected()) QSKIP("no session bus");
+        QVERIFY(!RunOffThread([&] { return tavolin::Reminders::SendReminderNotification(due); }));
+        QDBusConnection server =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server2"));
+        FakeServer fake;
+        QVERIFY(server.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
+                                      QDBusConnection::ExportAllSlots));
+        QVERIFY(server.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        QVERIFY(RunOffThread([&] { return tavolin::Reminders::SendReminderNotification(due); }));
+        QCOMPARE(fake.summaries, QStringList{QStringLiteral("Termin-Erinnerung")});
+        QCOMPARE(fake.expiry, QList<int>{0});
+        QCOMPARE(fake.hints[0].value(QStringLiteral("urgency")).toInt(), 2);
+        QCOMPARE(fake.actions[0].size(), 2);
+        QCOMPARE(fake.actions[0][0], QStringLiteral("default"));
+        server.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("server2"));
     }
 };
 

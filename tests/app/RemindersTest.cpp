@@ -1,4 +1,5 @@
 // Reminders with an injected clock and recorded boxes, on 7 March 2003 in Europe/Berlin.
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
@@ -16,7 +17,8 @@ class RemindersTest : public QObject {
 private:
     std::unique_ptr<test::TempDir> m_dir;
     std::unique_ptr<test::ScopedTimeZone> m_tz;
-    std::unique_ptr<QTimer> m_timer;
+    QTimer* m_timer = nullptr;
+    bool m_notificationTaken = false;  // what the fake notification server answers
     std::unique_ptr<Reminders> m_reminders;
     qint64 m_nowMs = 0;
     QStringList m_shown;                        // texts of the boxes, in order
@@ -39,9 +41,9 @@ private slots:
     void init() {
         m_dir = std::make_unique<test::TempDir>();
         m_tz = std::make_unique<test::ScopedTimeZone>("Europe/Berlin");
-        m_timer = std::make_unique<QTimer>();
-        m_reminders =
-            std::make_unique<Reminders>(*m_timer, AppointmentStore(*m_dir / "Termine.dat"));
+        m_reminders = std::make_unique<Reminders>(AppointmentStore(*m_dir / "Termine.dat"));
+        m_timer = &m_reminders->timer();
+        m_notificationTaken = false;
         m_shown.clear();
         m_open.clear();
         m_notified.clear();
@@ -60,11 +62,12 @@ private slots:
             const QString text = QString::fromStdString(due.Line());
             QMetaObject::invokeMethod(
                 this, [this, text] { m_notified << text; }, Qt::QueuedConnection);
+            return m_notificationTaken;
         });
     }
     void cleanup() {
         m_reminders.reset();
-        m_timer.reset();
+        m_timer = nullptr;
         m_tz.reset();
         m_dir.reset();
     }
@@ -207,6 +210,109 @@ private slots:
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         QCOMPARE(done, 1);
         QTRY_VERIFY(guard.isNull());
+    }
+
+    // Timer 105 belongs to the reminders: off, a tick already on its way re-arms nothing.
+    void theTimerRunsOnlyWhileRemindersAreOn() {
+        Write("07.03.2003 - 14:30 # A");
+        QVERIFY(!m_timer->isActive());
+        m_nowMs = Ms(14, 29, 10);
+        m_reminders->Start();
+        QVERIFY(m_timer->isActive());
+        QVERIFY(m_timer->isSingleShot());
+        m_reminders->Stop();
+        TickAt(Ms(14, 30, 0, 250));
+        QVERIFY(!m_timer->isActive());
+        QCOMPARE(m_shown, QStringList());
+    }
+
+    // Where the notification server takes a reminder, no box follows; where it refuses, the
+    // box does.
+    void aNotificationTakenMeansNoBox() {
+        Write("07.03.2003 - 14:30 # A\r\n07.03.2003 - 14:31 # B");
+        m_nowMs = Ms(14, 29, 10);
+        m_reminders->Start();
+        m_notificationTaken = true;
+        TickAt(Ms(14, 30, 0, 250));
+        QCOMPARE(m_shown, QStringList());
+        QTRY_COMPARE(m_notified, QStringList{QStringLiteral("07.03.2003 - 14:30 # A")});
+        m_notificationTaken = false;
+        TickAt(Ms(14, 31, 0, 250));
+        QCOMPARE(m_shown, QStringList{QStringLiteral("07.03.2003 - 14:31\n\nB")});
+    }
+
+    // Two copies of the program on one data directory remind each appointment once.
+    void twoCopiesOnOneDirectoryRemindOnce() {
+        Write("07.03.2003 - 14:30 # A\r\n07.03.2003 - 14:31 # B");
+        Reminders second(AppointmentStore(*m_dir / "Termine.dat"));
+        QStringList secondShown;
+        second.setClock([this] { return m_nowMs; });
+        second.setNotifier({});
+        second.setPresenter([&](const Appointment& due, std::function<void()> done) {
+            secondShown << Reminders::ReminderText(due);
+            done();
+        });
+        m_nowMs = Ms(14, 29, 10);
+        m_reminders->Start();
+        second.Start();
+        m_nowMs = Ms(14, 30, 0, 250);
+        second.Tick();
+        second.WaitForChecks();
+        TickAt(Ms(14, 30, 0, 300));
+        m_nowMs = Ms(14, 31, 0, 250);
+        m_reminders->Tick();
+        second.Tick();
+        second.WaitForChecks();
+        m_reminders->WaitForChecks();
+        QCOMPARE(m_shown.size() + secondShown.size(), 2);
+        QCOMPARE(secondShown.value(0), QStringLiteral("07.03.2003 - 14:30\n\nA"));
+        QVERIFY(std::filesystem::exists(*m_dir / "Termine.dat.reminded"));
+    }
+
+    // A clock set back repeats no minute, also not in a new run of the program; a record from
+    // a clock that was a long way ahead is not believed.
+    void aClockSetBackRemindsNoMinuteTwice() {
+        Write("07.03.2003 - 14:30 # A\r\n07.03.2003 - 14:40 # B");
+        m_nowMs = Ms(14, 29, 10);
+        m_reminders->Start();
+        TickAt(Ms(14, 30, 0, 250));
+        QCOMPARE(m_shown.size(), 1);
+        m_nowMs = Ms(14, 20, 0, 250);  // set back by ten minutes
+        for (int minute = 21; minute <= 31; ++minute) TickAt(Ms(14, minute, 0, 250));
+        QCOMPARE(m_shown.size(), 1);
+        m_reminders = std::make_unique<Reminders>(AppointmentStore(*m_dir / "Termine.dat"));
+        m_reminders->setClock([this] { return m_nowMs; });
+        m_reminders->setNotifier({});
+        m_reminders->setPresenter([this](const Appointment& due, std::function<void()> done) {
+            m_shown << Reminders::ReminderText(due);
+            done();
+        });
+        m_nowMs = Ms(14, 20, 0, 250);
+        m_reminders->Start();
+        for (int minute = 21; minute <= 40; ++minute) TickAt(Ms(14, minute, 0, 250));
+        QCOMPARE(m_shown, (QStringList{QStringLiteral("07.03.2003 - 14:30\n\nA"),
+                                       QStringLiteral("07.03.2003 - 14:40\n\nB")}));
+
+        test::WriteBytes(*m_dir / "Termine.dat.reminded",
+                         std::to_string(test::Local(2003, 3, 9, 12, 0)) + "\n");
+        Write("07.03.2003 - 14:45 # C");
+        for (int minute = 41; minute <= 45; ++minute) TickAt(Ms(14, minute, 0, 250));
+        QCOMPARE(m_shown.size(), 3);
+    }
+
+    void theBoxIsWideEnoughForItsCaption() {
+        Reminders::ShowReminderBox(Appointment{"07.03.2003 - 14:30", "A"}, [] {});
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QStringLiteral("reminderBox") && w->isVisible()) {
+                box = qobject_cast<QMessageBox*>(w);
+            }
+        }
+        QVERIFY(box);
+        const int caption = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
+                                .horizontalAdvance(QStringLiteral("Termin-Erinnerung"));
+        QVERIFY2(box->width() >= caption + 120, qPrintable(QString::number(box->width())));
+        box->close();
     }
 };
 

@@ -31,8 +31,12 @@ wait_for '[ -n "$(visible_window)" ]' 100 || fail "the dialog did not appear"
 wid="$(visible_window)"
 [ -f "$TAVOLIN_DIR/config.ini" ] || fail "no config.ini after a fresh start"
 [ "$(config_value KArt)" = 2 ] || fail "fresh config.ini without KArt=2"
-[ -f "$XDG_DATA_HOME/dbus-1/services/org.tavolin.Application.service" ] ||
-    fail "a normal start wrote no activation file"
+# The activation file lives outside the data directory: only -Regserver writes it.
+service="$XDG_DATA_HOME/dbus-1/services/org.tavolin.Application.service"
+[ ! -e "$service" ] || fail "a normal start wrote the activation file"
+"$tavolin" -Regserver || fail "-Regserver failed"
+grep -qxF "Exec=/usr/bin/env 'TAVOLIN_DIR=$TAVOLIN_DIR' '$(realpath "$tavolin")' -Embedding" \
+    "$service" || fail "-Regserver wrote $(cat "$service")"
 activate "$wid" || fail "the window did not get the focus"
 
 # A setting by its mnemonic: "&1 Monat".

@@ -110,11 +110,11 @@ private slots:
             const char* reason;
         };
         const Case cases[] = {
-            {31, "There is no application associated\nwith the given filename extension."},
-            {26, "A sharing violation occurred. "},
-            {2, "The specified file was not found."},
-            {0, "The operating system is out\nof memory or resources."},
-            {7, "Unknown Error (7) occurred."},
+            {31, "Mit dieser Dateinamenerweiterung ist\nkein Programm verknüpft."},
+            {26, "Es ist eine Freigabeverletzung aufgetreten. "},
+            {2, "Die angegebene Datei wurde nicht gefunden."},
+            {0, "Das Betriebssystem hat nicht genügend\nSpeicher oder Ressourcen."},
+            {7, "Unbekannter Fehler (7) aufgetreten."},
         };
         for (const Case& c : cases) {
             ScopedOpener opener(c.result);
@@ -128,7 +128,9 @@ private slots:
             QCOMPARE(sounds.exclamations(), 1);
             QCOMPARE(dialogs.messages().size(), size_t{1});
             QCOMPARE(dialogs.messages()[0].text,
-                     QStringLiteral("Unable to open hyperlink:\n\n") + QString::fromUtf8(c.reason));
+                     QString::fromUtf8("Der Link kann nicht geöffnet werden:\n\n") +
+                         QString::fromUtf8(c.reason));
+            QCOMPARE(dialogs.messages()[0].caption, QStringLiteral("Fehler"));
             QCOMPARE(dialogs.messages()[0].icon, MessageBox::Icon::Warning);
             QVERIFY(!link.Visited());
         }

@@ -95,6 +95,32 @@ TEST_F(AutostartTest, TickingWritesAnEntryThatStartsTheProgramWithGo) {
     EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
 }
 
+// The entry shows the installed theme icon, and a start at logon uses the data directory the
+// program runs with now: TAVOLIN_DIR goes into Exec through env, quoted by the entry's rules.
+TEST_F(AutostartTest, TheEntryHasTheThemeIconAndKeepsTheDataDirectory) {
+    ASSERT_EQ(ApplyAutostart(true, m_folder, m_program, std::string("/home/a/Mein \"Kal\" 100%")),
+              AutostartResult::Done);
+    const std::string text = test::ReadBytes(m_entry);
+    EXPECT_NE(text.find("\nIcon=tavolin\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Exec=env \"TAVOLIN_DIR=/home/a/Mein \\\\\"Kal\\\\\" 100%%\" "
+                        "\"/opt/Tavolin Kalender/bin/tavolin\" /go\n"),
+              std::string::npos)
+        << text;
+    XdgShellShortcut loaded;
+    ASSERT_TRUE(loaded.Load(m_entry));
+    EXPECT_EQ(loaded.Info().environment,
+              std::vector<std::string>{"TAVOLIN_DIR=/home/a/Mein \"Kal\" 100%"});
+    EXPECT_EQ(loaded.Info().targetPath, m_program.string());
+    EXPECT_EQ(loaded.Info().arguments, "/go");
+    EXPECT_EQ(loaded.Info(), AutostartShortcut(m_program, "/home/a/Mein \"Kal\" 100%"));
+
+    // Without TAVOLIN_DIR the program is started directly.
+    ASSERT_EQ(ApplyAutostart(true, m_folder, m_program), AutostartResult::Done);
+    ASSERT_TRUE(loaded.Load(m_entry));
+    EXPECT_TRUE(loaded.Info().environment.empty());
+    EXPECT_EQ(loaded.Info().iconPath, "tavolin");
+}
+
 TEST_F(AutostartTest, UntickingDeletesTheEntryAndAMissingOneIsNoError) {
     ASSERT_EQ(ApplyAutostart(true, m_folder, m_program), AutostartResult::Done);
     EXPECT_EQ(ApplyAutostart(false, m_folder, m_program), AutostartResult::Done);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "render/AppointmentBlock.h"
+#include "render/PixelFont.h"
 #include "render/WallpaperCanvas.h"
 #include "support/TestSupport.h"
 
@@ -97,6 +98,30 @@ TEST_F(AppointmentBlockTest, DrawsTwentyPixelLinesFromTheStartLine) {
     for (int top : {64, 84, 104}) EXPECT_TRUE(rowHasInk(top)) << top;
     EXPECT_FALSE(rowHasInk(124));
     EXPECT_FALSE(rowHasInk(63));
+}
+
+// An over-long (imported) remark ends at the screen edge with its last whole character; a
+// character it never reaches is not reported as undrawable.
+TEST_F(AppointmentBlockTest, AnOverlongLineEndsAtTheScreenEdge) {
+    test::WriteBytes(File("Termine.dat"),
+                     "12.12.2025 - 10:00 # " + std::string(200, 'M') + "\x80 Ende");
+    WallpaperCanvas canvas;
+    canvas.Create(300, 40, 24, nullptr, 1);
+    canvas.FillRect(0, 0, 300, 40, 0);
+    DrawAppointmentBlock(canvas, File("Termine.dat"), 10, 10, m_now, kDay, kToday, false);
+    EXPECT_TRUE(canvas.MissingGlyphs().empty());
+    // The last column that has ink belongs to a whole "M": the glyph right of it would not fit.
+    int lastInk = -1;
+    for (int x = 0; x < 300; ++x) {
+        for (int y = 0; y < 40; ++y) {
+            if (canvas.GetPixel(x, y) != 0) lastInk = x;
+        }
+    }
+    const int advance = PixelFont::Advance('M');
+    EXPECT_GT(lastInk, 300 - 2 * (advance + 1));
+    EXPECT_EQ(FittingText("MMMM", 0, 2 * advance + 1), "MM");
+    EXPECT_EQ(FittingText("MMMM", 0, 2 * advance), "M");
+    EXPECT_EQ(FittingText("M\x80M", 0, 1000), "M\x80M");
 }
 
 TEST_F(AppointmentBlockTest, MissingFileDrawsNothing) {

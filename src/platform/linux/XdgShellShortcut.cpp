@@ -40,7 +40,17 @@ bool XdgShellShortcut::SetInfo(const ShortcutInfo& info) {
 }
 
 std::string XdgShellShortcut::EntryText(const ShortcutInfo& info) {
-    std::string exec = QuoteExecArgument(info.targetPath);
+    // Settings for the program go through env(1): Exec runs a program, not a shell.
+    std::string exec;
+    if (!info.environment.empty()) {
+        exec = "env";
+        for (const std::string& setting : info.environment) {
+            exec += ' ';
+            exec += QuoteExecArgument(setting);
+        }
+        exec += ' ';
+    }
+    exec += QuoteExecArgument(info.targetPath);
     for (const std::string& word : SplitArguments(info.arguments)) {
         exec += ' ';
         exec += QuoteExecArgument(word);
@@ -70,9 +80,19 @@ std::optional<ShortcutInfo> XdgShellShortcut::ParseEntry(std::string_view text) 
     if (!words || words->empty()) return std::nullopt;
 
     ShortcutInfo info;
-    info.targetPath = words->front();
-    for (size_t i = 1; i < words->size(); ++i) {
-        if (i > 1) info.arguments += ' ';
+    size_t first = 0;
+    if (words->front() == "env") {
+        for (first = 1; first < words->size(); ++first) {
+            const std::string& word = (*words)[first];
+            const size_t equals = word.find('=');
+            if (equals == std::string::npos || equals == 0) break;
+            info.environment.push_back(word);
+        }
+        if (first == words->size()) return std::nullopt;
+    }
+    info.targetPath = (*words)[first];
+    for (size_t i = first + 1; i < words->size(); ++i) {
+        if (i > first + 1) info.arguments += ' ';
         info.arguments += (*words)[i];
     }
     const auto value = [&keys](const char* key) {
