@@ -2,6 +2,62 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="de_DE">
 <context>
+    <name>tavolin::AppointmentList</name>
+    <message>
+        <source>Termine.dat: Aufräumen</source>
+        <translation>Termine.dat: tidying up</translation>
+    </message>
+    <message>
+        <source>Die Termindatei %1 kann nicht angezeigt werden: %2. Sie bleibt unverändert.</source>
+        <translation>The appointment file %1 cannot be shown: %2. It is left unchanged.</translation>
+    </message>
+    <message>
+        <source>sie ist zu groß</source>
+        <translation>it is too large</translation>
+    </message>
+    <message>
+        <source>sie kann nicht gelesen werden</source>
+        <translation>it cannot be read</translation>
+    </message>
+    <message>
+        <source>Dieser Eintrag steht nicht mehr in der Termindatei; er wurde inzwischen geändert oder entfernt. Es wurde nichts geändert.</source>
+        <translation>This entry is no longer in the appointment file; it has been changed or removed in the meantime. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>Die Termindatei %1 konnte nicht geändert werden (%2). Es wurde nichts gespeichert.</source>
+        <translation>The appointment file %1 could not be changed (%2). Nothing was saved.</translation>
+    </message>
+    <message>
+        <source>Termine.dat: neuer Termin </source>
+        <translation>Termine.dat: new appointment </translation>
+    </message>
+    <message>
+        <source>Termine.dat: geänderter Termin </source>
+        <translation>Termine.dat: changed appointment </translation>
+    </message>
+    <message>
+        <source>Termine.dat: gelöschter Termin </source>
+        <translation>Termine.dat: deleted appointment </translation>
+    </message>
+</context>
+<context>
+    <name>tavolin::CTavolinApp</name>
+    <message>
+        <source>Diese Änderungen konnten nicht gespeichert werden, weil ein anderes Programm die Datei sperrt:
+%1</source>
+        <translation>These changes could not be saved because another program locks the file:
+%1</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Termine.dat: Aufräumen</source>
+        <translation>Termine.dat: tidying up</translation>
+    </message>
+</context>
+<context>
     <name>tavolin::CTavolinDlg</name>
     <message>
         <source>Der Pfad "%1" enthält Zeichen, die config.ini nicht speichern kann. Bitte wählen Sie ein Bild aus einem anderen Ordner.</source>
@@ -67,6 +123,21 @@
 Soll der Termin trotzdem so gespeichert werden?</source>
         <translation>The wallpaper cannot show %1; it leaves a gap there.
 Save the appointment as it is anyway?</translation>
+    </message>
+</context>
+<context>
+    <name>tavolin::GenerationPresenter</name>
+    <message>
+        <source>Das Hintergrundbild wurde nicht erstellt.</source>
+        <translation>The wallpaper was not made.</translation>
+    </message>
+    <message>
+        <source>Tavolin</source>
+        <translation>Tavolin</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
     </message>
 </context>
 <context>
