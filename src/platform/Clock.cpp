@@ -80,6 +80,12 @@ TimePoint MakeLocal(int year, int month, int day, int hour, int minute, int seco
     return static_cast<TimePoint>(best);
 }
 
+long UtcOffsetAt(TimePoint t) {
+    const std::time_t tt = static_cast<std::time_t>(t);
+    std::tm local{};
+    return LocalTimeOf(&tt, &local) ? GmtOffset(local, tt) : 0;
+}
+
 TimePoint StartOfLocalDay(TimePoint t) {
     const std::tm f = LocalFields(t);
     return MakeLocal(f.tm_year + 1900, f.tm_mon + 1, f.tm_mday, 0, 0, 0);
