@@ -6,12 +6,13 @@ endfunction()
 # tavolin_add_test(NAME name SOURCES a.cpp b.cpp [LIBS extra])
 # One GoogleTest executable per module; every test case becomes its own CTest test.
 function(tavolin_add_test)
-    cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+    # PROPERTIES: more test properties for every case (e.g. RUN_SERIAL TRUE).
+    cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE tavolin::core tavolin_testsupport GTest::gtest_main ${T_LIBS})
     tavolin_warnings(${T_NAME})
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
-        PROPERTIES ENVIRONMENT "TAVOLIN_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+        PROPERTIES ENVIRONMENT "TAVOLIN_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data" ${T_PROPERTIES}
         DISCOVERY_TIMEOUT 60)
 endfunction()
 

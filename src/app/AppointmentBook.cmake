@@ -5,6 +5,7 @@ add_library(tavolin_appointment_book STATIC
     ${CMAKE_CURRENT_LIST_DIR}/CTerminDlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DesktopNotifier.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Reminders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StoreWorker.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UpDownArrows.cpp
 )
 set_target_properties(tavolin_appointment_book PROPERTIES AUTOMOC ON)

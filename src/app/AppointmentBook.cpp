@@ -16,7 +16,7 @@ void AppointmentBook::Initialise(CTavolinDlg& dialog) {
     const AppointmentStore store(context);
     m_list = std::make_unique<AppointmentList>(
         dialog.appointmentList(), &dialog, store, [&dialog] { return dialog.deleteExpired(); },
-        [context] { return context.Now(); });
+        [context] { return context.Now(); }, &dialog.storeWorker());
     AppointmentList* list = m_list.get();
     QObject::connect(dialog.appointmentButton(1041), &QPushButton::clicked, list,
                      [list] { list->OnAdd(); });
@@ -32,6 +32,7 @@ void AppointmentBook::Initialise(CTavolinDlg& dialog) {
 
     m_list->SetUpColumns();
     m_list->RefreshList();
+    m_list->WatchFile();
 }
 
 void AppointmentBook::RefreshList() {

@@ -1,9 +1,14 @@
 #include "app/AppointmentList.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
+#include <QPointer>
 #include <QTableWidget>
 
 #include "app/CTerminDlg.h"
+#include "app/StoreWorker.h"
 #include "appointments/Appointment.h"
 #include "appointments/AppointmentTime.h"
 #include "controls/MessageBox.h"
@@ -48,15 +53,47 @@ QString QuarterOf(TimePoint t) {
 
 AppointmentList::AppointmentList(QTableWidget* list, QWidget* owner, AppointmentStore store,
                                  std::function<bool()> deleteExpired,
-                                 std::function<TimePoint()> now, QObject* parent)
+                                 std::function<TimePoint()> now, StoreWorker* worker,
+                                 QObject* parent)
     : QObject(parent),
       m_list(list),
       m_owner(owner),
       m_store(std::move(store)),
       m_deleteExpired(std::move(deleteExpired)),
       m_now(std::move(now)),
-      m_runDialog([](CTerminDlg& dialog) { return dialog.exec() == QDialog::Accepted; }) {
+      m_runDialog([](CTerminDlg& dialog) { return dialog.exec() == QDialog::Accepted; }),
+      m_ownWorker(worker ? nullptr : std::make_unique<StoreWorker>()),
+      m_worker(worker ? worker : m_ownWorker.get()) {
     connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { OnEdit(true); });
+    // Several events come with one change (the new file, the rename, the directory): one
+    // reload a moment after the last.
+    m_reloadDelay.setSingleShot(true);
+    m_reloadDelay.setInterval(250);
+    connect(&m_reloadDelay, &QTimer::timeout, this, &AppointmentList::Reload);
+}
+
+AppointmentList::~AppointmentList() = default;
+
+void AppointmentList::WatchFile() {
+    if (m_watcher) return;
+    m_watcher = new QFileSystemWatcher(this);
+    // The file is replaced by a rename on every change, so its directory is watched too (and
+    // the file again once it is back).
+    const QString file = QFile::decodeName(QByteArray::fromStdString(m_store.Path().string()));
+    m_watcher->addPath(QFileInfo(file).absolutePath());
+    if (QFileInfo::exists(file)) m_watcher->addPath(file);
+    const auto changed = [this, file] {
+        if (!m_watcher->files().contains(file) && QFileInfo::exists(file)) {
+            m_watcher->addPath(file);
+        }
+        m_reloadDelay.start();
+    };
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, changed);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, changed);
+}
+
+void AppointmentList::WaitIdle() {
+    m_worker->WaitIdle();
 }
 
 void AppointmentList::SetUpColumns() {
@@ -84,9 +121,55 @@ void AppointmentList::SetUpColumns() {
 }
 
 void AppointmentList::RefreshList() {
+    PostRead(true);
+}
+
+void AppointmentList::Reload() {
+    PostRead(false);
+}
+
+void AppointmentList::PostRead(bool tidy) {
+    const AppointmentStore store = m_store;
+    const bool deleteExpired = m_deleteExpired();
+    const TimePoint now = m_now();
+    const QPointer<AppointmentList> self(this);
+    m_worker->Post(
+        QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: Aufräumen"),
+        tidy ? store.Path() : std::filesystem::path(),
+        [store, tidy, deleteExpired, now, self](std::stop_token) -> StoreWorker::Completion {
+            if (tidy) store.TidyUp(deleteExpired, now);
+            auto status = std::make_shared<StoreStatus>(StoreStatus::Ok);
+            auto lines = std::make_shared<std::vector<std::string>>(store.ReadRecords(status.get()));
+            return [self, lines, status] {
+                if (self) self->Show(*lines, *status);
+            };
+        });
+}
+
+void AppointmentList::Show(const std::vector<std::string>& lines, StoreStatus status) {
+    // The selection follows its record across the reload, where it is still there.
+    std::string selected;
+    if (const int row = SelectedRow(); row >= 0) selected = BytesOf(m_list->item(row, 0), kLineRole);
+    // A file the list cannot show is said once, not after every refresh.
+    const bool unreadable = status == StoreStatus::TooLarge || status == StoreStatus::Unreadable;
+    if (unreadable && status != m_shownStatus) {
+        const QString text =
+            QCoreApplication::translate(
+                "tavolin::AppointmentList",
+                "Die Termindatei %1 kann nicht angezeigt werden: %2. Sie bleibt unverändert.")
+                .arg(QString::fromStdString(m_store.Path().string()),
+                     status == StoreStatus::TooLarge
+                         ? QCoreApplication::translate("tavolin::AppointmentList",
+                                                       "sie ist zu groß")
+                         : QCoreApplication::translate("tavolin::AppointmentList",
+                                                       "sie kann nicht gelesen werden"));
+        m_shownStatus = status;
+        MessageBox::show(m_owner, text, QStringLiteral("Fehler"), MessageBox::Icon::Critical);
+    } else if (!unreadable) {
+        m_shownStatus = status;
+    }
     m_list->setRowCount(0);
-    m_store.TidyUp(m_deleteExpired(), m_now());
-    for (const std::string& line : m_store.ReadRecords()) {
+    for (const std::string& line : lines) {
         // A hand-edited line without " # " is all key, as a reader that splits at the first
         // " # " sees it.
         const size_t split = line.find(kRecordSeparator);
@@ -100,7 +183,31 @@ void AppointmentList::RefreshList() {
         first->setData(kLineRole, QByteArray::fromStdString(line));
         m_list->setItem(row, 0, first);
         m_list->setItem(row, 1, Cell(remark));
+        if (!selected.empty() && line == selected) {
+            m_list->selectRow(row);
+            selected.clear();
+        }
     }
+}
+
+void AppointmentList::PostChange(const QString& what,
+                                 std::function<StoreStatus(const AppointmentStore&)> change,
+                                 bool ignoreNotFound) {
+    const AppointmentStore store = m_store;
+    const QPointer<AppointmentList> self(this);
+    m_worker->Post(what, store.Path(),
+                   [store, change, self, ignoreNotFound](std::stop_token)
+                       -> StoreWorker::Completion {
+                       const StoreStatus s = change(store);
+                       return [self, s, ignoreNotFound] {
+                           if (!self) return;
+                           if (s != StoreStatus::Ok &&
+                               !(ignoreNotFound && s == StoreStatus::NotFound)) {
+                               self->ReportFailure(s);
+                           }
+                       };
+                   });
+    RefreshList();
 }
 
 int AppointmentList::SelectedRow() const {
@@ -134,12 +241,14 @@ void AppointmentList::ReportFailure(StoreStatus status) const {
     // Not silent: the user would take the appointment for saved.
     const QString text =
         status == StoreStatus::NotFound
-            ? QStringLiteral(
-                  "This entry is no longer in the appointments file; it was changed "
-                  "or removed meanwhile. Nothing was changed.")
-            : QStringLiteral(
-                  "The appointments file %1 could not be changed: %2. Nothing was "
-                  "saved.")
+            ? QCoreApplication::translate(
+                  "tavolin::AppointmentList",
+                  "Dieser Eintrag steht nicht mehr in der Termindatei; er wurde inzwischen "
+                  "geändert oder entfernt. Es wurde nichts geändert.")
+            : QCoreApplication::translate(
+                  "tavolin::AppointmentList",
+                  "Die Termindatei %1 konnte nicht geändert werden (%2). Es wurde nichts "
+                  "gespeichert.")
                   .arg(QString::fromStdString(m_store.Path().string()),
                        QString::fromUtf8(StoreStatusText(status)));
     MessageBox::show(m_owner, text, QStringLiteral("Fehler"), MessageBox::Icon::Critical);
@@ -155,8 +264,9 @@ void AppointmentList::OnAdd() {
     if (!m_runDialog(dialog)) return;
     const std::string line = RecordOf(dialog);
     if (line.empty()) return;
-    if (const StoreStatus s = m_store.AppendRecord(line); s != StoreStatus::Ok) ReportFailure(s);
-    RefreshList();
+    PostChange(QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: neuer Termin ")
+                   + QString::fromStdString(Cp1252ToUtf8(line)),
+               [line](const AppointmentStore& store) { return store.AppendRecord(line); }, false);
 }
 
 void AppointmentList::OnEdit(bool fromDoubleClick) {
@@ -187,21 +297,26 @@ void AppointmentList::OnEdit(bool fromDoubleClick) {
     if (!m_runDialog(dialog)) return;
     const std::string line = RecordOf(dialog);
     if (line.empty()) return;
+    // The row as it was shown: when the file no longer holds it (changed elsewhere meanwhile)
+    // the store finds nothing to replace, and the person is told instead of a wrong line
+    // being overwritten.
     const std::string oldLine = BytesOf(m_list->item(row, 0), kLineRole);
-    if (const StoreStatus s = m_store.ReplaceRecord(oldLine, line); s != StoreStatus::Ok) {
-        ReportFailure(s);
-    }
-    RefreshList();
+    PostChange(QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: geänderter Termin ")
+                   + QString::fromStdString(Cp1252ToUtf8(line)),
+               [oldLine, line](const AppointmentStore& store) {
+                   return store.ReplaceRecord(oldLine, line);
+               },
+               false);
 }
 
 void AppointmentList::OnDelete() {
     const int row = SelectedRow();
     if (row < 0) return;
     const std::string line = BytesOf(m_list->item(row, 0), kLineRole);
-    const StoreStatus s = m_store.RemoveRecord(line);
     // Already gone is what was wanted.
-    if (s != StoreStatus::Ok && s != StoreStatus::NotFound) ReportFailure(s);
-    RefreshList();
+    PostChange(QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: gelöschter Termin ")
+                   + QString::fromStdString(Cp1252ToUtf8(line)),
+               [line](const AppointmentStore& store) { return store.RemoveRecord(line); }, true);
 }
 
 }  // namespace tavolin

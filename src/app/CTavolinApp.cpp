@@ -10,6 +10,8 @@
 #include "app/AutomationServer.h"
 #include "app/CAboutDlg.h"
 #include "app/CTavolinDlg.h"
+#include "app/QtScreen.h"
+#include "app/StoreWorker.h"
 #include "app/Resources.h"
 #include "appointments/AppointmentStore.h"
 #include "platform/linux/X11Display.h"
@@ -26,7 +28,9 @@ using ui::MessageBox;
 CTavolinApp::CTavolinApp(Context context) : m_context(std::move(context)) {}
 
 CTavolinApp::~CTavolinApp() {
-    // The dialog goes before the automation object it may still refer to.
+    // The dialog goes before the automation object it may still refer to, the store worker
+    // (whose completions refer to the dialog) before the dialog.
+    m_store.reset();
     m_dialog.reset();
     m_automation.reset();
 }
@@ -80,14 +84,37 @@ int CTavolinApp::Main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    CTavolinApp tavolin(MakeSystemContext());
+    Context context = MakeSystemContext();
+    // Qt knows the screen already: no tool is started (and waited for) to measure it.
+    context.screen = QtScreen::FollowPrimary(&app);
+    CTavolinApp tavolin(std::move(context));
     return tavolin.Run(arguments);
 }
 
 int CTavolinApp::Run(const QStringList& arguments) {
-    if (!Prepare(arguments)) return 0;
+    if (!Prepare(arguments)) {
+        FinishWrites(std::chrono::seconds(3));
+        return m_exitCode;
+    }
     QApplication::exec();
-    return 0;
+    FinishWrites(std::chrono::seconds(3));
+    return m_exitCode;
+}
+
+QStringList CTavolinApp::FinishWrites(std::chrono::milliseconds bound) {
+    if (!m_store) return {};
+    const QStringList lost = m_store->Finish(bound);
+    if (lost.isEmpty()) return lost;
+    const QString text =
+        QCoreApplication::translate("tavolin::CTavolinApp",
+                                    "Diese Änderungen konnten nicht gespeichert werden, weil "
+                                    "ein anderes Programm die Datei sperrt:\n%1")
+            .arg(lost.join(u'\n'));
+    std::fprintf(stderr, "tavolin: not saved (file locked): %s\n",
+                 lost.join(QStringLiteral("; ")).toLocal8Bit().constData());
+    MessageBox::show(nullptr, text, QCoreApplication::translate("tavolin::CTavolinApp", "Fehler"),
+                     MessageBox::Icon::Critical);
+    return lost;
 }
 
 bool CTavolinApp::Prepare(const QStringList& arguments) {
@@ -98,6 +125,7 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon128.png")));
     m_context.userMessages = MessageBox::userMessageSink(nullptr);
+    if (!m_store) m_store = std::make_shared<StoreWorker>();
 
     const AutomationSwitch automation = FindAutomationSwitch(arguments);
     const StartKind kind = ClassifyCommandText(CommandTextOfArguments(arguments));
@@ -127,9 +155,10 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
                     nullptr,
                     W1252("Beim Erstellen der Hintergrundbildes ist ein Fehler aufgetreten."),
                     "Fehler", MessageBox::Icon::Critical);
+                // A login script sees that nothing was made.
+                m_exitCode = 1;
                 return false;
             }
-            AppointmentStore(m_context).TidyUp(SilentStartDeletesExpired(ini), m_context.Now());
             m_dialog = std::make_unique<CTavolinDlg>(m_context, false);
             break;
         }
@@ -144,9 +173,28 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
     }
     QObject::connect(m_dialog.get(), &CTavolinDlg::ended, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    if (!m_dialog->Start()) return false;
-    // The silent start paints once; the generation runs while the icon already waits.
-    if (kind == StartKind::Silent) m_dialog->generationRunner().start();
+    m_dialog->setStoreWorker(m_store);
+    if (!m_dialog->Start()) {
+        m_exitCode = 1;
+        return false;
+    }
+    // The silent start tidies Termine.dat and paints once, while the icon already waits: both
+    // on workers, the tidy-up first (the picture shows the tidied list).
+    if (kind == StartKind::Silent) {
+        const Context context = m_context;
+        const std::filesystem::path config = m_context.DataFile("config.ini");
+        CTavolinDlg* dialog = m_dialog.get();
+        m_store->Post(
+            QCoreApplication::translate("tavolin::CTavolinApp", "Termine.dat: Aufräumen"),
+            AppointmentStore(m_context).Path(),
+            [context, config, dialog](std::stop_token) -> StoreWorker::Completion {
+                IniFile ini;
+                if (ini.Open(config, false)) {
+                    AppointmentStore(context).TidyUp(SilentStartDeletesExpired(ini), context.Now());
+                }
+                return [dialog] { dialog->generationRunner().start(GenerationOrigin::Unattended); };
+            });
+    }
     return true;
 }
 

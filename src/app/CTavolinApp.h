@@ -3,6 +3,7 @@
 // normal dialog, the silent start "/go" and the information window "/?".
 
 #include <QStringList>
+#include <chrono>
 #include <memory>
 
 #include "app/CommandLine.h"
@@ -12,6 +13,7 @@ namespace tavolin {
 
 class AutomationServer;
 class CTavolinDlg;
+class StoreWorker;
 
 class CTavolinApp {
 public:
@@ -35,14 +37,24 @@ public:
     int Run(const QStringList& arguments);
 
     /// Everything of Run up to the event loop. Returns false when the run is already over
-    /// ("/?" after its window, "/go" without config.ini, a config.ini that cannot be made).
+    /// ("/?" after its window, "/go" without config.ini, a config.ini that cannot be made);
+    /// exitCode then says how it ended.
     bool Prepare(const QStringList& arguments);
+    int exitCode() const { return m_exitCode; }
+
+    /// The end of the run: the changes still waiting for their file get up to bound; the ones
+    /// that could not be made are named in a message (and on stderr). Returns them.
+    QStringList FinishWrites(std::chrono::milliseconds bound);
+
+    StoreWorker* storeWorker() const { return m_store.get(); }
 
     CTavolinDlg* dialog() const { return m_dialog.get(); }
     AutomationServer* automation() const { return m_automation.get(); }
 
 private:
     Context m_context;
+    int m_exitCode = 0;
+    std::shared_ptr<StoreWorker> m_store;  // outlives the dialog: its writes finish at the end
     std::unique_ptr<AutomationServer> m_automation;
     std::unique_ptr<CTavolinDlg> m_dialog;
 };

@@ -18,8 +18,10 @@
 #include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
+#include <QThreadPool>
 
 #include "app/CAboutDlg.h"
+#include "app/DesktopNotifier.h"
 #include "app/HelpBalloon.h"
 #include "app/Resources.h"
 #include "app/TrayIcon.h"
@@ -160,7 +162,8 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
       m_imports(imports ? std::move(imports) : MakeImportsPart()),
       m_context(std::move(context)),
       m_visible(visible),
-      m_lastDay(TodayDayOfMonth()) {
+      m_lastDay(TodayDayOfMonth()),
+      m_midnight([clock = m_context.clock] { return clock ? clock() : SystemNow(); }) {
     EnsureResources();
     m_windowIcon = QIcon(QStringLiteral(":/art/icon128.png"));
     m_trayImage = QIcon(QStringLiteral(":/art/tray140.png"));
@@ -174,11 +177,16 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
     connect(&m_timer101, &QTimer::timeout, this, &CTavolinDlg::OnAnimationTick);
     m_timer105.setInterval(kReminderPeriodMs);
     connect(&m_timer105, &QTimer::timeout, this, [this] { m_appointments->ReminderTick(); });
-    m_runner.setJob([context = m_context](std::stop_token stop) {
-        return WallpaperGenerator(context).Generate(stop);
-    });
+    m_runner.setJob(GenerationRunner::RecordingJob(m_context));
     connect(&m_runner, &GenerationRunner::started, this, &CTavolinDlg::OnGenerationStarted);
     connect(&m_runner, &GenerationRunner::finished, this, &CTavolinDlg::OnGenerationFinished);
+    m_presenter = std::make_unique<GenerationPresenter>(
+        m_context,
+        [this](const UserMessage& message) {
+            MessageBox::userMessageSink(isVisible() ? this : nullptr)(message);
+        },
+        [this](const QString& caption, const QString& text) { ShowNotice(caption, text); });
+    connect(&m_midnight, &MidnightTimer::dateMayHaveChanged, this, &CTavolinDlg::CheckDayChange);
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
@@ -188,7 +196,9 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
 CTavolinDlg::~CTavolinDlg() {
     m_timer101.stop();
     m_timer105.stop();
+    m_midnight.Disarm();
     if (m_balloon) delete m_balloon.data();
+    if (m_notice) delete m_notice.data();
 }
 
 void CTavolinDlg::BuildMenu() {
@@ -302,6 +312,7 @@ void CTavolinDlg::BuildControls() {
         place(m_layout[i], layoutIds[i], 121, 98 + 12 * i, 85, 10);
         m_layout[i]->setAccessibleName(Plain(m_layout[i]->text()));
         connect(m_layout[i], &QRadioButton::clicked, this, &CTavolinDlg::OnLayout);
+        connect(m_layout[i], &QRadioButton::toggled, this, &CTavolinDlg::UpdateLayoutTabStops);
     }
 
     group(1032, QStringLiteral("Autostart"), 217, 87, 95, 20);
@@ -369,6 +380,45 @@ void CTavolinDlg::BuildControls() {
     m_menuBar->setGeometry(0, 0, page.width(), menuHeight);
     m_page->setGeometry(0, menuHeight, page.width(), page.height());
     setFixedSize(page.width(), menuHeight + page.height());
+    FitTexts();
+}
+
+void CTavolinDlg::FitTexts() {
+    // The layout was made for a narrower font than most found here, and fonts are scaled: a
+    // box or option whose text would be cut runs on into the free room beside it (up to the next
+    // control, its group's frame or the page's margin). Where the room suffices nothing moves.
+    const ui::DialogUnits du = ui::DialogUnits::of(this);
+    const auto siblings = m_page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QAbstractButton* b : m_page->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<QPushButton*>(b)) continue;
+        const int need = b->sizeHint().width();
+        if (need <= b->width()) continue;
+        const QRect g = b->geometry();
+        int limit = m_page->width() - du.x(7);
+        for (QWidget* w : siblings) {
+            const QRect o = w->geometry();
+            if (w == b) continue;
+            if (qobject_cast<QGroupBox*>(w)) {
+                if (o.contains(g.center())) limit = qMin(limit, o.right() - du.x(2));
+                continue;
+            }
+            if (o.top() > g.bottom() || o.bottom() < g.top() || o.left() <= g.left()) continue;
+            limit = qMin(limit, o.left() - 1);
+        }
+        b->resize(qMax(b->width(), qMin(need, limit - g.left())), b->height());
+    }
+    // The list's buttons keep their text off their frame: wider, with the list beside them
+    // giving way (its right edge stays).
+    int need = 0;
+    for (QPushButton* b : m_listButtons) {
+        need = qMax(need, b->fontMetrics().horizontalAdvance(Plain(b->text())) + du.x(4));
+    }
+    if (need > m_listButtons[0]->width()) {
+        for (QPushButton* b : m_listButtons) b->resize(need, b->height());
+        const int right = m_list->geometry().right();
+        const int left = m_listButtons[0]->geometry().right() + 1 + du.x(3);
+        m_list->setGeometry(left, m_list->y(), right - left + 1, m_list->height());
+    }
 }
 
 QPushButton* CTavolinDlg::appointmentButton(int id) const {
@@ -385,13 +435,32 @@ QWidget* CTavolinDlg::control(int id) const {
 
 QString CTavolinDlg::ReadDialogValue(const char* section, const char* key) const {
     std::string value;
-    if (!m_ini.ReadValue(section, key, value)) value = FindSetting(section, key)->dialogFallback;
+    if (!m_ini.ReadValue(section, key, value)) {
+        const SettingKey* setting = FindSetting(section, key);
+        value = setting ? setting->dialogFallback : "";
+    }
     return QString::fromLatin1(value);
+}
+
+void CTavolinDlg::PostSetting(const char* section, const char* key, std::string value) {
+    m_store->PostSettings(m_settingsPath, {IniFile::Value{section, key, std::move(value)}});
 }
 
 void CTavolinDlg::WriteSetting(const char* section, const char* key, const QString& value) {
     // A failed write is not reported; the control keeps its new state.
-    m_ini.WriteValue(section, key, value.toStdString(), true);
+    PostSetting(section, key, value.toStdString());
+}
+
+void CTavolinDlg::StoreColour(int picker, ui::ColourValue colour) {
+    // Automatic has no colour bytes: it is stored as black, as it always was. The three
+    // components are one write, so no reader ever sees half a colour.
+    const ui::ColourValue c = colour == ui::kAutomaticColour ? 0 : colour;
+    const std::string prefix = kColourSettings[picker].prefix;
+    const std::string section = kColourSettings[picker].section;
+    m_store->PostSettings(m_settingsPath,
+                          {{section, prefix + "Rot", std::to_string(c & 0xFF)},
+                           {section, prefix + "Gruen", std::to_string((c >> 8) & 0xFF)},
+                           {section, prefix + "Blau", std::to_string((c >> 16) & 0xFF)}});
 }
 
 bool CTavolinDlg::Initialise() {
@@ -404,22 +473,19 @@ bool CTavolinDlg::Initialise() {
     command(OutlookImport)->setEnabled(m_imports->OutlookAvailable());
     m_imports->Initialise(*this);
 
+    if (!m_store) m_store = std::make_shared<StoreWorker>();
     if (EnsureConfigFile(m_settingsPath) == ConfigCreation::Failed ||
-        !m_ini.Open(m_settingsPath, false)) {
+        !m_ini.Load(m_settingsPath)) {
         MessageBox::showW1252(nullptr, ConfigCreationFailedText(), "Fehler",
                               MessageBox::Icon::Critical);
         return false;
     }
 
-    // The pickers store their colours themselves. Given the file only now that it exists: an
-    // earlier hand-over would create it empty, and the defaults would never be written.
-    for (ui::CColourPicker* picker : m_pickers) {
-        picker->ChangeDefaultText(QStringLiteral("Automatisch"));
-        picker->ChangeCustomText(QStringLiteral("Weitere ..."));
-    }
     for (int i = 0; i < 5; ++i) {
-        m_pickers[i]->ConfigureStorage(m_settingsPath, kColourSettings[i].section,
-                                       kColourSettings[i].prefix);
+        m_pickers[i]->ChangeDefaultText(QStringLiteral("Automatisch"));
+        m_pickers[i]->ChangeCustomText(QStringLiteral("Weitere ..."));
+        connect(m_pickers[i], &ui::CColourPicker::colourConfirmed, this,
+                [this, i](ui::ColourValue colour) { StoreColour(i, colour); });
     }
 
     m_pictureBox->setChecked(ReadDialogValue("Background", "BGArt") == QLatin1String("1"));
@@ -444,9 +510,7 @@ bool CTavolinDlg::Initialise() {
     if (Atoi(ReadDialogValue("Programm", "Termine").toStdString()) == 1) {
         m_showAppointments->setChecked(true);
     } else {
-        setFixedHeight(m_collapsedHeight);
-        m_list->hide();
-        for (QPushButton* b : m_listButtons) b->hide();
+        ApplyAppointmentArea(false);
     }
 
     m_deleteExpired = Atoi(ReadDialogValue("Programm", "DelTermine").toStdString()) == 1;
@@ -456,6 +520,7 @@ bool CTavolinDlg::Initialise() {
         Atoi(ReadDialogValue("Layout", "Sunday").toStdString()) == 1 ? 1 : 0);
 
     OnBackgroundKind();  // shows the right pair and writes BGArt back
+    UpdateLayoutTabStops();
 
     if (!m_animation.Load(QStringLiteral(":/art/anim132.png"), kAnimationFrames)) {
         MessageBox::show(this,
@@ -463,7 +528,13 @@ bool CTavolinDlg::Initialise() {
                                         "aufgetreten."),
                          QApplication::applicationName());
     }
-    m_timer101.start(kAnimationPeriodMs);
+    {
+        // The large sizes stay as they are while the small one turns: rewriting a 128 x 128
+        // icon ten times a second costs the window system more than the animation is worth.
+        const QPixmap base = m_windowIcon.pixmap(32, 32);
+        m_frameBase = QIcon(base);
+    }
+    if (m_visible) m_timer101.start(kAnimationPeriodMs);
 
     m_appointments->Initialise(*this);
     m_initialised = true;
@@ -488,9 +559,11 @@ bool CTavolinDlg::Start() {
         show();
     } else if (TrayAvailable()) {
         CreateTrayIcon();  // the window stays hidden
+        EnterHiddenMode();
     } else {
         // Without a notification area the program waits minimised in the task bar instead.
         showMinimized();
+        EnterHiddenMode();
     }
     return true;
 }
@@ -530,7 +603,7 @@ void CTavolinDlg::OnBrowse() {
     const QString file =
         ui::FileDialog::getOpenFileName(this, QString(), QString(), kPictureFilter);
     if (file.isEmpty()) return;
-    m_ini.WriteValue("Background", "BGBild", QFile::encodeName(file).toStdString(), true);
+    PostSetting("Background", "BGBild", QFile::encodeName(file).toStdString());
     m_picturePath = file;
     m_pathEdit->setText(file);
 }
@@ -544,10 +617,28 @@ void CTavolinDlg::OnLayout() {
 }
 
 void CTavolinDlg::SetAppointmentAreaOpen(bool open) {
+    ApplyAppointmentArea(open);
+}
+
+void CTavolinDlg::ApplyAppointmentArea(bool open) {
     setFixedHeight(open ? m_fullHeight : m_collapsedHeight);
-    m_calendarWeeks->setVisible(open);
-    m_list->setVisible(open);
-    for (QPushButton* b : m_listButtons) b->setVisible(open);
+    // Everything below the separator is hidden with the area, not only cut off: a control that
+    // is merely out of sight would still take the focus on Tab and a Space would switch it.
+    const int cut = m_separator->y();
+    for (QWidget* w : m_page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w != m_separator && w->y() >= cut) w->setVisible(open);
+    }
+}
+
+void CTavolinDlg::UpdateLayoutTabStops() {
+    // As in a group of option buttons elsewhere: Tab enters the group at the chosen one, the
+    // arrow keys move within it.
+    bool any = false;
+    for (QRadioButton* b : m_layout) any = any || b->isChecked();
+    for (int i = 0; i < 4; ++i) {
+        const bool stop = m_layout[i]->isChecked() || (!any && i == 0);
+        m_layout[i]->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
 }
 
 void CTavolinDlg::OnAppointmentsShown() {
@@ -592,14 +683,34 @@ void CTavolinDlg::OnGenerationStarted() {
     QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
-void CTavolinDlg::OnGenerationFinished() {
+void CTavolinDlg::OnGenerationFinished(GenerationResult result, GenerationOrigin origin) {
     QApplication::restoreOverrideCursor();
     command(Generate)->setEnabled(true);
     if (m_trayIcon) m_trayIcon->action(TrayIcon::Generate)->setEnabled(true);
     // The run's messages ("Fehler beim Speichern", a refused hand-over, characters without a
-    // glyph), one box after another, as the run met them.
-    const UserMessageSink show = MessageBox::userMessageSink(isVisible() ? this : nullptr);
-    for (const UserMessage& message : m_runner.lastResult().messages) show(message);
+    // glyph), as the run met them; the presenter owns them from here.
+    m_presenter->Present(std::move(result), origin);
+}
+
+void CTavolinDlg::ShowNotice(const QString& caption, const QString& text) {
+    if (m_trayIcon) {
+        m_trayIcon->systemTrayIcon()->showMessage(caption, text, QSystemTrayIcon::Warning, 15000);
+        return;
+    }
+    if (isVisible() && !isMinimized()) {
+        // A balloon on the menu bar's "Programm", where "Erstellen" was chosen; it does not
+        // wait and closes on a click.
+        if (m_notice) delete m_notice.data();
+        const QPoint anchor = m_menuBar->mapToGlobal(QPoint(m_menuBar->height(), m_menuBar->height() / 2));
+        m_notice = new HelpBalloon(caption, text, anchor, this);
+        m_notice->setObjectName(QStringLiteral("noticeBalloon"));
+        m_notice->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
+        m_notice->show();
+        QTimer::singleShot(15000, m_notice.data(), &QWidget::close);
+        return;
+    }
+    // Hidden without a tray: the desktop's notification (it may take a moment; off this thread).
+    QThreadPool::globalInstance()->start([caption, text] { SendDesktopNotification(caption, text); });
 }
 
 void CTavolinDlg::OnInfo() {
@@ -620,6 +731,7 @@ void CTavolinDlg::EndDialog() {
     m_ended = true;
     m_timer101.stop();
     m_timer105.stop();
+    m_midnight.Disarm();
     DestroyTrayIcon();
     hide();
     emit ended();
@@ -652,22 +764,45 @@ void CTavolinDlg::GoToTray() {
     if (!TrayAvailable()) {
         // Stay minimised in the task bar; the day-change check runs as in the tray.
         m_visible = false;
+        EnterHiddenMode();
         return;
     }
     const bool wasVisible = isVisible();
+    if (wasVisible) {
+        m_shownAt = pos();
+        m_hasShownAt = true;
+    }
     setWindowState(windowState() & ~Qt::WindowMinimized);
     hide();
     if (wasVisible) CreateTrayIcon();
     m_visible = false;
+    EnterHiddenMode();
 }
 
 void CTavolinDlg::Restore() {
     DestroyTrayIcon();
     m_visible = true;
+    LeaveHiddenMode();
     setWindowState(windowState() & ~Qt::WindowMinimized);
+    // Back where it was: a window manager may place a re-shown window anew.
+    if (m_hasShownAt) move(m_shownAt);
     showNormal();
     raise();
     activateWindow();
+}
+
+void CTavolinDlg::EnterHiddenMode() {
+    // Hidden, the program sleeps: nobody sees the icon turn, and the date is checked at
+    // midnight (and when the clock jumps) instead of ten times a second. A day that changed
+    // while the window was open is noticed now.
+    m_timer101.stop();
+    CheckDayChange();
+    m_midnight.Arm();
+}
+
+void CTavolinDlg::LeaveHiddenMode() {
+    m_midnight.Disarm();
+    if (m_initialised && !m_ended && m_animation.HasFrames()) m_timer101.start(kAnimationPeriodMs);
 }
 
 void CTavolinDlg::OnTrayQuit() {
@@ -687,7 +822,7 @@ void CTavolinDlg::OnAnimationTick() {
     const QIcon frame = m_animation.Advance();
     // Nobody sees the icon of a hidden window; changing it would only cost time.
     if (isVisible() && !isMinimized()) {
-        QIcon icon = m_windowIcon;
+        QIcon icon = m_frameBase;
         icon.addPixmap(frame.pixmap(16, 16));
         setWindowIcon(icon);
     }
@@ -697,8 +832,13 @@ void CTavolinDlg::OnAnimationTick() {
 void CTavolinDlg::CheckDayChange() {
     const int day = TodayDayOfMonth();
     if (day == m_lastDay) return;
-    // A run still going is not interrupted; the next tick tries again.
-    if (!m_runner.start()) return;
+    // A run still going is not interrupted; the next check tries again (and once it ends).
+    if (!m_runner.start(GenerationOrigin::Unattended)) {
+        QTimer::singleShot(1000, this, [this] {
+            if (!m_visible) CheckDayChange();
+        });
+        return;
+    }
     m_lastDay = day;
 }
 
@@ -714,6 +854,7 @@ void CTavolinDlg::changeEvent(QEvent* event) {
         }
     } else if (!m_visible && !m_trayIcon && isVisible()) {
         m_visible = true;  // restored from the task bar (no notification area)
+        LeaveHiddenMode();
     }
 }
 

@@ -11,12 +11,16 @@
 #include <memory>
 
 #include "app/AppointmentsPart.h"
+#include "controls/ColourValue.h"
+#include "app/GenerationPresenter.h"
 #include "app/GenerationRunner.h"
 #include "app/HelpBalloon.h"
 #include "app/ImportsPart.h"
+#include "app/MidnightTimer.h"
+#include "app/StoreWorker.h"
 #include "app/TitleIconAnimation.h"
 #include "platform/Context.h"
-#include "settings/IniFile.h"
+#include "settings/IniSnapshot.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -64,13 +68,30 @@ public:
     /// Test hook: whether the desktop offers a notification area (default: asks Qt).
     void setTrayAvailableForTesting(std::function<bool()> available);
 
+    /// The worker that writes the dialog's settings and the appointment book's changes. The
+    /// program gives its own (it outlives the dialog, to finish the writes at the end); without
+    /// one the dialog makes one at its initialisation.
+    void setStoreWorker(std::shared_ptr<StoreWorker> worker) { m_store = std::move(worker); }
+    StoreWorker& storeWorker() { return *m_store; }
+
+    /// Posts one change of config.ini to the store worker: the window never waits for the file.
+    void PostSetting(const char* section, const char* key, std::string value);
+
+    /// A notice that does not wait for an answer: a balloon from the tray icon, the window's
+    /// status balloon, or a desktop notification while neither is there.
+    void ShowNotice(const QString& caption, const QString& text);
+
     // What the other parts of the program use.
-    IniFile& settings() { return m_ini; }
     const std::filesystem::path& settingsPath() const { return m_settingsPath; }
     bool deleteExpired() const { return m_deleteExpired; }
     bool isVisibleFlag() const { return m_visible; }
     TrayIcon* trayIcon() const { return m_trayIcon.get(); }
     QTimer& animationTimer() { return m_timer101; }
+    /// The hidden program's only timer besides the reminders'.
+    MidnightTimer& midnightTimer() { return m_midnight; }
+    GenerationPresenter& generationPresenter() { return *m_presenter; }
+    /// The status balloon of the last notice, while it is open.
+    HelpBalloon* noticeBalloon() const { return m_notice; }
     QTimer& reminderTimer() { return m_timer105; }
     GenerationRunner& generationRunner() { return m_runner; }
     const Context& context() const { return m_context; }
@@ -99,7 +120,7 @@ public slots:
     void OnTrayQuit();       // 145
     void ShowHelp();         // F1 on the focused control
     void OnAnimationTick();  // timer 101
-    void CheckDayChange();   // timer 101 while hidden
+    void CheckDayChange();   // hidden: at midnight, after a clock jump, and on hiding
 
 signals:
     /// The dialog has ended; the program ends with it.
@@ -116,9 +137,15 @@ private:
     void BuildControls();
     void BuildMenu();
     void ApplyBackgroundKind(bool picture);
+    void ApplyAppointmentArea(bool open);
+    void UpdateLayoutTabStops();
+    void FitTexts();
+    void EnterHiddenMode();
+    void LeaveHiddenMode();
     void ColourValueFromSettings();
     void SetAppointmentAreaOpen(bool open);
     void WriteSetting(const char* section, const char* key, const QString& value);
+    void StoreColour(int picker, ui::ColourValue colour);
     QString ReadDialogValue(const char* section, const char* key) const;
     void OnBackgroundKind();
     void OnBrowse();
@@ -128,7 +155,7 @@ private:
     void OnAlarm();
     void OnFirstWeekday();
     void OnGenerationStarted();
-    void OnGenerationFinished();
+    void OnGenerationFinished(GenerationResult result, GenerationOrigin origin);
     void CreateTrayIcon();
     void DestroyTrayIcon();
     bool TrayAvailable() const;
@@ -147,7 +174,14 @@ private:
     int m_lastDay = 0;
     int m_fullHeight = 0;
     int m_collapsedHeight = 0;
-    IniFile m_ini;
+    IniSnapshot m_ini;  // config.ini as read at the initialisation; writes go to m_store
+    std::shared_ptr<StoreWorker> m_store;
+    std::unique_ptr<GenerationPresenter> m_presenter;
+    MidnightTimer m_midnight;
+    QPointer<HelpBalloon> m_notice;
+    QPoint m_shownAt;  // where the window was when it went to the tray
+    bool m_hasShownAt = false;
+    QIcon m_frameBase;  // the window icon's sizes that stay while the small one turns
     std::filesystem::path m_settingsPath;
     QString m_picturePath;
     QIcon m_windowIcon;

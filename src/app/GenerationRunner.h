@@ -11,12 +11,17 @@
 
 namespace tavolin {
 
+/// Who asked for a run: the person at that moment (a click on "Erstellen"), or nobody (the
+/// silent start, the day change), in which case no box may wait for an answer.
+enum class GenerationOrigin { Requested, Unattended };
+
 class GenerationRunner : public QObject {
     Q_OBJECT
 
 public:
     /// The work of one run. stop is requested when the runner goes away (the program ends);
-    /// the run then ends at its next step and leaves the previous wallpaper.
+    /// the run then ends at its next step and leaves the previous wallpaper. The context the
+    /// job builds from must not show anything itself: see RecordingJob.
     using Job = std::function<GenerationResult(std::stop_token stop)>;
 
     explicit GenerationRunner(QObject* parent = nullptr);
@@ -24,27 +29,29 @@ public:
     /// written.
     ~GenerationRunner() override;
 
-    /// The work of each run (the dialog sets one generation; tests their own).
+    /// The work of each run (the program sets RecordingJob; tests their own).
     void setJob(Job job);
 
-    /// Starts a run; false (and nothing started) while one is still going.
-    bool start();
-    bool isBusy() const { return m_busy; }
+    /// The generation of context, whose messages are recorded into the result instead of going
+    /// to the context's sink (which may wait on the user-interface thread).
+    static Job RecordingJob(Context context);
 
-    /// The outcome of the last finished run (UI thread, valid from its finished signal on).
-    const GenerationResult& lastResult() const { return m_lastResult; }
+    /// Starts a run; false (and nothing started) while one is still going.
+    bool start(GenerationOrigin origin = GenerationOrigin::Requested);
+    bool isBusy() const { return m_busy; }
 
     /// Blocks until the current run has ended and its finished signal was delivered.
     void waitForIdle();
 
 signals:
     void started();
-    void finished(bool succeeded);
+    /// The run's outcome, a value of its own: a receiver keeps or moves it, and a later run never
+    /// changes it under a receiver that is still showing it.
+    void finished(tavolin::GenerationResult result, tavolin::GenerationOrigin origin);
 
 private:
     Job m_job;
     bool m_busy = false;  // touched on the UI thread only
-    GenerationResult m_lastResult;
     std::jthread m_worker;
 };
 

@@ -17,12 +17,16 @@ HelpBalloon::HelpBalloon(const QString& title, const QString& text, QPoint ancho
     const QSize size =
         SizeFor(text, dialog ? dialog->width() : 400, QFontMetrics(QApplication::font()));
     // The pointer's tip (0.65 W, H) ends at the control's centre.
-    int left = anchor.x() - size.width() / 2;
-    int top = anchor.y() - size.height();
-    if (left < 0) left = 0;
-    if (top < 0) top = 0;
+    // Kept there: a balloon is never pushed off its control (a control near the screen's top or
+    // left edge still gets the tip on its centre, the body may leave the screen a little).
+    const int left = anchor.x() - TipOffset(size.width());
+    const int top = anchor.y() - size.height();
     setGeometry(QRect(QPoint(left, top), size));
     setMask(QRegion(Shape(size).toFillPolygon().toPolygon()));
+}
+
+int HelpBalloon::TipOffset(int width) {
+    return qRound(0.65 * width);
 }
 
 QSize HelpBalloon::SizeFor(const QString& text, int dialogWidth, const QFontMetrics& metrics) {

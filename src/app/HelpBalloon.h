@@ -21,6 +21,8 @@ public:
     /// Size from the text length: t = characters x average character width; the width is t up
     /// to the dialog's client width, the height (t / client width + 6) character heights.
     static QSize SizeFor(const QString& text, int dialogWidth, const QFontMetrics& metrics);
+    /// Where the pointer's tip lies from the left edge (its bottom row).
+    static int TipOffset(int width);
     /// The visible shape: rounded rectangle over the top three quarters and the pointer.
     static QPainterPath Shape(QSize size);
 

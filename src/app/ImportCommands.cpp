@@ -100,7 +100,7 @@ void ImportCommands::AutostartToggled(CTavolinDlg& dialog, bool checked) {
         if (box) box->setChecked(entryThere);
         return;
     }
-    dialog.settings().WriteValue("Programm", "Autostart", checked ? "1" : "0", true);
+    dialog.PostSetting("Programm", "Autostart", checked ? "1" : "0");
 }
 
 void ImportCommands::ICalendarImport(CTavolinDlg& dialog) {

@@ -15,9 +15,9 @@ void Context::ShowMessage(const std::string& text, const std::string& caption,
     if (userMessages) userMessages(UserMessage{text, caption, icon});
 }
 
-ScreenReading Context::MeasureScreen() const {
+ScreenReading Context::MeasureScreen(std::stop_token stop) const {
     if (!screen) return {kDefaultScreenSize, false, "no screen to measure: default size"};
-    ScreenReading reading = screen->Read();
+    ScreenReading reading = screen->Read(std::move(stop));
     const ScreenSize s = reading.size;
     if (s.width < 1 || s.height < 1 || s.width > kMaxScreenSide || s.height > kMaxScreenSide) {
         return {kDefaultScreenSize, false,

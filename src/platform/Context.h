@@ -51,7 +51,8 @@ struct Context {
 
     /// The screen's size, or kDefaultScreenSize (with measured false) when there is no screen
     /// or its answer is out of range.
-    ScreenReading MeasureScreen() const;
+    /// stop: a measurement that starts helper programs ends early when it is requested.
+    ScreenReading MeasureScreen(std::stop_token stop = {}) const;
 };
 
 /// The context of this process: the clock ($TAVOLIN_NOW fixes it, for end-to-end runs), the

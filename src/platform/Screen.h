@@ -2,6 +2,7 @@
 // Screen seam: the size of the primary screen in physical pixels, the size the wallpaper is
 // rendered at.
 
+#include <stop_token>
 #include <string>
 
 namespace tavolin {
@@ -34,6 +35,12 @@ public:
 
     /// PrimarySize with where it came from; a screen that can fall back to a default says so.
     virtual ScreenReading Read() { return {PrimarySize(), true, {}}; }
+    /// Read, given up early (with the default size) once stop is requested; a screen that asks
+    /// helper programs stops them then.
+    virtual ScreenReading Read(std::stop_token stop) {
+        (void)stop;
+        return Read();
+    }
 };
 
 /// A screen of a fixed size ("--size WxH", tests).

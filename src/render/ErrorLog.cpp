@@ -31,11 +31,24 @@ std::string ErrorText(int code) {
 }
 
 std::string FormatErrorLine(int code, TimePoint when) {
+    return FormatLogLine(ErrorText(code), when);
+}
+
+std::string FormatLogLine(const std::string& text, TimePoint when) {
     const std::tm t = LocalFields(when);
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%02d.%02d.%d - %02d:%02d:%02d - ", t.tm_mday, t.tm_mon + 1,
                   t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
-    return stamp + ErrorText(code);
+    // A line end inside the text would start a line without a stamp.
+    std::string line = stamp + text;
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return line;
+}
+
+bool AppendLogLine(const std::filesystem::path& path, const std::string& text, TimePoint when) {
+    return AppendToFile(path, FormatLogLine(text, when) + "\r\n");
 }
 
 bool AppendErrorLog(const std::filesystem::path& path, int code, TimePoint when) {

@@ -269,6 +269,27 @@ void DrawCentred(WallpaperCanvas& canvas, const std::string& text, int x1, int t
     canvas.DrawText(text, (194 - WallpaperCanvas::TextWidth(text)) / 2 + x1, top, colour);
 }
 
+UserMessage Message(const char* utf8Text);
+
+}  // namespace
+
+UserMessage MissingGlyphsMessage(std::string_view characters) {
+    // Each character as itself where it is printable, always with its signed code.
+    std::string text = W1252("Diese Zeichen kann das Hintergrundbild nicht darstellen: ");
+    bool first = true;
+    for (const char c : characters) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (!first) text += ", ";
+        first = false;
+        if (byte >= 0x20 && byte != 0x7F) text += std::string(1, c) + " (";
+        text += std::to_string(static_cast<int>(static_cast<signed char>(c)));
+        if (byte >= 0x20 && byte != 0x7F) text += ")";
+    }
+    return {text, W1252("Warnung"), MessageIcon::Warning};
+}
+
+namespace {
+
 UserMessage Message(const char* utf8Text) {
     return {W1252(utf8Text), kProgramName, MessageIcon::Warning};
 }
@@ -300,7 +321,9 @@ WallpaperResult WallpaperGenerator::SetWallpaper(std::stop_token stop) {
 
 void WallpaperGenerator::HandOver(GenerationResult& result, std::stop_token stop) {
     result.wallpaper = SetWallpaper(std::move(stop));
-    if (result.wallpaper.status == WallpaperStatus::Failed) {
+    // A picture that is only stored is not on the desktop either.
+    if (result.wallpaper.status == WallpaperStatus::Failed ||
+        result.wallpaper.status == WallpaperStatus::Stored) {
         result.messages.push_back(Message("Fehler beim Setzen des Hintergrundbildes."));
     }
 }
@@ -330,7 +353,7 @@ GenerationResult WallpaperGenerator::Render(std::stop_token stop) {
     if (stopped()) return result;
 
     // The screen is measured once per run (on Linux that may start a tool).
-    result.screen = m_context.MeasureScreen();
+    result.screen = m_context.MeasureScreen(stop);
     const int W = result.screen.size.width;
     const int H = result.screen.size.height;
     if (stopped()) return result;
@@ -391,10 +414,10 @@ GenerationResult WallpaperGenerator::Render(std::stop_token stop) {
         DrawAppointmentBlock(canvas, run.Paths().appointments, W - 428, y0 + 40, now, s.day,
                              s.currentDay, s.calendarWeeks);
     }
-    // One message per character without a glyph, however often it occurs.
-    for (const char c : canvas.MissingGlyphs()) {
-        result.messages.push_back({std::to_string(static_cast<int>(static_cast<signed char>(c))),
-                                   kProgramName, MessageIcon::Warning});
+    // One message per run naming every character without a glyph once, however often it
+    // occurs: a box per character would stop a person for each of them at every run.
+    if (const std::string missing = canvas.MissingGlyphs(); !missing.empty()) {
+        result.messages.push_back(MissingGlyphsMessage(missing));
     }
     if (stopped()) return result;
 

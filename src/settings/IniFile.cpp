@@ -134,6 +134,21 @@ bool IniFile::WriteValue(const std::string& section, const std::string& key,
     return false;
 }
 
+bool IniFile::WriteValues(const std::vector<Value>& values, bool create) {
+    if (!m_open) return false;
+    const FileLock lock(m_path);
+    std::string text;
+    if (ReadWholeFile(m_path, text) != ReadStatus::Ok) return false;
+    for (const Value& v : values) {
+        std::string out;
+        if (WriteIniValue(text, v.section, v.key, v.value, create, out) != IniWrite::Written) {
+            return false;
+        }
+        text = std::move(out);
+    }
+    return AtomicWriteFile(m_path, text);
+}
+
 IniWrite WriteIniValue(std::string_view text, const std::string& section, const std::string& key,
                        const std::string& value, bool create, std::string& out) {
     const std::string header = Bracketed(section);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/IniSnapshot.h"
 
@@ -26,6 +27,17 @@ public:
     /// create, the section) is missing, or when the rewrite failed; the old file is then intact.
     bool WriteValue(const std::string& section, const std::string& key, const std::string& value,
                     bool create);
+
+    /// One key of a batch for WriteValues.
+    struct Value {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+    /// Writes every value in one rewrite under one lock, so a reader never sees half of the
+    /// batch (a colour's three components). False, with the old file intact, when not open or
+    /// when any value could not be written by WriteValue's rules.
+    bool WriteValues(const std::vector<Value>& values, bool create);
 
     /// The whole file read once, for an operation that reads many values; empty (not loaded)
     /// when not open.

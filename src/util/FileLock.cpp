@@ -1,5 +1,9 @@
 #include "util/FileLock.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,7 +26,7 @@ FileLock FileLock::TryLock(const std::filesystem::path& file) {
     return FileLock(file, false);
 }
 
-FileLock::FileLock(const std::filesystem::path& file, bool wait) {
+UniqueFd FileLock::OpenLockFile(const std::filesystem::path& file) {
     const std::filesystem::path lockPath = LockPathFor(file);
     // The lock file is never removed: removing it would let two holders lock two different files.
     // O_NOFOLLOW and O_NONBLOCK: a link or a FIFO planted in its place is neither followed nor
@@ -33,9 +37,15 @@ FileLock::FileLock(const std::filesystem::path& file, bool wait) {
     if (!fd.IsValid() && (errno == EACCES || errno == EROFS || errno == EPERM)) {
         fd = UniqueFd(::open(lockPath.c_str(), O_RDONLY | kFlags));
     }
-    if (!fd.IsValid()) return;
+    if (!fd.IsValid()) return fd;
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
+    return fd;
+}
+
+FileLock::FileLock(const std::filesystem::path& file, bool wait) {
+    UniqueFd fd = OpenLockFile(file);
+    if (!fd.IsValid()) return;
     const int operation = wait ? LOCK_EX : LOCK_EX | LOCK_NB;
     int rc;
     do {
@@ -43,6 +53,23 @@ FileLock::FileLock(const std::filesystem::path& file, bool wait) {
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) return;
     m_fd = std::move(fd);
+}
+
+FileLock::FileLock(const std::filesystem::path& file, std::stop_token stop) {
+    UniqueFd fd = OpenLockFile(file);
+    if (!fd.IsValid()) return;
+    // Short at first (a writer of this program holds it for milliseconds), then a few times a
+    // second while another process keeps it.
+    auto pause = std::chrono::milliseconds(2);
+    while (!stop.stop_requested()) {
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0) {
+            m_fd = std::move(fd);
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) return;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
 }
 
 }  // namespace tavolin

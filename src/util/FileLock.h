@@ -6,6 +6,7 @@
 // read need none: rewrites are atomic renames.
 
 #include <filesystem>
+#include <stop_token>
 
 #include "util/UniqueFd.h"
 
@@ -20,6 +21,10 @@ public:
     /// read-only directory, where nothing can be rewritten either) the lock is not held;
     /// see IsLocked.
     explicit FileLock(const std::filesystem::path& file);
+
+    /// Waits as the plain constructor does, but gives up (holding nothing) as soon as stop is
+    /// requested; the wait polls, so nothing blocks past the request.
+    FileLock(const std::filesystem::path& file, std::stop_token stop);
 
     /// The lock when it is free at once; otherwise a FileLock that holds nothing.
     static FileLock TryLock(const std::filesystem::path& file);
@@ -51,6 +56,8 @@ public:
 
 private:
     FileLock(const std::filesystem::path& file, bool wait);
+    // The lock file opened, or an invalid descriptor when none can be made.
+    static UniqueFd OpenLockFile(const std::filesystem::path& file);
 
     UniqueFd m_fd;
 };

@@ -37,6 +37,7 @@ private:
         auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), true);
         dlg->generationRunner().setJob([](std::stop_token) { return GenerationResult{}; });
         if (!dlg->Initialise()) qFatal("initialisation failed");
+        dlg->storeWorker().WaitIdle();
         return dlg;
     }
     static AppointmentBook& Book(CTavolinDlg& dlg) {
@@ -76,15 +77,18 @@ private slots:
         QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Hinweis"));
 
         QTest::mouseClick(dlg->appointmentButton(1041), Qt::LeftButton);
+        dlg->storeWorker().WaitIdle();
         QCOMPARE(offered, QStringLiteral("10:15"));
         QCOMPARE(test::ReadBytes(m_box->File("Termine.dat")),
                  "Notiz # a\r\n08.03.2003 - 10:15 # neu\r\n09.03.2003 - 10:05 # Import");
 
         list->selectRow(2);
         QTest::mouseClick(dlg->appointmentButton(1042), Qt::LeftButton);
+        dlg->storeWorker().WaitIdle();
         QCOMPARE(offered, QStringLiteral("10:00"));
         list->selectRow(0);
         QTest::mouseClick(dlg->appointmentButton(1043), Qt::LeftButton);
+        dlg->storeWorker().WaitIdle();
         QCOMPARE(test::ReadBytes(m_box->File("Termine.dat")),
                  "08.03.2003 - 10:15 # neu\r\n09.03.2003 - 10:00 # neu");
         QCOMPARE(list->rowCount(), 2);
@@ -103,13 +107,13 @@ private slots:
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
         QVERIFY(!dlg->reminderTimer().isActive());
-        QCOMPARE(m_box->ReadConfig().value(QStringLiteral("Programm/Alarm")), QStringLiteral("0"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value(QStringLiteral("Programm/Alarm")), QStringLiteral("0"));
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
         QVERIFY(dlg->reminderTimer().isActive());
         QVERIFY(dlg->reminderTimer().interval() >= 30000);
         QVERIFY(dlg->reminderTimer().interval() <= 30000 + 250);
-        QCOMPARE(m_box->ReadConfig().value(QStringLiteral("Programm/Alarm")), QStringLiteral("1"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value(QStringLiteral("Programm/Alarm")), QStringLiteral("1"));
     }
 
     void aMissingAlarmKeyLeavesRemindersOff() {

@@ -107,6 +107,7 @@ private slots:
         QVERIFY(m_table->showGrid());
         Write("09.03.2003 - 09:00 # Gr\xFC\xDF\x65\r\nNotiz # b\r\n07.03.2003 - 23:30 # Friseur");
         m_list->RefreshList();
+        m_list->WaitIdle();
         QCOMPARE(m_table->rowCount(), 2);
         QCOMPARE(Cell(0, 0), QString());
         QCOMPARE(Cell(0, 1), QStringLiteral("b"));
@@ -116,6 +117,7 @@ private slots:
         // A missing file leaves the list empty and is not created.
         std::filesystem::remove(Termine());
         m_list->RefreshList();
+        m_list->WaitIdle();
         QCOMPARE(m_table->rowCount(), 0);
         QVERIFY(!std::filesystem::exists(Termine()));
     }
@@ -123,8 +125,10 @@ private slots:
     void addingANoteStoresNotizAndShowsItFirst() {
         Write("08.03.2003 - 12:00 # Mittag");
         m_list->RefreshList();
+        m_list->WaitIdle();
         Answer(QString::fromUtf8("Blumen für Oma"), true, true);
         m_list->OnAdd();
+        m_list->WaitIdle();
         QCOMPARE(m_offered.time, QStringLiteral("10:15"));
         QCOMPARE(m_offered.date, QDate(2003, 3, 8));
         QCOMPARE(Bytes(), "Notiz # Blumen f\xFCr Oma\r\n08.03.2003 - 12:00 # Mittag");
@@ -136,6 +140,7 @@ private slots:
         m_clock->Set(test::Local(2003, 3, 8, 23, 55));
         Answer(QStringLiteral("Spät"));
         m_list->OnAdd();
+        m_list->WaitIdle();
         QCOMPARE(m_offered.date, QDate(2003, 3, 8));
         QCOMPARE(m_offered.time, QStringLiteral("00:00"));
         QCOMPARE(Bytes(), "08.03.2003 - 00:00 # Sp\xE4t");
@@ -145,9 +150,11 @@ private slots:
     void editingOffersTheQuarterHourAndStoresIt() {
         Write("Notiz # a\r\n09.03.2003 - 10:05 # Import");
         m_list->RefreshList();
+        m_list->WaitIdle();
         Select(1);
         Answer(QStringLiteral("Import"));
         m_list->OnEdit();
+        m_list->WaitIdle();
         QCOMPARE(m_offered.date, QDate(2003, 3, 9));
         QCOMPARE(m_offered.time, QStringLiteral("10:00"));
         QCOMPARE(m_offered.remark, QStringLiteral("Import"));
@@ -158,6 +165,7 @@ private slots:
         Select(0);
         Answer(QStringLiteral("b"), true, false);
         m_list->OnEdit();
+        m_list->WaitIdle();
         QVERIFY(m_offered.note);
         QCOMPARE(m_offered.time, QStringLiteral("10:15"));
         QCOMPARE(Bytes(), "08.03.2003 - 10:15 # b\r\n09.03.2003 - 10:00 # Import");
@@ -166,6 +174,7 @@ private slots:
         Select(0);
         Answer(QStringLiteral("c"), false);
         m_list->OnEdit();
+        m_list->WaitIdle();
         QCOMPARE(Bytes(), "08.03.2003 - 10:15 # b\r\n09.03.2003 - 10:00 # Import");
     }
 
@@ -173,12 +182,15 @@ private slots:
         DialogRecorder recorder;
         Write("Notiz # a\r\nNotiz # a\r\n09.03.2003 - 10:00 # x\r\nkaputt");
         m_list->RefreshList();
+        m_list->WaitIdle();
         QCOMPARE(m_table->rowCount(), 3);  // the duplicate is gone
         Select(0);
         m_list->OnDelete();
+        m_list->WaitIdle();
         QCOMPARE(Bytes(), "09.03.2003 - 10:00 # x\r\nkaputt");
         Select(1);
         m_list->OnDelete();
+        m_list->WaitIdle();
         QCOMPARE(Bytes(), "09.03.2003 - 10:00 # x");
         QVERIFY(recorder.messages().empty());
     }
@@ -187,11 +199,15 @@ private slots:
         DialogRecorder recorder;
         Write("Notiz # a");
         m_list->RefreshList();
+        m_list->WaitIdle();
         Answer(QStringLiteral("b"));
         m_list->OnEdit(true);  // double click
+        m_list->WaitIdle();
         m_list->OnDelete();
+        m_list->WaitIdle();
         QVERIFY(recorder.messages().empty());
         m_list->OnEdit();
+        m_list->WaitIdle();
         QCOMPARE(recorder.messages().size(), size_t(1));
         QCOMPARE(recorder.messages()[0].text,
                  QStringLiteral("Es ist noch kein Eintrag markiert wurden."));
@@ -204,12 +220,14 @@ private slots:
     void doubleClickOnARowEdits() {
         Write("09.03.2003 - 10:00 # x");
         m_list->RefreshList();
+        m_list->WaitIdle();
         Answer(QStringLiteral("y"));
         m_owner->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
         const QRect cell = m_table->visualItemRect(m_table->item(0, 1));
         QTest::mouseClick(m_table->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(m_table->viewport(), Qt::LeftButton, {}, cell.center());
+        m_list->WaitIdle();
         QCOMPARE(m_offered.shown, 1);
         QCOMPARE(Bytes(), "09.03.2003 - 10:00 # y");
     }
@@ -219,6 +237,7 @@ private slots:
         Write("Notiz # a");
         Answer(QString());
         m_list->OnAdd();
+        m_list->WaitIdle();
         QCOMPARE(recorder.messages().size(), size_t(1));
         QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Warnung"));
         QCOMPARE(recorder.messages()[0].text,
@@ -231,13 +250,58 @@ private slots:
     void anAppointmentOfYesterdayIsDeletedOrMovedByTheRefresh() {
         Answer(QStringLiteral("Sport"), true, false, QDate(2003, 3, 7));
         m_list->OnAdd();
+        m_list->WaitIdle();
         QCOMPARE(m_table->rowCount(), 0);
         QCOMPARE(Bytes(), "");
         m_deleteExpired = false;
         m_list->OnAdd();
+        m_list->WaitIdle();
         QCOMPARE(m_table->rowCount(), 1);
         QCOMPARE(Cell(0, 0), QStringLiteral("08.03.2003 - 10:15"));
         QCOMPARE(Bytes(), "08.03.2003 - 10:15 # Sport");
+    }
+
+    // A file too large to show is said once (the list stays empty and the file untouched), not
+    // passed over as if there were no appointments.
+    void anOversizedFileIsReportedOnce() {
+        DialogRecorder recorder;
+        Write("09.03.2003 - 10:00 # x");
+        std::filesystem::resize_file(Termine(), kMaxAppointmentFileBytes + 1);  // sparse
+        m_list->RefreshList();
+        m_list->WaitIdle();
+        QCOMPARE(m_table->rowCount(), 0);
+        QCOMPARE(recorder.messages().size(), size_t(1));
+        QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Fehler"));
+        QVERIFY(recorder.messages()[0].text.contains(QString::fromUtf8("zu groß")));
+        m_list->RefreshList();
+        m_list->WaitIdle();
+        QCOMPARE(recorder.messages().size(), size_t(1));
+        QCOMPARE(std::filesystem::file_size(Termine()), kMaxAppointmentFileBytes + 1);
+    }
+
+    // Changed elsewhere (tavolin-cli, a second copy): the list follows, and an edit of a row the
+    // file no longer holds is refused instead of writing over another line.
+    void aChangeMadeElsewhereReloadsTheList() {
+        Write("09.03.2003 - 10:00 # x");
+        m_list->RefreshList();
+        m_list->WaitIdle();
+        m_list->WatchFile();
+        QCOMPARE(m_table->rowCount(), 1);
+        // As tavolin-cli writes: a new file renamed over the old one.
+        test::WriteBytes(*m_dir / "Termine.tmp", "09.03.2003 - 10:00 # x\r\n10.03.2003 - 11:00 # y");
+        std::filesystem::rename(*m_dir / "Termine.tmp", Termine());
+        QTRY_COMPARE(m_table->rowCount(), 2);
+        QCOMPARE(Cell(1, 1), QStringLiteral("y"));
+
+        Select(0);
+        Write("10.03.2003 - 11:00 # y");  // row 0 is gone meanwhile
+        DialogRecorder recorder;
+        Answer(QStringLiteral("z"));
+        m_list->OnEdit();
+        m_list->WaitIdle();
+        QCOMPARE(Bytes(), "10.03.2003 - 11:00 # y");
+        QVERIFY(!recorder.messages().empty());
+        QVERIFY(recorder.messages()[0].text.contains(QStringLiteral("nicht mehr in der Termindatei")));
     }
 
     void aFailedWriteIsReportedNotSwallowed() {
@@ -245,9 +309,15 @@ private slots:
         std::filesystem::create_directory(Termine());
         Answer(QStringLiteral("x"));
         m_list->OnAdd();
-        QCOMPARE(recorder.messages().size(), size_t(1));
+        m_list->WaitIdle();
+        // The failed change, then the list that cannot show the file (once).
+        QCOMPARE(recorder.messages().size(), size_t(2));
         QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Fehler"));
-        QVERIFY(recorder.messages()[0].text.contains(QStringLiteral("Nothing was saved")));
+        QVERIFY(recorder.messages()[0].text.contains(QStringLiteral("nichts gespeichert")));
+        QVERIFY(recorder.messages()[1].text.contains(QStringLiteral("kann nicht gelesen werden")));
+        m_list->RefreshList();
+        m_list->WaitIdle();
+        QCOMPARE(recorder.messages().size(), size_t(2));
     }
 };
 

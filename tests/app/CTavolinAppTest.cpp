@@ -102,6 +102,7 @@ private slots:
         CTavolinApp app(m_box->context());
         CloseNextModal();
         QVERIFY(!app.Prepare({"/?"}));
+        QCOMPARE(app.exitCode(), 0);
         QVERIFY(!app.dialog());
         QVERIFY(QDir(m_box->Path("")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
         QVERIFY(QDir(m_xdg.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
@@ -111,6 +112,7 @@ private slots:
         ui::DialogRecorder recorder;
         CTavolinApp app(m_box->context());
         QVERIFY(!app.Prepare({"/go"}));
+        QCOMPARE(app.exitCode(), 1);  // a login script sees that nothing was made
         QVERIFY(!app.dialog());
         QCOMPARE(int(recorder.messages().size()), 1);
         QCOMPARE(recorder.messages()[0].text,
@@ -138,6 +140,7 @@ private slots:
         ui::DialogRecorder recorder;
         CTavolinApp app(context);
         QVERIFY(!app.Prepare({}));
+        QCOMPARE(app.exitCode(), 1);
         QCOMPARE(int(recorder.messages().size()), 1);
         QVERIFY(recorder.messages()[0].text.startsWith("Beim Schreiben auf die Festplatte"));
         QCOMPARE(recorder.messages()[0].caption, QString("Fehler"));

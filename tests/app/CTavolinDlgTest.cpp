@@ -98,7 +98,7 @@ private slots:
     void freshStartCreatesDefaultsAndShowsThem() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
-        const auto config = m_box->ReadConfig();
+        const auto config = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(config.size(), 25);
         QCOMPARE(config.value("Layout/KArt"), QString("2"));
         QCOMPARE(config.value("Background/BGRot"), QString("58"));
@@ -151,7 +151,7 @@ private slots:
         QVERIFY(!Control<QCheckBox>(*dlg, 1050)->isChecked());
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
         // The background rule writes BGArt back as the dialog shows it.
-        QCOMPARE(m_box->ReadConfig().value("Background/BGArt"), QString("0"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGArt"), QString("0"));
 
         m_box->WriteConfig("[Layout]\r\nKArt=0\r\n");
         auto second = MakeDialog();
@@ -191,11 +191,11 @@ private slots:
         QVERIFY(dlg->Initialise());
         dlg->show();
         if (id == 1052) Control<QCheckBox>(*dlg, 1008)->click();  // make the box visible first
-        auto before = m_box->ReadConfig();
+        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
         auto* button = Control<QAbstractButton>(*dlg, id);
         QVERIFY(button->isVisible());
         button->click();
-        auto after = m_box->ReadConfig();
+        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value(key), value);
         after.remove(key);
         before.remove(key);
@@ -216,13 +216,13 @@ private slots:
         QCOMPARE(picker(1012)->CustomText(), QString("Weitere ..."));
 
         // Choosing "Rot" for the day colour writes exactly its three keys.
-        auto before = m_box->ReadConfig();
+        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
         picker(1012)->OpenPopup();
         ui::ColourDropDown* popup = picker(1012)->Popup();
         QVERIFY(popup);
         QTest::mouseClick(popup, Qt::LeftButton, {}, popup->CellRect(16).center());
         QTRY_VERIFY(!picker(1012)->IsPopupOpen());
-        auto after = m_box->ReadConfig();
+        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value("Tag/TRot"), QString("255"));
         QCOMPARE(after.value("Tag/TGruen"), QString("0"));
         QCOMPARE(after.value("Tag/TBlau"), QString("0"));
@@ -239,11 +239,11 @@ private slots:
         QVERIFY(dlg->Initialise());
         dlg->show();
         auto* list = Control<QComboBox>(*dlg, 1051);
-        auto before = m_box->ReadConfig();
+        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(list->currentText(), QString("Sonntag"));
-        auto after = m_box->ReadConfig();
+        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value("Layout/Sunday"), QString("1"));
         after.remove("Layout/Sunday");
         before.remove("Layout/Sunday");
@@ -262,7 +262,7 @@ private slots:
         QCOMPARE(m_appointments->ticks, 1);
         alarm->click();
         QVERIFY(!dlg->reminderTimer().isActive());
-        QCOMPARE(m_box->ReadConfig().value("Programm/Alarm"), QString("0"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Alarm"), QString("0"));
     }
 
     void deleteModeRefreshesTheList() {
@@ -292,6 +292,7 @@ private slots:
         auto* kkw = Control<QCheckBox>(*dlg, 1046);
         SetAtomicWriteFailureForTesting(true);  // as a full disk would
         kkw->click();
+        dlg->storeWorker().WaitIdle();
         SetAtomicWriteFailureForTesting(false);
         QVERIFY(kkw->isChecked());
         QCOMPARE(m_box->ReadConfig().value("Layout/KKW"), QString("0"));
@@ -318,7 +319,7 @@ private slots:
         QVERIFY(dlg->appointmentList()->isVisible());
         for (int id : {1041, 1042, 1043}) QVERIFY(dlg->appointmentButton(id)->isVisible());
         QVERIFY(dlg->control(1046)->isVisible());
-        QCOMPARE(m_box->ReadConfig().value("Programm/Termine"), QString("1"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Termine"), QString("1"));
 
         Control<QCheckBox>(*dlg, 1029)->click();
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
@@ -349,11 +350,11 @@ private slots:
         ui::DialogRecorder recorder;
         ui::FileDialog::setNextFileName(QString());  // cancelled: nothing changes
         Control<QPushButton>(*dlg, 1002)->click();
-        QCOMPARE(m_box->ReadConfig().value("Background/BGBild"), QString());
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"), QString());
         const QString picture = m_box->Path("Ferien Bild.png");
         ui::FileDialog::setNextFileName(picture);
         Control<QPushButton>(*dlg, 1002)->click();
-        QCOMPARE(m_box->ReadConfig().value("Background/BGBild"), picture);
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"), picture);
         QCOMPARE(Control<QLineEdit>(*dlg, 1004)->text(), picture);
         QCOMPARE(int(recorder.fileDialogs().size()), 2);
         const QString filter = recorder.fileDialogs().front().filter;

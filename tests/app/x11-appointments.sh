@@ -18,13 +18,13 @@ printf '[Programm]\r\nTermine=1\r\nDelTermine=1\r\nAlarm=1\r\n' >"$TAVOLIN_DIR/c
 pid=$!
 wait_for '[ -n "$(window "^Tavolin by Pelmar$")" ]' 100 || fail "the dialog did not appear"
 wid="$(window "^Tavolin by Pelmar$")"
-xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"
-sleep 0.3
+activate "$wid" || fail "the window did not get the focus"
 
 # "&Hinzfügen", type the remark into the focused field, Enter for the default button OK.
 xdotool key --clearmodifiers alt+h
 wait_for '[ -n "$(window "^Termin / Notiz")" ]' 50 || fail "the appointment dialog did not open"
-sleep 0.3
+wait_for '[ "$(xdotool getactivewindow 2>/dev/null)" = "$(window "^Termin / Notiz")" ]' 30 ||
+    fail "the appointment dialog did not get the focus"
 xdotool type --delay 20 "Zahnarzt"
 xdotool key Return
 wait_for '[ -z "$(window "^Termin / Notiz")" ]' 50 || fail "OK did not close the dialog"
@@ -38,8 +38,7 @@ wait_for '[ -n "$(window "^Termin-Erinnerung$")" ]' 900 || fail "no reminder box
 for _ in 1 2 3; do
     box="$(window "^Termin-Erinnerung$")"
     [ -z "$box" ] && break
-    sleep 0.3
-    xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
+    activate "$box" || true
     xdotool key Return
     wait_for '[ "$(window "^Termin-Erinnerung$")" != "$box" ]' 50 || fail "Enter did not close the reminder"
 done

@@ -26,3 +26,24 @@ wait_for() {
     done
     return 1
 }
+# Activates window $1 and waits until it has the input focus.
+activate() {
+    xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1
+    wait_for "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = $1 ]" 30
+}
+# The program's shown windows, pop-up menus included (Qt maps a menu as a window of its own).
+shown_windows() { xdotool search --onlyvisible --class '^tavolin$' 2>/dev/null | wc -l; }
+# Runs the command "$@" (a key or a click that opens a menu) and waits until the menu is shown.
+open_menu() {
+    local before
+    before="$(shown_windows)"
+    "$@"
+    wait_for '[ "$(shown_windows)" -gt "$before" ]' 30
+}
+# Runs "$@" (a key that closes a menu) and waits until one window fewer is shown.
+close_menu() {
+    local before
+    before="$(shown_windows)"
+    "$@"
+    wait_for '[ "$(shown_windows)" -lt "$before" ]' 30
+}

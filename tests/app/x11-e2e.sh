@@ -8,6 +8,7 @@ source "$(dirname "$0")/x11-common.sh"
 # shot NAME [WINDOW]: the window with its frame, or the top right corner (the tray and its menu).
 shot() {
     [ -n "${SHOTS:-}" ] || return 0
+    sleep 0.3  # a picture only: let the last paint reach the screen
     if [ -n "${2:-}" ]; then
         import -frame -window "$2" "$SHOTS/$1.png"
     else
@@ -32,8 +33,7 @@ wid="$(visible_window)"
 [ "$(config_value KArt)" = 2 ] || fail "fresh config.ini without KArt=2"
 [ -f "$XDG_DATA_HOME/dbus-1/services/org.tavolin.Application.service" ] ||
     fail "a normal start wrote no activation file"
-xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"
-sleep 0.3
+activate "$wid" || fail "the window did not get the focus"
 
 # A setting by its mnemonic: "&1 Monat".
 xdotool key --clearmodifiers alt+1
@@ -41,25 +41,21 @@ wait_for '[ "$(config_value KArt)" = 1 ]' 50 || fail "alt+1 did not write KArt=1
 # Open the appointment area ("&Termine anzeigen") for the screenshot.
 xdotool key --clearmodifiers alt+t
 wait_for '[ "$(config_value Termine)" = 1 ]' 50 || fail "alt+t did not write Termine=1"
-sleep 0.3
 shot dialog "$wid"
 
 # "&Programm" > "&Erstellen".
-xdotool key --clearmodifiers alt+p
-sleep 0.3
+open_menu xdotool key --clearmodifiers alt+p || fail "alt+p did not open the menu"
 xdotool key e
 wait_for '[ -s "$TAVOLIN_DIR/Background.bmp" ]' 300 || fail "Erstellen wrote no Background.bmp"
 [ "$(head -c2 "$TAVOLIN_DIR/Background.bmp")" = BM ] || fail "Background.bmp is no bitmap"
 
 # The information window from the menu "&?".
-xdotool key --clearmodifiers alt+shift+slash
-sleep 0.3
+open_menu xdotool key --clearmodifiers alt+shift+slash || fail "the menu ? did not open"
 xdotool key i
-if wait_for '[ -n "$(xdotool search --onlyvisible --name "^Info über Tavolin$" 2>/dev/null)" ]' 30; then
-    sleep 0.3
-    shot info "$(xdotool search --onlyvisible --name "^Info über Tavolin$" | head -1)"
+if wait_for '[ -n "$(xdotool search --onlyvisible --name "^Info .*ber Tavolin$" 2>/dev/null)" ]' 30; then
+    shot info "$(xdotool search --onlyvisible --name "^Info .*ber Tavolin$" | head -1)"
     xdotool key Return
-    wait_for '[ -z "$(xdotool search --onlyvisible --name "^Info über Tavolin$" 2>/dev/null)" ]' 30 ||
+    wait_for '[ -z "$(xdotool search --onlyvisible --name "^Info .*ber Tavolin$" 2>/dev/null)" ]' 30 ||
         fail "Enter did not close the information window"
 else
     fail "the information window did not open"
@@ -70,20 +66,17 @@ xdotool windowminimize "$wid"
 wait_for '[ -z "$(visible_window)" ]' 50 || fail "minimising left the window visible"
 wait_for 'tray_icon >/dev/null' 50 || fail "no icon in the tray host after minimising"
 icon="$(tray_icon)"
-xdotool mousemove --window "$icon" 8 8 click 3
-sleep 0.5
+open_menu xdotool mousemove --window "$icon" 8 8 click 3 || fail "no menu on the icon"
 shot traymenu
-xdotool key Escape
-sleep 0.3
+close_menu xdotool key Escape || fail "Escape did not close the tray menu"
 xdotool mousemove --window "$icon" 8 8 click --repeat 2 --delay 80 1
 wait_for '[ -n "$(visible_window)" ]' 50 || fail "double-click did not restore the window"
 wait_for '! tray_icon >/dev/null' 30 || fail "the icon stayed after restoring"
 
 # "&Programm" > "&Beenden" ends the program.
 wid="$(visible_window)"
-xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
-xdotool key --clearmodifiers alt+p
-sleep 0.3
+activate "$wid" || true
+open_menu xdotool key --clearmodifiers alt+p || fail "alt+p did not open the menu"
 xdotool key b
 wait_for '! kill -0 $pid 2>/dev/null' 50 || fail "Beenden did not end the program"
 wait "$pid" || fail "the program ended with status $?"
@@ -96,13 +89,13 @@ rm -f "$TAVOLIN_DIR/Background.bmp"
 pid=$!
 wait_for 'tray_icon >/dev/null' 100 || fail "/go left no icon in the tray host"
 wait_for '[ -s "$TAVOLIN_DIR/Background.bmp" ]' 300 || fail "/go did not generate"
+# Half a second for a window that should not come: absence cannot be waited for.
 sleep 0.5
 [ -z "$(visible_window)" ] || fail "/go showed the window"
 : "$before"
 # End it from the tray menu: "&Beenden".
 icon="$(tray_icon)"
-xdotool mousemove --window "$icon" 8 8 click 3
-sleep 0.5
+open_menu xdotool mousemove --window "$icon" 8 8 click 3 || fail "no menu on the icon after /go"
 xdotool key b
 wait_for '! kill -0 $pid 2>/dev/null' 50 || fail "the tray menu's Beenden did not end the program"
 pid=""

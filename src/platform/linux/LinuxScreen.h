@@ -34,10 +34,11 @@ public:
 
     ScreenSize PrimarySize() override { return Measure().size; }
     ScreenReading Read() override;
-    Measurement Measure();
+    ScreenReading Read(std::stop_token stop) override;
+    Measurement Measure(std::stop_token stop = {});
 
 private:
-    std::string RunTool(const std::vector<std::string>& argv);
+    std::string RunTool(const std::vector<std::string>& argv, std::stop_token stop);
 
     ProcessRunner& m_runner;
     EnvironmentLookup m_env;
