@@ -21,9 +21,10 @@ namespace {
 // (an event at 02:30 after the clocks went back) would otherwise be reminded an hour early.
 std::optional<TimePoint> RepeatedInstant(TimePoint first) {
     const std::tm a = LocalFields(first);
-    const std::tm later = LocalFields(first + 86400);
-    if (later.tm_gmtoff >= a.tm_gmtoff) return std::nullopt;
-    const TimePoint candidate = first + (a.tm_gmtoff - later.tm_gmtoff);
+    const long offset = UtcOffsetAt(first);
+    const long laterOffset = UtcOffsetAt(first + 86400);
+    if (laterOffset >= offset) return std::nullopt;
+    const TimePoint candidate = first + (offset - laterOffset);
     const std::tm b = LocalFields(candidate);
     if (b.tm_mday != a.tm_mday || b.tm_hour != a.tm_hour || b.tm_min != a.tm_min) {
         return std::nullopt;

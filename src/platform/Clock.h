@@ -21,6 +21,9 @@ std::tm LocalFields(TimePoint t);
 /// answer never depends on earlier calls. -1 when the time cannot be represented.
 TimePoint MakeLocal(int year, int month, int day, int hour, int minute, int second);
 
+/// Seconds local time is ahead of UTC at t (3600 for CET); 0 when t cannot be converted.
+long UtcOffsetAt(TimePoint t);
+
 /// 00:00 local time of the day that holds t.
 TimePoint StartOfLocalDay(TimePoint t);
 

@@ -165,6 +165,9 @@ TEST_F(AppointmentStoreTest, AFileInAMissingDirectoryIsNotCreated) {
 }
 
 TEST_F(AppointmentStoreTest, AnUnreadableFileIsNeitherRewrittenNorTruncated) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no POSIX read permission to take away and no ordinary user to switch to";
+#endif
     Write("Notiz # a");
     fs::permissions(Path(), fs::perms::owner_write, fs::perm_options::replace);
     // Root reads every file, so the store is used as an ordinary user.
@@ -196,7 +199,7 @@ TEST_F(AppointmentStoreTest, AFailedRewriteLeavesTheOldFileAndNoDebris) {
     EXPECT_EQ(Bytes(), before);
     // Only the file itself and its lock file.
     std::vector<std::string> files;
-    for (const auto& e : fs::directory_iterator(m_dir.path())) files.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(m_dir.path())) files.push_back(e.path().filename().string());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"Termine.dat", "Termine.dat.lock"}));
 }
@@ -277,6 +280,9 @@ TEST_F(AppointmentStoreSafetyTest, AppendRefusesWhatTidyUpWouldRefuse) {
 }
 
 TEST_F(AppointmentStoreSafetyTest, SymlinkedFileStaysALinkThroughEveryChange) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows and Wine makes none";
+#endif
     fs::create_directory(File("sync"));
     fs::create_symlink("sync/Termine.dat", Path());
     ASSERT_EQ(Store().AppendRecord("Notiz # b"), StoreStatus::Ok);

@@ -120,6 +120,9 @@ TEST(ConfigFileSafety, CreationIsOneWriteWithTheKeyByKeyBytes) {
 }
 
 TEST(ConfigFileSafety, DanglingLinkGetsItsTargetAndStaysALink) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows and Wine makes none";
+#endif
     test::TempDir dir;
     fs::create_directory(dir / "sync");
     fs::create_symlink("sync/config.ini", dir / "config.ini");
