@@ -39,11 +39,16 @@ public:
     bool Prepare(const QStringList& arguments);
 
     CTavolinDlg* dialog() const { return m_dialog.get(); }
+#ifndef _WIN32
     AutomationServer* automation() const { return m_automation.get(); }
+#endif
 
 private:
     Context m_context;
+#ifndef _WIN32
+    // The D-Bus automation object; Windows has none (see app/windows/WindowsProgram.h).
     std::unique_ptr<AutomationServer> m_automation;
+#endif
     std::unique_ptr<CTavolinDlg> m_dialog;
 };
 
