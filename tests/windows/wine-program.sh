@@ -41,9 +41,11 @@ shot() {
 window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 visible_window() { window '^Tavolin by Pelmar$'; }
 config_value() { tr -d '\r' <"$data/config.ini" | grep "^$1=" | cut -d= -f2; }
-# Wine docks its notification icons into the tray host as small windows of its own.
+# Wine's explorer.exe docks the notification icons into the tray host: a window of its class
+# deep inside trayer's panel.
 tray_icon() {
-    xwininfo -root -tree | awk '/trayer/ { in_tray = 1 } in_tray && /"[^"]*": \(/ && / 1[0-9]x1[0-9]\+| 2[0-4]x2[0-4]\+/ { print $1; found = 1; exit }
+    xwininfo -root -tree | awk '/\("panel" "trayer"\)/ { panel = 1; next }
+        panel && /\("explorer.exe" "explorer.exe"\)/ { match($0, /^ */); if (RLENGTH >= 12) { print $1; found = 1; exit } }
         END { exit !found }'
 }
 wallpaper() {
