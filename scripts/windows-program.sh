@@ -63,7 +63,7 @@ EOF
     cp "$build/src/app/tavolin.exe" "$(find "$build/src" -name tavolin-cli.exe | head -n1)" "$stage/"
     cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
     cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
-    local dirs=("$qt/bin" "/usr/lib/gcc/$triple/$("$triple-g++-posix" -dumpversion)-posix"
+    local dirs=("$qt/bin" "/usr/lib/gcc/$triple/$("$triple-g++-posix" -dumpversion)"
                 "/usr/$triple/lib")
     local f
     for f in "$stage"/*.exe "$stage"/platforms/*.dll "$stage"/styles/*.dll; do
