@@ -7,6 +7,8 @@ set -u
 setup="$1"
 wine=$(command -v wine64 || command -v wine)
 export WINEDEBUG=-all
+# The X session's Qt settings mean nothing to the Windows Qt (its only platform is "windows").
+unset QT_QPA_PLATFORM QT_PLUGIN_PATH
 unset TAVOLIN_DIR
 drive_c="$WINEPREFIX/drive_c"
 program_dir="$drive_c/Program Files/Tavolin"

@@ -8,6 +8,8 @@ set -u
 program_dir="$1"
 wine=$(command -v wine64 || command -v wine)
 export WINEDEBUG=-all
+# The X session's Qt settings mean nothing to the Windows Qt (its only platform is "windows").
+unset QT_QPA_PLATFORM QT_PLUGIN_PATH
 work="$(mktemp -d)"
 data="$work/data"
 mkdir -p "$data"
