@@ -43,7 +43,7 @@ set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 
 # Tests and helpers run under Wine.
-find_program(TAVOLIN_WINE NAMES wine64 wine)
+find_program(TAVOLIN_WINE NAMES wine64 wine PATHS /usr/lib/wine)
 if(TAVOLIN_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVOLIN_WINE})
 endif()

@@ -86,23 +86,79 @@ source_of() {
     dpkg-query -W -f='${source:Package} ${source:Version}\n' "$1"
 }
 
-# Unpacks the Debian source of package=version below deps/src and prints its folder.
-fetch_source() {
-    local pkg="$1" version="$2" dir="$deps/src/$1-$2"
-    if [ ! -f "$dir/.unpacked" ]; then
+# A version as a folder name: the epoch ("1:") dropped, as Debian's own file names do.
+folder_version() { echo "${1#*:}"; }
+
+# The upstream part: no epoch, no Debian revision, no repack suffix.
+upstream_of() {
+    local v="${1#*:}"
+    v="${v%-*}"
+    echo "${v%%[.+~]dfsg*}"
+}
+
+# The versions worth trying for the source of package=version, best first: that version, then
+# the other Debian revisions of the same upstream release, newest first. The mirror may no
+# longer carry an installed security update's source; those revisions only patch, so any of
+# them builds the same release.
+source_candidates() {
+    local pkg="$1" version="$2" available v
+    available="$(apt-cache showsrc "$pkg" 2>/dev/null | sed -n 's/^Version: //p')"
+    if [ -z "$available" ]; then
         add_deb_src
+        available="$(apt-cache showsrc "$pkg" 2>/dev/null | sed -n 's/^Version: //p')"
+    fi
+    echo "$version"
+    for v in $available; do
+        [ "$v" != "$version" ] && [ "$(upstream_of "$v")" = "$(upstream_of "$version")" ] &&
+            echo "$v"
+    done | sort -r -V
+}
+
+# Unpacks the Debian source of package=version (or the nearest revision that can be fetched)
+# below deps/src; sets fetched_dir and fetched_version.
+fetch_source() {
+    local pkg="$1" version="$2" dir candidate tree
+    for candidate in $(source_candidates "$pkg" "$version"); do
+        dir="$deps/src/$pkg-$(folder_version "$candidate")"
+        if [ -f "$dir/.unpacked" ]; then
+            fetched_dir="$dir" fetched_version="$candidate"
+            return 0
+        fi
         rm -rf "$dir" "$dir.tmp"
         mkdir -p "$dir.tmp"
-        log "fetching source $pkg $version"
-        (cd "$dir.tmp" && apt-get source -qq "$pkg=$version" >/dev/null 2>&1 ||
-            { apt_get update -qq >/dev/null; apt-get source -qq "$pkg=$version" >/dev/null; })
-        local tree
-        tree="$(find "$dir.tmp" -mindepth 1 -maxdepth 1 -type d | head -n 1)"
-        mv "$tree" "$dir"
+        log "fetching source $pkg $candidate"
+        if (cd "$dir.tmp" && apt-get source -qq "$pkg=$candidate" >"$dir.log" 2>&1); then
+            tree="$(find "$dir.tmp" -mindepth 1 -maxdepth 1 -type d | head -n 1)"
+            if [ -n "$tree" ]; then
+                mv "$tree" "$dir"
+                rm -rf "$dir.tmp" "$dir.log"
+                touch "$dir/.unpacked"
+                [ "$candidate" = "$version" ] ||
+                    log "$pkg $version: its source is gone from the mirror; built $candidate"
+                fetched_dir="$dir" fetched_version="$candidate"
+                return 0
+            fi
+        fi
+        # The mirror may lack the Debian part of a source while it has the upstream tarball:
+        # then the upstream release unpatched, said loudly.
+        tree="$(find "$dir.tmp" -maxdepth 1 -name "${pkg}_*.orig.tar.*" | head -n 1)"
+        if [ -n "$tree" ] && tar -xf "$tree" -C "$dir.tmp"; then
+            tree="$(find "$dir.tmp" -mindepth 1 -maxdepth 1 -type d | head -n 1)"
+            if [ -n "$tree" ]; then
+                log "WARNING: $pkg $candidate: only the upstream tarball could be fetched;" \
+                    "building it without Debian's patches"
+                mv "$tree" "$dir"
+                rm -rf "$dir.tmp" "$dir.log"
+                touch "$dir/.unpacked"
+                fetched_dir="$dir" fetched_version="$candidate"
+                return 0
+            fi
+        fi
         rm -rf "$dir.tmp"
-        touch "$dir/.unpacked"
-    fi
-    echo "$dir"
+    done
+    log "no source for $pkg $version could be fetched"
+    cat "$dir.log" >&2 || true
+    return 1
 }
 
 # build_cmake <name> <version> <source dir> [cmake options...]: configure, build, install.
@@ -124,39 +180,42 @@ build_cmake() {
 dep() {
     local name="$1" binary="$2" builder="$3" pkg version
     read -r pkg version < <(source_of "$binary")
-    local prefix="$deps/$name-$version"
-    if [ -f "$prefix/.built" ]; then
-        return 0
-    fi
+    # A cache hit needs no network at all.
+    local built
+    for built in "$deps/$name"-*/.built; do
+        [ -f "$built" ] && [ "$(sed -n 1p "$built")" = "$version" ] && return 0
+    done
+    fetch_source "$pkg" "$version"
+    local prefix="$deps/$name-$(folder_version "$fetched_version")" started=$SECONDS
     # An older version's build must not be found beside the new one.
     rm -rf "$deps/$name"-[0-9]*
-    local src started
-    src="$(fetch_source "$pkg" "$version")"
-    started=$SECONDS
-    log "building $name $version"
-    "$builder" "$name" "$version" "$src"
-    echo "$version" >"$prefix/.built"
-    log "built $name $version in $((SECONDS - started)) s"
+    log "building $name $fetched_version"
+    "$builder" "$name" "$(folder_version "$fetched_version")" "$fetched_dir"
+    printf '%s\n%s\n' "$version" "$fetched_version" >"$prefix/.built"
+    log "built $name $fetched_version in $((SECONDS - started)) s"
 }
 
 build_zlib() {
-    local prefix="$deps/$1-$2"
-    # zlib's own makefile for MinGW gives the plain libz.a that FindZLIB looks for.
-    make -C "$3" -f win32/Makefile.gcc clean >/dev/null 2>&1 || true
-    make -C "$3" -f win32/Makefile.gcc -j"$jobs" PREFIX=$triple- \
-        CC="$triple-gcc-posix" AR="$triple-gcc-ar-posix" RC="$triple-windres" \
-        CFLAGS="-O2 -Wall" libz.a >"$deps/zlib.log" 2>&1 || { tail -n 30 "$deps/zlib.log"; return 1; }
-    mkdir -p "$prefix/lib" "$prefix/include" "$prefix/lib/pkgconfig"
-    cp "$3/libz.a" "$prefix/lib/"
+    local prefix="$deps/$1-$2" work="$deps/build/$1-$2" f
+    # zlib's library is its top-level C files; compiled directly, it is the plain libz.a that
+    # FindZLIB looks for (zlib's CMake names its static library differently on Windows).
+    rm -rf "$work"
+    mkdir -p "$work" "$prefix/lib" "$prefix/include" "$prefix/lib/pkgconfig"
+    for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast \
+        inflate inftrees trees uncompr zutil; do
+        echo "$f"
+    done | xargs -P "$jobs" -I{} "$triple-gcc-posix" -O2 -Wall -D_LARGEFILE64_SOURCE=1 \
+        -c "$3/{}.c" -o "$work/{}.o"
+    "$triple-gcc-ar-posix" rcs "$prefix/lib/libz.a" "$work"/*.o
     cp "$3/zlib.h" "$3/zconf.h" "$prefix/include/"
-    make -C "$3" -f win32/Makefile.gcc clean >/dev/null 2>&1 || true
+    rm -rf "$work"
     cat >"$prefix/lib/pkgconfig/zlib.pc" <<PC
 prefix=$prefix
 libdir=\${prefix}/lib
 includedir=\${prefix}/include
 Name: zlib
 Description: zlib compression library
-Version: ${2%%-*}
+Version: $(upstream_of "$2")
 Libs: -L\${libdir} -lz
 Cflags: -I\${includedir}
 PC
@@ -247,7 +306,7 @@ cmd_test() {
     rm -rf "$WINEPREFIX"
     local started=$SECONDS
     log "making a fresh Wine prefix"
-    wineboot --init >/dev/null 2>&1 || wine64 wineboot --init >/dev/null 2>&1
+    wineboot --init >/dev/null 2>&1
     wineserver -w
     log "running the tests under Wine"
     ctest --test-dir "$out/build" --output-on-failure -j"$jobs" "$@"

@@ -110,14 +110,14 @@ int RunTidy(const Context& context, const Args& args) {
     TidyStats stats;
     const StoreStatus status = store.TidyUp(*mode, context.Now(), &stats);
     if (status == StoreStatus::Missing) {
-        std::printf("%s does not exist; nothing to tidy\n", store.Path().c_str());
+        std::printf("%s does not exist; nothing to tidy\n", store.Path().string().c_str());
         return kExitOk;
     }
     if (status != StoreStatus::Ok) return Failure(TidyFailure(store, status));
     std::printf(
         "tidied %s: %zu records; %zu expired deleted, %zu moved to today, %zu duplicates "
         "dropped\n",
-        store.Path().c_str(), stats.records, stats.deleted, stats.moved, stats.duplicates);
+        store.Path().string().c_str(), stats.records, stats.deleted, stats.moved, stats.duplicates);
     if (stats.unrecognised > 0) {
         std::printf("%zu lines without a record form were kept at the end\n", stats.unrecognised);
     }

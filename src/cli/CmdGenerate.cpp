@@ -83,7 +83,7 @@ int RunGenerate(const Context& systemContext, const Args& args) {
     }
     if (result.logWriteFailed) {
         std::fprintf(stderr, "tavolin-cli: warning: the error log %s could not be written\n",
-                     logPath.c_str());
+                     logPath.string().c_str());
     }
     if (!result.screen.measured) {
         std::fprintf(stderr, "tavolin-cli: warning: screen size not measured (%s); using %d x %d\n",
@@ -106,15 +106,15 @@ int RunGenerate(const Context& systemContext, const Args& args) {
     }
     switch (wallpaper.status) {
         case WallpaperStatus::Set:
-            std::printf("wrote %s and set it as the %s wallpaper\n", background.c_str(),
+            std::printf("wrote %s and set it as the %s wallpaper\n", background.string().c_str(),
                         wallpaper.desktop.empty() ? "desktop" : wallpaper.desktop.c_str());
             return kExitOk;
         case WallpaperStatus::NoDesktop:
             if (wallpaper.detail == "--no-wallpaper") {
                 std::printf("wrote %s; not handed to the desktop (--no-wallpaper)\n",
-                            background.c_str());
+                            background.string().c_str());
             } else {
-                std::printf("wrote %s; no desktop found to hand it to (%s)\n", background.c_str(),
+                std::printf("wrote %s; no desktop found to hand it to (%s)\n", background.string().c_str(),
                             wallpaper.detail.c_str());
             }
             return kExitOk;

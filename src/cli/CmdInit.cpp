@@ -19,10 +19,10 @@ int RunInit(const Context& context, const Args& args) {
     const auto path = context.DataFile("config.ini");
     switch (EnsureConfigFile(path)) {
         case ConfigCreation::Existed:
-            std::printf("%s already exists; nothing changed\n", path.c_str());
+            std::printf("%s already exists; nothing changed\n", path.string().c_str());
             return kExitOk;
         case ConfigCreation::Created:
-            std::printf("created %s with the default settings\n", path.c_str());
+            std::printf("created %s with the default settings\n", path.string().c_str());
             return kExitOk;
         case ConfigCreation::Failed:
             break;

@@ -1,7 +1,11 @@
 // tavolin-cli remind: the program's reminder check for a terminal or a systemd user timer.
 // Prints the records due in the current minute as `list` prints them, one per line.
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -40,7 +44,7 @@ bool CheckAndPrint(const AppointmentStore& store, MinuteRange minutes, StoreStat
     std::fflush(stdout);
     const bool ok = status == StoreStatus::Ok || status == StoreStatus::Missing;
     if (!ok && status != *lastStatus) {
-        std::fprintf(stderr, "tavolin-cli: cannot read %s: %s\n", store.Path().c_str(),
+        std::fprintf(stderr, "tavolin-cli: cannot read %s: %s\n", store.Path().string().c_str(),
                      StoreStatusText(status));
     }
     *lastStatus = status;
@@ -61,6 +65,29 @@ int RunRemind(const Context& context, const Args& args) {
         return CheckAndPrint(store, *minutes, &lastStatus) ? kExitOk : kExitFailure;
     }
 
+#ifdef _WIN32
+    // Ctrl+C, Ctrl+Break and the console closing set an event the wait below watches, so an
+    // interrupt between two checks is never lost.
+    static HANDLE stopEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!stopEvent || !::SetConsoleCtrlHandler(
+                          [](DWORD) -> BOOL {
+                              ::SetEvent(stopEvent);
+                              return TRUE;
+                          },
+                          TRUE)) {
+        return Failure("cannot wait for interrupts");
+    }
+    for (;;) {
+        const TimePoint now = context.Now();
+        if (const auto minutes = schedule.Tick(now)) CheckAndPrint(store, *minutes, &lastStatus);
+        std::fflush(stdout);
+        const TimePoint wait = *schedule.NextMinute() - now;
+        const DWORD ms = static_cast<DWORD>((wait > 0 ? wait : 0) * 1000 + kWakeSlackMs);
+        const DWORD woken = ::WaitForSingleObject(stopEvent, ms);
+        if (woken == WAIT_OBJECT_0) return kExitOk;
+        if (woken != WAIT_TIMEOUT) return Failure("cannot wait for the next minute");
+    }
+#else
     // Interrupts are taken synchronously with sigtimedwait, so one arriving between two checks
     // is never lost and the wait needs no handler.
     sigset_t stop;
@@ -80,6 +107,7 @@ int RunRemind(const Context& context, const Args& args) {
         if (sig > 0) return kExitOk;
         if (errno != EAGAIN && errno != EINTR) return Failure("cannot wait for the next minute");
     }
+#endif
 }
 
 }  // namespace

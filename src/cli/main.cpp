@@ -7,6 +7,15 @@
 
 #include "cli/CliCommand.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "platform/windows/WideText.h"
+#endif
+
 using namespace tavolin::cli;
 
 namespace {
@@ -35,6 +44,21 @@ void PrintHelp(FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The arguments as UTF-8 from the UTF-16 command line; argv is in the ANSI code page,
+    // which cannot hold every file name.
+    std::vector<std::string> utf8;
+    std::vector<char*> wideArgv;
+    int wideCount = 0;
+    if (wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &wideCount)) {
+        for (int i = 0; i < wideCount; ++i) utf8.push_back(tavolin::Narrow(wide[i]));
+        ::LocalFree(wide);
+        for (std::string& a : utf8) wideArgv.push_back(a.data());
+        wideArgv.push_back(nullptr);
+        argc = wideCount;
+        argv = wideArgv.data();
+    }
+#endif
     if (argc < 2) {
         std::fprintf(stderr, "tavolin-cli: no command given\n");
         PrintHelp(stderr);

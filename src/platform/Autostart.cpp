@@ -5,8 +5,23 @@
 #include "platform/ShellShortcut.h"
 #include "util/Cp1252.h"
 
+#ifdef _WIN32
+#include "platform/linux/DataDirectory.h"
+#include "platform/windows/WindowsShell.h"
+#endif
+
 namespace tavolin {
 
+#ifdef _WIN32
+std::optional<std::filesystem::path> AutostartFolder(const EnvironmentLookup&) {
+    return StartupFolder();
+}
+
+std::filesystem::path OwnProgramPath() {
+    const std::filesystem::path dir = ProgramDirectory();
+    return dir.empty() ? dir : dir / L"Tavolin.exe";
+}
+#else
 std::optional<std::filesystem::path> AutostartFolder(const EnvironmentLookup& env) {
     // Relative values are invalid by the base directory rules and must be ignored.
     if (const auto xdg = env("XDG_CONFIG_HOME"); xdg && xdg->front() == '/') {
@@ -23,16 +38,28 @@ std::filesystem::path OwnProgramPath() {
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path() : exe;
 }
+#endif
 
 ShortcutInfo AutostartShortcut(const std::filesystem::path& program) {
     ShortcutInfo info;
-    info.targetPath = program.string();
+#ifdef _WIN32
+    // Shortcut fields are UTF-8 here; the shell link takes them as UTF-16.
+    const auto text = [](const std::filesystem::path& p) {
+        const std::u8string u8 = p.u8string();
+        return std::string(u8.begin(), u8.end());
+    };
+    constexpr char kSeparator = '\\';
+#else
+    const auto text = [](const std::filesystem::path& p) { return p.string(); };
+    constexpr char kSeparator = '/';
+#endif
+    info.targetPath = text(program);
     info.arguments = "/go";
-    std::string directory = program.parent_path().string();
-    if (directory.empty() || directory.back() != '/') directory += '/';
+    std::string directory = text(program.parent_path());
+    if (directory.empty() || directory.back() != kSeparator) directory += kSeparator;
     info.workingDirectory = directory;
     info.description = "Erstellen des Hintergrundbildes";
-    info.iconPath = program.string();
+    info.iconPath = text(program);
     info.iconIndex = 0;
     info.showCommand = 1;
     return info;

@@ -11,10 +11,15 @@
 
 namespace tavolin {
 
+#ifdef _WIN32
+inline constexpr const char* kAutostartEntryName = "Tavolin.lnk";
+#else
 inline constexpr const char* kAutostartEntryName = "Tavolin.desktop";
+#endif
 
 /// The user's autostart folder ($XDG_CONFIG_HOME/autostart, else $HOME/.config/autostart);
 /// nullopt when neither variable gives an absolute path. The folder is not created here.
+/// On Windows the shell's Startup folder; env is not used there.
 std::optional<std::filesystem::path> AutostartFolder(const EnvironmentLookup& env);
 
 /// The path of the running program (/proc/self/exe); empty when it cannot be read.

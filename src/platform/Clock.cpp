@@ -3,6 +3,16 @@
 #include <cerrno>
 #include <initializer_list>
 
+#ifdef _WIN32
+#include "platform/windows/LocalTime.h"
+#else
+namespace {
+std::tm* LocalTimeOf(const std::time_t* t, std::tm* out) { return localtime_r(t, out); }
+std::time_t UtcTimeOf(std::tm* fields) { return ::timegm(fields); }
+long GmtOffset(const std::tm& local, std::time_t) { return local.tm_gmtoff; }
+}  // namespace
+#endif
+
 namespace tavolin {
 
 TimePoint SystemNow() {
@@ -12,7 +22,7 @@ TimePoint SystemNow() {
 std::tm LocalFields(TimePoint t) {
     std::tm fields{};
     const std::time_t tt = static_cast<std::time_t>(t);
-    if (!localtime_r(&tt, &fields)) fields = std::tm{};
+    if (!LocalTimeOf(&tt, &fields)) fields = std::tm{};
     return fields;
 }
 
@@ -29,13 +39,13 @@ TimePoint MakeLocal(int year, int month, int day, int hour, int minute, int seco
     fields.tm_min = minute;
     fields.tm_sec = second;
     errno = 0;
-    const std::time_t wall = ::timegm(&fields);
+    const std::time_t wall = UtcTimeOf(&fields);
     if (wall == static_cast<std::time_t>(-1) && errno != 0) return -1;
 
     const auto offsetAt = [](std::time_t t, long* offset) {
         std::tm local{};
-        if (!localtime_r(&t, &local)) return false;
-        *offset = local.tm_gmtoff;
+        if (!LocalTimeOf(&t, &local)) return false;
+        *offset = GmtOffset(local, t);
         return true;
     };
     // The offsets in force a day either side: transitions are far further apart than that.

@@ -25,13 +25,26 @@ public:
     static FileLock TryLock(const std::filesystem::path& file);
 
     FileLock(FileLock&&) noexcept = default;
-    FileLock& operator=(FileLock&&) noexcept = default;
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
+#ifdef _WIN32
+    // Windows frees a closed handle's lock only eventually: it is unlocked first.
+    FileLock& operator=(FileLock&& other) noexcept {
+        if (this != &other) {
+            Unlock();
+            m_fd = std::move(other.m_fd);
+        }
+        return *this;
+    }
+    ~FileLock() { Unlock(); }
+    void Unlock();
+#else
+    FileLock& operator=(FileLock&&) noexcept = default;
     ~FileLock() = default;  // closing the descriptor releases the lock
+    void Unlock() { m_fd.Reset(); }
+#endif
 
     bool IsLocked() const { return m_fd.IsValid(); }
-    void Unlock() { m_fd.Reset(); }
 
     /// The lock file of file: "<resolved target>.lock".
     static std::filesystem::path LockPathFor(const std::filesystem::path& file);

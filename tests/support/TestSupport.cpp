@@ -1,8 +1,10 @@
 #include "support/TestSupport.h"
 
+#ifndef _WIN32
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +18,31 @@
 
 namespace tavolin::test {
 
+#ifdef _WIN32
+// Windows has no root to step down from: the check runs here.
+bool AsUnprivilegedUser(const std::vector<std::filesystem::path>&,
+                        const std::function<bool()>& check) {
+    return check();
+}
+
+TempDir::TempDir() {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() /
+                               ("tavolin-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary directory can be made");
+}
+
+// Windows' time zone is the system's, not a variable of the process: scripts/windows.sh runs
+// the tests in Wine with the host's TZ=Europe/Berlin, which Wine takes over as Windows' zone.
+ScopedTimeZone::ScopedTimeZone(const char*) {}
+ScopedTimeZone::~ScopedTimeZone() {}
+#else
 bool AsUnprivilegedUser(const std::vector<std::filesystem::path>& handOver,
                         const std::function<bool()>& check) {
     if (::geteuid() != 0) return check();
@@ -52,14 +79,6 @@ TempDir::TempDir() {
     m_path = tmpl;
 }
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    // Tests may have taken write permission away; give it back so removal works.
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(m_path, ec);
-}
-
 ScopedTimeZone::ScopedTimeZone(const char* tz) {
     if (const char* old = std::getenv("TZ")) {
         m_had = true;
@@ -76,6 +95,15 @@ ScopedTimeZone::~ScopedTimeZone() {
         ::unsetenv("TZ");
     }
     ::tzset();
+}
+#endif
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may have taken write permission away; give it back so removal works.
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
 }
 
 UserMessageSink MessageRecorder::Sink() {
