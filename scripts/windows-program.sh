@@ -60,7 +60,11 @@ EOF
 
     rm -rf "$stage"
     mkdir -p "$stage/platforms" "$stage/styles"
-    cp "$build/src/app/tavolin.exe" "$(find "$build/src" -name tavolin-cli.exe | head -n1)" "$stage/"
+    local cli
+    cli=$(find "$build/src" -name tavolin-cli.exe | head -n1)
+    cp "$build/src/app/tavolin.exe" "$cli" "$stage/"
+    # libical's time zones, which it looks for beside the programs.
+    if [ -d "$(dirname "$cli")/zoneinfo" ]; then cp -r "$(dirname "$cli")/zoneinfo" "$stage/"; fi
     cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
     cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
     local dirs=("$qt/bin" "/usr/lib/gcc/$triple/$("$triple-g++-posix" -dumpversion)"
@@ -69,7 +73,8 @@ EOF
     for f in "$stage"/*.exe "$stage"/platforms/*.dll "$stage"/styles/*.dll; do
         copy_imports "$f" "${dirs[@]}"
     done
-    "$triple-strip" --strip-unneeded "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
+    "$triple-strip" --strip-unneeded "$stage"/*.exe "$stage"/*.dll "$stage"/platforms/*.dll \
+        "$stage"/styles/*.dll
     log "staged $(find "$stage" -type f | wc -l) files, $(du -sh "$stage" | cut -f1), in $stage"
 }
 
