@@ -292,12 +292,27 @@ cmd_build() {
     log "project built in $((SECONDS - started)) s"
 }
 
-# A Wine prefix of its own, made fresh for each test run.
+# A Wine prefix of its own, made fresh for each test run. Wine takes the Windows time zone from
+# TZ, so the tests see Europe/Berlin as the Linux tests do; console programs need no display.
 wine_env() {
     export WINEPREFIX="$out/wineprefix"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
+    export TZ=Europe/Berlin
     unset DISPLAY WAYLAND_DISPLAY
+}
+
+# The Linux tavolin-cli for the comparison (the one ./test.sh built, else a build of its own).
+linux_cli() {
+    local cli="$root/build/test/src/cli/tavolin-cli"
+    if [ ! -x "$cli" ]; then
+        cli="$out/linux/src/cli/tavolin-cli"
+        "$root/scripts/bootstrap.sh"
+        cmake -S "$root" -B "$out/linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DTAVOLIN_BUILD_GUI=OFF -DTAVOLIN_BUILD_TESTS=OFF -DTAVOLIN_BUILD_BENCH=OFF >/dev/null
+        cmake --build "$out/linux" --target tavolin-cli >/dev/null
+    fi
+    echo "$cli"
 }
 
 cmd_test() {
@@ -309,9 +324,14 @@ cmd_test() {
     wineboot --init >/dev/null 2>&1
     wineserver -w
     log "running the tests under Wine"
-    ctest --test-dir "$out/build" --output-on-failure -j"$jobs" "$@"
+    local status=0
+    ctest --test-dir "$out/build" --output-on-failure -j"$jobs" --timeout 600 "$@" || status=$?
+    log "comparing the Windows and the Linux wallpaper"
+    "$root/tests/windows/generate-compare.sh" "$(linux_cli)" \
+        "$out/build/src/cli/tavolin-cli.exe" "$out/compare" || status=1
     wineserver -k 2>/dev/null || true
     log "tests done in $((SECONDS - started)) s"
+    return "$status"
 }
 
 case "${1:-}" in

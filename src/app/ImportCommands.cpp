@@ -10,7 +10,6 @@
 
 #include "app/CTavolinDlg.h"
 #include "appointments/AppointmentStore.h"
-#include "appointments/IcsImport.h"
 #include "appointments/OutlookImport.h"
 #include "controls/FileDialog.h"
 #include "controls/MessageBox.h"
@@ -43,6 +42,10 @@ private:
 ImportCommands::ImportCommands() : ImportCommands(Seams{}) {}
 
 ImportCommands::ImportCommands(Seams seams) : m_seams(std::move(seams)) {}
+
+ImportCommands::~ImportCommands() {
+    if (m_icsWorker.joinable()) m_icsWorker.join();
+}
 
 void ImportCommands::Initialise(CTavolinDlg& dialog) {
     QMenu* menu = dialog.appointmentsMenu();
@@ -101,18 +104,44 @@ void ImportCommands::AutostartToggled(CTavolinDlg& dialog, bool checked) {
 }
 
 void ImportCommands::ICalendarImport(CTavolinDlg& dialog) {
+    if (m_icsBusy) return;
     const QString file = ui::FileDialog::getOpenFileName(
         &dialog, QStringLiteral("iCalendar-Import"), QString(),
         QStringLiteral("iCalendar (*.ics)|*.ics|All files (*.*)|*.*||"));
     if (file.isEmpty()) return;
-    BusyCursor busy;
+    m_icsBusy = true;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_icsWorker.joinable()) m_icsWorker.join();  // it has posted its result; reap it
+    // A large or hostile calendar takes seconds; the window must not wait for it.
     const AppointmentStore store(dialog.context());
-    // One refresh (and so one tidy-up) for the whole file.
-    const IcsImportResult result =
-        ImportIcsFile(QFile::encodeName(file).toStdString(), store, dialog.context().Now(),
-                      [&dialog] { dialog.appointments().RefreshList(); });
-    busy.End();
-    const std::string text = IcsSummaryText(QFileInfo(file).fileName().toStdString(), result);
+    const TimePoint now = dialog.context().Now();
+    const bool deleteExpired = dialog.deleteExpired();
+    std::string path = QFile::encodeName(file).toStdString();
+    std::string name = QFileInfo(file).fileName().toStdString();
+    CTavolinDlg* target = &dialog;
+    m_icsWorker = std::jthread(
+        [this, target, store, now, deleteExpired, path = std::move(path), name = std::move(name)] {
+            IcsImportResult result = ImportIcsFile(path, store, now, deleteExpired);
+            // Back to the window's thread. The dialog owns this part and joins the worker before
+            // it goes, so an event posted to it is either delivered or dropped with it.
+            QMetaObject::invokeMethod(
+                target,
+                [this, target, name, result = std::move(result)] {
+                    ICalendarImported(*target, name, result);
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void ImportCommands::ICalendarImported(CTavolinDlg& dialog, const std::string& name,
+                                       const IcsImportResult& result) {
+    // The file was replaced with its tidy-up; the list shows it.
+    if (result.status == IcsFileStatus::Ok && result.imported > 0) {
+        dialog.appointments().RefreshList();
+    }
+    QGuiApplication::restoreOverrideCursor();
+    m_icsBusy = false;
+    const std::string text = IcsSummaryText(name, result);
     MessageBox::show(&dialog, QString::fromStdString(text), QStringLiteral("iCalendar-Import"),
                      result.status == IcsFileStatus::Ok ? MessageBox::Icon::Information
                                                         : MessageBox::Icon::Warning);

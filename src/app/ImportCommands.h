@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "app/ImportsPart.h"
+#include "appointments/IcsImport.h"
 #include "platform/Automation.h"
 #include "platform/linux/Environment.h"
 
@@ -27,15 +30,23 @@ public:
 
     ImportCommands();
     explicit ImportCommands(Seams seams);
+    ~ImportCommands() override;
 
     void Initialise(CTavolinDlg& dialog) override;
     bool OutlookAvailable() const override;
     void OutlookImport(CTavolinDlg& dialog) override;
     void AutostartToggled(CTavolinDlg& dialog, bool checked) override;
+    /// Reads and imports the chosen file on a worker thread; the window stays responsive and
+    /// shows the summary when it is done. A second import waits for the first to end.
     void ICalendarImport(CTavolinDlg& dialog);
 
 private:
+    void ICalendarImported(CTavolinDlg& dialog, const std::string& name,
+                           const IcsImportResult& result);
+
     Seams m_seams;
+    std::jthread m_icsWorker;
+    bool m_icsBusy = false;
 };
 
 }  // namespace tavolin

@@ -186,4 +186,26 @@ StoreStatus AppointmentStore::TidyUp(bool deleteExpired, TimePoint now, TidyStat
     return Rewrite(bytes, tidied);
 }
 
+StoreStatus AppointmentStore::AddAndTidy(const std::vector<std::string>& lines, bool deleteExpired,
+                                         TimePoint now, TidyStats* stats) const {
+    if (stats) *stats = TidyStats{};
+    for (const std::string& line : lines) {
+        if (line.find('\n') != std::string::npos) return StoreStatus::InvalidLine;
+    }
+    const TimePoint todayStart = StartOfLocalDay(now);
+    const FileLock lock(m_path);
+    std::string bytes;
+    const StoreStatus s = Load(bytes);
+    if (s != StoreStatus::Ok && s != StoreStatus::Missing) return s;
+    std::string joined = bytes;
+    if (!joined.empty() && !lines.empty() && joined.back() != '\n') joined += "\r\n";
+    joined += JoinLines(lines);
+    const std::string tidied = TidyRecordBytes(joined, deleteExpired, todayStart, stats);
+    if (s == StoreStatus::Missing) {
+        if (tidied.size() > kMaxAppointmentFileBytes) return StoreStatus::TooLarge;
+        return AtomicWriteFile(m_path, tidied) ? StoreStatus::Ok : StoreStatus::WriteFailed;
+    }
+    return Rewrite(bytes, tidied);
+}
+
 }  // namespace tavolin

@@ -63,6 +63,12 @@ public:
     /// created; removing the last record leaves an empty file.
     StoreStatus RemoveRecord(std::string_view line) const;
 
+    /// Appends lines (none may hold a line feed) and tidies as TidyUp does, replacing the file
+    /// once under its lock: readers and a kill see the old file or the whole result. A missing
+    /// file is created.
+    StoreStatus AddAndTidy(const std::vector<std::string>& lines, bool deleteExpired,
+                           TimePoint now, TidyStats* stats = nullptr) const;
+
     /// Expiry handling as of 00:00 local time of the day that holds now, sorting, removal of
     /// duplicates and rewrite; see TidyRecords. A missing or unreadable file is left as it is.
     StoreStatus TidyUp(bool deleteExpired, TimePoint now, TidyStats* stats = nullptr) const;

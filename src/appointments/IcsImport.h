@@ -7,7 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +27,10 @@ enum class IcsSkipReason {
     UnsupportedRule,  // repeats more often than daily, or an unreadable RRULE
     ExpansionLimit,   // too many repetitions to look through
     TooManyEntries,   // beyond kMaxIcsRecordsPerFile
+    DamagedRule,      // an RRULE that cannot be read: the entry came in once, at its start
+    Superseded,       // an older copy of an entry (same UID) that the file holds again
 };
-inline constexpr size_t kIcsSkipReasonCount = 9;
+inline constexpr size_t kIcsSkipReasonCount = 11;
 
 /// Files above this size are refused; a calendar of ten thousand events is a few megabytes.
 inline constexpr size_t kMaxIcsFileBytes = size_t{16} << 20;
@@ -39,9 +40,10 @@ inline constexpr size_t kMaxIcsRecordsPerFile = 5000;
 inline constexpr size_t kMaxIcsStepsPerEvent = 50000;
 inline constexpr size_t kMaxIcsStepsPerFile = 1000000;
 
-/// Wall-clock time one file may spend expanding repetitions. libical can spend a second inside
-/// a single step of a rule that never matches (the 30th of February), so counting steps alone
-/// does not bound the time; events left when it runs out are skipped.
+/// Wall-clock time one file may spend expanding repetitions and the rules of its time zones.
+/// libical can spend a second inside a single step of a rule that never matches (the 30th of
+/// February), so counting steps alone does not bound the time; events left when it runs out
+/// are skipped whole.
 inline constexpr double kDefaultIcsExpansionSeconds = 5.0;
 
 enum class IcsFileStatus {
@@ -49,16 +51,17 @@ enum class IcsFileStatus {
     Unreadable,    // the file cannot be read
     TooLarge,      // above kMaxIcsFileBytes
     Empty,         // nothing but blanks
-    NotICalendar,  // does not start with BEGIN:VCALENDAR, or holds binary data
-    Truncated,     // does not end with END:VCALENDAR
-    WriteFailed,   // Termine.dat could not be written; records appended so far stay
+    NotICalendar,  // does not start with BEGIN:VCALENDAR, holds binary data or nests too deep
+    Truncated,     // a calendar without its END:VCALENDAR
+    WriteFailed,   // Termine.dat could not be written; it is unchanged
 };
 
 struct IcsImportResult {
     IcsFileStatus status = IcsFileStatus::Ok;
     std::vector<std::string> records;  // Windows-1252 lines, in file order (ParseIcs)
-    size_t imported = 0;               // records found (ParseIcs) or appended (ImportIcsFile)
+    size_t imported = 0;               // records found (ParseIcs) or written (ImportIcsFile)
     size_t replaced = 0;               // records whose remark had characters replaced by "?"
+    size_t ignoredLines = 0;           // lines outside every calendar, after the first one
     std::array<size_t, kIcsSkipReasonCount> skipped{};
 
     size_t SkippedTotal() const;
@@ -69,10 +72,12 @@ struct IcsImportResult {
 IcsImportResult ParseIcs(std::string_view text, TimePoint now,
                          double expansionSeconds = kDefaultIcsExpansionSeconds);
 
-/// Reads file, appends its records to store and then calls refreshList once (when anything
-/// was appended). A refused file leaves store untouched.
+/// Reads file and adds its records to store together with one tidy-up (deleteExpired as
+/// AppointmentStore::TidyUp takes it), replacing the file once: a kill or a failure leaves the
+/// old file or the whole import, never a part. A refused file leaves store untouched. Touches
+/// nothing but the two files, so it may run on any thread.
 IcsImportResult ImportIcsFile(const std::filesystem::path& file, const AppointmentStore& store,
-                              TimePoint now, const std::function<void()>& refreshList);
+                              TimePoint now, bool deleteExpired);
 
 /// A few lines of plain English telling what one file gave: how many entries were imported,
 /// how many were skipped and why, how many had characters replaced. name is shown as given.

@@ -18,12 +18,24 @@ std::string ImportedRemark(std::string_view utf8, bool* replaced) {
             i += (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') ? 2 : 1;
             continue;
         }
+        if (c == '\t') {
+            out += ' ';
+            ++i;
+            continue;
+        }
         // One character at a time, so one that cannot be converted costs only itself; a byte
         // that starts no valid sequence is one character of its own.
         char32_t cp = 0;
         size_t len = DecodeUtf8(utf8, i, cp);
         if (len == 0) len = 1;
-        if (const auto byte = Utf8ToCp1252(utf8.substr(i, len))) {
+        // Control characters (ESC, BEL, DEL, the C1 range) would drive a terminal that shows
+        // the remark; they are replaced like characters Windows-1252 lacks.
+        const bool control =
+            len > 1 ? (cp >= 0x80 && cp <= 0x9F) : (c >= 0 && c < 0x20) || c == 0x7F;
+        if (control) {
+            out += '?';
+            any = true;
+        } else if (const auto byte = Utf8ToCp1252(utf8.substr(i, len))) {
             out += *byte;
         } else {
             out += '?';

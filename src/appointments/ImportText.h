@@ -10,9 +10,9 @@
 
 namespace tavolin {
 
-/// The remark of an imported item: every line break (CR LF, CR or LF) becomes one blank, so
-/// the item stays one record, and a character Windows-1252 lacks (or a byte that is no valid
-/// UTF-8) becomes "?". replaced (when given) is set to whether anything was replaced by "?".
+/// The remark of an imported item: every line break (CR LF, CR or LF) and tab becomes one
+/// blank, so the item stays one record, and a control character, a character Windows-1252
+/// lacks or a byte that is no valid UTF-8 becomes "?". replaced (when given) is set to whether anything was replaced by "?".
 std::string ImportedRemark(std::string_view utf8, bool* replaced = nullptr);
 
 /// The key of an imported reminder: the date as DD.MM.YYYY, " - ", and QuarterTime of the

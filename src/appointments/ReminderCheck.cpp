@@ -9,6 +9,25 @@
 
 namespace tavolin {
 
+namespace {
+
+// The second instant of first's clock time when the clocks go back over it. A key cannot say
+// which of the two it means and ParseWhen gives the first; an entry imported for the second
+// (an event at 02:30 after the clocks went back) would otherwise be reminded an hour early.
+std::optional<TimePoint> RepeatedInstant(TimePoint first) {
+    const std::tm a = LocalFields(first);
+    const std::tm later = LocalFields(first + 86400);
+    if (later.tm_gmtoff >= a.tm_gmtoff) return std::nullopt;
+    const TimePoint candidate = first + (a.tm_gmtoff - later.tm_gmtoff);
+    const std::tm b = LocalFields(candidate);
+    if (b.tm_mday != a.tm_mday || b.tm_hour != a.tm_hour || b.tm_min != a.tm_min) {
+        return std::nullopt;
+    }
+    return candidate;
+}
+
+}  // namespace
+
 TimePoint MinuteStart(TimePoint t) {
     const std::tm fields = LocalFields(t);
     return t - fields.tm_sec;
@@ -40,6 +59,11 @@ void DueScanner::EndLine() {
         const TimePoint when = record->When();
         if (when != -1 && when >= m_minutes.first && when <= m_minutes.last) {
             m_due.push_back(*record);
+        } else if (when != -1 && when < m_minutes.first && m_minutes.first - when <= 86400) {
+            const auto second = RepeatedInstant(when);
+            if (second && *second >= m_minutes.first && *second <= m_minutes.last) {
+                m_due.push_back(*record);
+            }
         }
     }
     m_line.clear();

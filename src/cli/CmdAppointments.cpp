@@ -44,7 +44,7 @@ const Registrar kRemoveRegistrar(kRemove);
 const Registrar kTidyRegistrar(kTidy);
 
 void PrintLine(FILE* out, const std::string& cp1252) {
-    const std::string text = Cp1252ToUtf8(cp1252);
+    const std::string text = TerminalText(Cp1252ToUtf8(cp1252));
     std::fwrite(text.data(), 1, text.size(), out);
     std::fputc('\n', out);
 }

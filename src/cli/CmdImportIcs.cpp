@@ -1,5 +1,5 @@
-// import-ics: calendar files exported by other programs into Termine.dat, with one tidy-up per
-// file, as the program's iCalendar import does.
+// import-ics: calendar files exported by other programs into Termine.dat, each file with its
+// tidy-up in one replacement of the file, as the program's iCalendar import does.
 
 #include <cstdio>
 #include <optional>
@@ -50,9 +50,7 @@ int RunImportIcs(const Context& context, const Args& args) {
     const AppointmentStore store(context);
     int exitCode = kExitOk;
     for (const std::string& file : files) {
-        const IcsImportResult result =
-            ImportIcsFile(file, store, context.Now(),
-                          [&] { store.TidyUp(*mode, context.Now()); });
+        const IcsImportResult result = ImportIcsFile(file, store, context.Now(), *mode);
         const std::string text = IcsSummaryText(file, result) + "\n";
         std::fputs(text.c_str(), result.status == IcsFileStatus::Ok ? stdout : stderr);
         if (result.status != IcsFileStatus::Ok) exitCode = kExitFailure;

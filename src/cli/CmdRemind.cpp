@@ -17,6 +17,7 @@
 #include "cli/CliCommand.h"
 #include "platform/Clock.h"
 #include "util/Cp1252.h"
+#include "util/Utf8.h"
 
 namespace tavolin::cli {
 namespace {
@@ -38,7 +39,7 @@ constexpr long kWakeSlackMs = 150;
 bool CheckAndPrint(const AppointmentStore& store, MinuteRange minutes, StoreStatus* lastStatus) {
     StoreStatus status = StoreStatus::Ok;
     for (const Appointment& due : DueAppointments(store, minutes, &status)) {
-        const std::string line = Cp1252ToUtf8(due.Line());
+        const std::string line = TerminalText(Cp1252ToUtf8(due.Line()));
         std::printf("%s\n", line.c_str());
     }
     std::fflush(stdout);

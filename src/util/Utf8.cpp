@@ -47,4 +47,22 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+std::string TerminalText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t cp = 0;
+        const size_t len = DecodeUtf8(text, i, cp);
+        if (len == 0 || cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) {
+            out += '?';
+            i += len == 0 ? 1 : len;
+            continue;
+        }
+        out.append(text.substr(i, len));
+        i += len;
+    }
+    return out;
+}
+
 }  // namespace tavolin

@@ -14,4 +14,8 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp);
 /// Appends the UTF-8 form of a code point (at most U+10FFFF).
 void AppendUtf8(std::string& out, char32_t cp);
 
+/// text for a terminal: every control character (U+0000 to U+001F, U+007F to U+009F) and every
+/// byte that is no valid UTF-8 becomes "?", so a stored text cannot drive the terminal.
+std::string TerminalText(std::string_view text);
+
 }  // namespace tavolin

@@ -243,6 +243,8 @@ private slots:
         AtomicWriteFile(m_box->File("cal.ics"), ics);
         ui::FileDialog::setNextFileName(m_box->Path("cal.ics"));
         action->trigger();
+        // The import runs off the window's thread; its summary ends it.
+        QTRY_COMPARE(m_recorder->messages().size(), size_t{1});
         QCOMPARE(Termine(),
                  std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));
         QCOMPARE(m_appointments->refreshed, 1);
@@ -256,6 +258,7 @@ private slots:
         AtomicWriteFile(m_box->File("bad.ics"), ics.substr(0, 60));
         ui::FileDialog::setNextFileName(m_box->Path("bad.ics"));
         action->trigger();
+        QTRY_COMPARE(m_recorder->messages().size(), size_t{2});
         QCOMPARE(m_appointments->refreshed, 1);
         QCOMPARE(m_recorder->messages().back().icon, ui::MessageBox::Icon::Warning);
         QCOMPARE(Termine(),

@@ -196,7 +196,7 @@ TEST_F(AppointmentStoreTest, AFailedRewriteLeavesTheOldFileAndNoDebris) {
     EXPECT_EQ(Bytes(), before);
     // Only the file itself and its lock file.
     std::vector<std::string> files;
-    for (const auto& e : fs::directory_iterator(m_dir.path())) files.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(m_dir.path())) files.push_back(e.path().filename().string());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"Termine.dat", "Termine.dat.lock"}));
 }

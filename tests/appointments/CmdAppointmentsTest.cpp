@@ -111,6 +111,21 @@ TEST_F(CmdAppointmentsTest, ListTidiesFirstAndPrintsUtf8) {
     EXPECT_EQ(Bytes(), "Notiz # a\r\nNotiz # b\r\n09.03.2003 - 09:00 # Gr\xFC\xDF\x65");
 }
 
+// A record written by another program or by hand may hold control characters; none of them
+// reaches the terminal.
+TEST_F(CmdAppointmentsTest, ListPrintsNoControlCharacter) {
+    Write(
+        "Notiz # a\x1B]0;title\x07"
+        "b\x7F"
+        "c\x81"
+        "d\x9D"
+        "e\x01"
+        "f\tg");
+    const auto r = Run({"list"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Notiz # a?]0;title?b?c?d?e?f?g\n");
+}
+
 TEST_F(CmdAppointmentsTest, TheExpiryModeComesFromDelTermineAsTheSilentStartReadsIt) {
     const std::string file = "07.03.2003 - 23:30 # Friseur";
     const struct {

@@ -49,6 +49,18 @@ TEST_F(CmdImportIcsTest, ImportsEachFileAndTidiesOnce) {
               "10.03.2003 - 08:45 # Zahnarzt");
 }
 
+// A calendar made to drive the terminal: stored and printed without its control characters.
+TEST_F(CmdImportIcsTest, ControlCharactersNeitherStoredNorPrinted) {
+    const std::string a = Ics("esc.ics",
+                              "BEGIN:VEVENT\r\nUID:1\r\nDTSTART:20030310T080000\r\n"
+                              "SUMMARY:\x1B[31mrot\x1B[0m\x07\r\nEND:VEVENT\r\n");
+    auto r = Run({"import-ics", a});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(test::ReadBytes(m_dir / "Termine.dat"), "10.03.2003 - 08:00 # ?[31mrot?[0m?");
+    r = Run({"list"});
+    EXPECT_EQ(r.out, "10.03.2003 - 08:00 # ?[31mrot?[0m?\n");
+}
+
 TEST_F(CmdImportIcsTest, UsageErrors) {
     EXPECT_EQ(Run({"import-ics"}).exitCode, 2);
     EXPECT_EQ(Run({"import-ics", "--delete", "--move", "x.ics"}).exitCode, 2);

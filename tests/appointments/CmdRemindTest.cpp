@@ -46,6 +46,13 @@ TEST_F(CmdRemindTest, OncePrintsTheRecordsOfTheCurrentMinuteOnly) {
     EXPECT_EQ(r.out, "");
 }
 
+TEST_F(CmdRemindTest, NoControlCharacterReachesTheTerminal) {
+    Write("07.03.2003 - 14:30 # \x1B[2J\x07wichtig\x9D");
+    const auto r = Run({"remind", "--once"}, NowText(14, 30, 0));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "07.03.2003 - 14:30 # ?[2J?wichtig?\n");
+}
+
 TEST_F(CmdRemindTest, AMissingFileIsQuietAndAnUnreadableOneFails) {
     auto r = Run({"remind", "--once"}, NowText(14, 30, 0));
     EXPECT_EQ(r.exitCode, 0) << r.err;

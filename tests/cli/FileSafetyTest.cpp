@@ -227,6 +227,35 @@ TEST_F(FileSafetyTest, KilledAddLeavesTheOldFileOrTheNewRecordWhole) {
     std::printf("%d kills left the old file, %d the new one\n", olds, news);
 }
 
+// An import writes its records and its tidy-up in one replacement of the file.
+TEST_F(FileSafetyTest, KilledImportLeavesTheOldFileOrTheWholeImport) {
+    const std::string before = LargeBook(2000);
+    std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
+    for (int i = 0; i < 3000; ++i) {
+        ics += "BEGIN:VEVENT\r\nUID:" + std::to_string(i) + "\r\nDTSTART:20030" +
+               std::to_string(4 + i % 6) + "1" + std::to_string(i % 10) + "T0" +
+               std::to_string(i % 10) + "0000\r\nSUMMARY:Import " + std::to_string(i) +
+               "\r\nEND:VEVENT\r\n";
+    }
+    ics += "END:VCALENDAR\r\n";
+    const fs::path file = m_dir / "cal.ics";
+    test::WriteBytes(file, ics);
+    test::WriteBytes(Termine(), before);
+    ASSERT_EQ(Run(m_dir.path(), {"import-ics", "--move", file.string()}).exitCode, 0);
+    const std::string after = test::ReadBytes(Termine());
+    ASSERT_NE(after, before);
+    int olds = 0, news = 0;
+    KillAtRandomMoments(
+        {"import-ics", "--move", file.string()}, [&] { test::WriteBytes(Termine(), before); },
+        [&](int trial) {
+            const std::string now = test::ReadBytes(Termine());
+            ASSERT_TRUE(now == before || now == after)
+                << "trial " << trial << ": " << now.size() << " bytes";
+            ++(now == before ? olds : news);
+        });
+    std::printf("%d kills left the old file, %d the whole import\n", olds, news);
+}
+
 TEST_F(FileSafetyTest, TidyRacingAddsLosesNothingAndAddsNeverGlue) {
     // The adds start on a missing file: the first two must not glue their records together.
     constexpr int kAdds = 24;

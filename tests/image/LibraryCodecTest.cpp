@@ -519,7 +519,7 @@ struct TiffFixture {
 };
 
 std::string WriteTiff(const TiffFixture& s, const std::filesystem::path& path) {
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    TIFF* tif = TIFFOpen(path.string().c_str(), "w");
     if (!tif) return {};
     for (int page = 0; page < (s.secondPage ? 2 : 1); ++page) {
         const int w = page ? 3 : s.width;

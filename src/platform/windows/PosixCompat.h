@@ -6,6 +6,10 @@
 // terminals or symlinks followed by open) are zero.
 
 #ifdef __cplusplus
+// First, so that time.h offers localtime_r and gmtime_r (winpthreads asks for them).
+#include <pthread.h>
+#include <time.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -25,9 +29,9 @@
 #define O_NOFOLLOW 0
 #endif
 
-inline int open(const wchar_t* path, int flags, int mode = 0) {
-    return ::_wopen(path, flags | _O_BINARY, mode & (_S_IREAD | _S_IWRITE));
-}
+// Opened sharing read, write and delete, as POSIX files are: an open reader never stops a
+// rewrite from moving its new file into place.
+int open(const wchar_t* path, int flags, int mode = 0);
 
 // Windows knows no execute permission for access(); read and write are what it can check.
 inline int access(const wchar_t* path, int mode) {
@@ -36,6 +40,10 @@ inline int access(const wchar_t* path, int mode) {
 
 // pread through the handle, at the given offset; the descriptor's position is left alone.
 ssize_t pread(int fd, void* buffer, size_t count, off_t offset);
+
+inline time_t timegm(struct tm* fields) {
+    return ::_mkgmtime(fields);
+}
 
 // With 64-bit file offsets the C runtime names struct stat and stat() _stat64.
 inline int _stat64(const wchar_t* path, struct _stat64* st) {

@@ -117,3 +117,38 @@ ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
     }
     return static_cast<ssize_t>(got);
 }
+
+// The open of PosixCompat.h.
+int open(const wchar_t* path, int flags, int) {
+    DWORD access = 0;
+    switch (flags & (_O_RDONLY | _O_WRONLY | _O_RDWR)) {
+        case _O_WRONLY:
+            access = GENERIC_WRITE;
+            break;
+        case _O_RDWR:
+            access = GENERIC_READ | GENERIC_WRITE;
+            break;
+        default:
+            access = GENERIC_READ;
+            break;
+    }
+    DWORD disposition = OPEN_EXISTING;
+    if (flags & _O_CREAT) {
+        disposition = (flags & _O_EXCL) ? CREATE_NEW : (flags & _O_TRUNC) ? CREATE_ALWAYS : OPEN_ALWAYS;
+    } else if (flags & _O_TRUNC) {
+        disposition = TRUNCATE_EXISTING;
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, (flags & _O_NOINHERIT) ? FALSE : TRUE};
+    const HANDLE h = ::CreateFileW(path, access,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        tavolin::SetErrnoFromLastError();
+        return -1;
+    }
+    // A directory cannot be opened as a file here either.
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h),
+                                     _O_BINARY | (flags & (_O_APPEND | _O_RDONLY | _O_WRONLY | _O_RDWR)));
+    if (fd < 0) ::CloseHandle(h);
+    return fd;
+}

@@ -340,9 +340,18 @@ bool AtomicWriteFile(const std::filesystem::path& path,
     if (ok) {
         const DWORD flags = MOVEFILE_REPLACE_EXISTING |
                             (durability == Durability::Sync ? MOVEFILE_WRITE_THROUGH : 0);
-        if (!::MoveFileExW(tempPath.c_str(), target.c_str(), flags)) {
-            SetErrnoFromLastError();
-            ok = false;
+        // A reader that opened the target without sharing deletion (another program, a virus
+        // scanner) holds it only briefly: the move is tried again for a while.
+        for (int attempt = 0;; ++attempt) {
+            if (::MoveFileExW(tempPath.c_str(), target.c_str(), flags)) break;
+            const DWORD error = ::GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+                attempt >= 100) {
+                errno = ErrnoFromWin32(error);
+                ok = false;
+                break;
+            }
+            ::Sleep(10);
         }
     }
     if (!ok) {
