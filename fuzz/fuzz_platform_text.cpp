@@ -1,11 +1,13 @@
 // Arbitrary bytes as the output of the display and desktop tools (xrandr, xdpyinfo,
-// wlr-randr, swaymsg, gsettings, xfconf-query) and as a path to be quoted: no reader may
-// crash or yield a size out of range, and every quoted form must stay within its alphabet.
+// wlr-randr, swaymsg, gsettings, xfconf-query, dbus-send, gdbus, xprop) and as a path to be quoted:
+// no reader may crash or yield a size out of range, and every quoted form must stay within its
+// alphabet.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "platform/linux/DrawingClient.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/ScreenParsers.h"
 #include "platform/linux/WallpaperText.h"
@@ -34,6 +36,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (name.empty() || name.front() != '/' || name.find('\n') != std::string::npos)
             std::abort();
     }
+
+    for (const auto& name : ParseBusNames(text)) {
+        if (name.empty() || name.size() > 255 ||
+            name.find_first_of(" '\"\n/") != std::string::npos) {
+            std::abort();
+        }
+    }
+    for (const char* property : {"_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST"}) {
+        const WindowList list = ParseXpropWindowList(text, property);
+        if (list.ids.size() > WindowList::kMaxWindows || (!list.found && !list.ids.empty()))
+            std::abort();
+        for (const auto& id : list.ids) {
+            if (id.size() < 3 || id.size() > 10 || id.compare(0, 2, "0x") != 0) std::abort();
+        }
+    }
+    const WindowFacts window = ParseXpropWindow(text);
+    if (window.classes.size() > 2) std::abort();
+    DesktopOfWindowClass(window.classes);
 
     // What gsettings prints, read and written again, must read back the same.
     if (const auto value = ParseGVariantString(text)) {

@@ -10,9 +10,13 @@ packages=(
     clang libclang-rt-14-dev
     qt6-base-dev libqt6test6 qt6-qpa-plugins fonts-dejavu-core
     libical-dev
-    # Real-window tests: a virtual X server, a window manager, a tray host, input, screenshots
-    # and the LXQt desktop (pcmanfm-qt).
+    # Real-window tests: a virtual X server, a window manager, a tray host, input, screenshots,
+    # the LXQt desktop (pcmanfm-qt) and window properties (xprop).
     xvfb xauth openbox trayer xdotool x11-apps x11-utils dbus dbus-x11 pcmanfm-qt
+    # Desktops' settings services without the programs that draw their desktops: XFCE's
+    # xfconfd (xfconf-query needs libxfconf, which xfconf does not pull in) and MATE's schemas
+    # on dconf.
+    xfconf libxfconf-0-3 mate-desktop-common dconf-service dconf-gsettings-backend
     appstream
     imagemagick netpbm
     gsettings-desktop-schemas libglib2.0-bin

@@ -118,6 +118,9 @@ int RunGenerate(const Context& systemContext, const Args& args) {
                             wallpaper.detail.c_str());
             }
             return kExitOk;
+        case WallpaperStatus::Stored:
+            // The reason says what is missing and that the picture will show later.
+            return Failure("wrote " + background.string() + "; " + wallpaper.detail);
         case WallpaperStatus::Failed:
         case WallpaperStatus::Cancelled:
             break;

@@ -300,7 +300,9 @@ WallpaperResult WallpaperGenerator::SetWallpaper(std::stop_token stop) {
 
 void WallpaperGenerator::HandOver(GenerationResult& result, std::stop_token stop) {
     result.wallpaper = SetWallpaper(std::move(stop));
-    if (result.wallpaper.status == WallpaperStatus::Failed) {
+    // A picture that is only stored is not on the desktop either.
+    if (result.wallpaper.status == WallpaperStatus::Failed ||
+        result.wallpaper.status == WallpaperStatus::Stored) {
         result.messages.push_back(Message("Fehler beim Setzen des Hintergrundbildes."));
     }
 }

@@ -56,8 +56,9 @@ public:
     GenerationResult Render(std::stop_token stop = {});
 
     /// Hands Background.bmp to the desktop and records the outcome in result, with the message
-    /// "Fehler beim Setzen des Hintergrundbildes." when the desktop refused it. Runs desktop
-    /// tools (bounded in time, stopped by stop), so a program calls it off its UI thread.
+    /// "Fehler beim Setzen des Hintergrundbildes." when the desktop refused it or only stored
+    /// it (result.wallpaper.detail then says why, in English). Runs desktop tools (bounded in
+    /// time, stopped by stop), so a program calls it off its UI thread.
     void HandOver(GenerationResult& result, std::stop_token stop = {});
 
     /// Hands Background.bmp of the data directory to the context's desktop.

@@ -108,14 +108,14 @@ TEST_F(CliGenerate, WithoutASessionTheWallpaperIsStillWritten) {
 
 TEST_F(CliGenerate, ARefusedHandOverSaysThePictureWasWritten) {
     test::TempDir bin;
-    test::WriteBytes(bin / "xfconf-query", "#!/bin/sh\necho 'xfconfd is not running' >&2\nexit 1\n");
+    test::WriteBytes(bin / "xfconf-query",
+                     "#!/bin/sh\necho 'xfconfd is not running' >&2\nexit 1\n");
     std::filesystem::permissions(bin / "xfconf-query", std::filesystem::perms::owner_all);
     const char* path = std::getenv("PATH");
-    const auto r = RunWith(
-        {"generate", "--size", "640x480"},
-        {"DISPLAY=:97", "WAYLAND_DISPLAY=", "XDG_CURRENT_DESKTOP=XFCE",
-         "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
-         "PATH=" + bin.path().string() + ":" + (path ? path : "/usr/bin:/bin")});
+    const auto r = RunWith({"generate", "--size", "640x480"},
+                           {"DISPLAY=:97", "WAYLAND_DISPLAY=", "XDG_CURRENT_DESKTOP=XFCE",
+                            "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
+                            "PATH=" + bin.path().string() + ":" + (path ? path : "/usr/bin:/bin")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("wrote " + (m_dir / "Background.bmp").string() + ", but XFCE did not"),
               std::string::npos)
@@ -124,6 +124,34 @@ TEST_F(CliGenerate, ARefusedHandOverSaysThePictureWasWritten) {
     EXPECT_NE(r.err.find("Fehler beim Setzen des Hintergrundbildes."), std::string::npos);
     EXPECT_EQ(r.err.find("generation failed"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("error log"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "Background.bmp"));
+}
+
+// xfconfd takes the picture (it is D-Bus activated), but no xfdesktop runs to show it.
+TEST_F(CliGenerate, APictureOnlyStoredEndsWithItsReasonAndExitOne) {
+    test::TempDir bin;
+    const auto tool = [&](const std::string& name, const std::string& body) {
+        test::WriteBytes(bin / name, "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(bin / name, std::filesystem::perms::owner_all);
+    };
+    tool("xfconf-query",
+         "case \"$*\" in *' -l'*) echo '/backdrop/screen0/monitor0/workspace0/last-image  "
+         "/old.png';; esac; exit 0");
+    tool("dbus-send",
+         "printf '   array [\\n      string \"org.freedesktop.DBus\"\\n"
+         "      string \"org.xfce.Xfconf\"\\n   ]\\n'");
+    tool("xprop", "echo '_NET_CLIENT_LIST_STACKING(WINDOW): window id # '");
+    const auto r = RunWith({"generate", "--size", "640x480"},
+                           {"DISPLAY=:97", "WAYLAND_DISPLAY=", "XDG_CURRENT_DESKTOP=XFCE",
+                            "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
+                            "PATH=" + bin.path().string() + ":/usr/bin:/bin"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("tavolin-cli: wrote " + (m_dir / "Background.bmp").string() +
+                         "; XFCE's desktop (xfdesktop) is not running: the picture is stored "
+                         "and will show when it starts\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out.find("set it as"), std::string::npos) << r.out;
     EXPECT_TRUE(std::filesystem::exists(m_dir / "Background.bmp"));
 }
 

@@ -51,7 +51,12 @@ protected:
 
     WallpaperResult SetOnGnome(const fs::path& bmp) {
         // As the program wires it: the tools' environment, with the backend chosen above.
-        EnvironmentTable env = ToolEnvironment(ReadProcessEnvironment());
+        // No bus to look for gnome-shell on: what gsettings stores is the point here, and
+        // whether the shell runs is not (the hand-over then takes gsettings' word).
+        EnvironmentTable process = ReadProcessEnvironment();
+        process.erase("DBUS_SESSION_BUS_ADDRESS");
+        process.erase("XDG_RUNTIME_DIR");
+        EnvironmentTable env = ToolEnvironment(process);
         env["XDG_CURRENT_DESKTOP"] = "GNOME";
         LinuxDesktop desktop(Runner(), TableEnvironment(env), {20s});
         return desktop.SetWallpaper(bmp, {});

@@ -15,6 +15,7 @@
 #include "RecordingRunner.h"
 #include "ScopedEnv.h"
 #include "image/ImageBuffer.h"
+#include "platform/linux/DrawingClient.h"
 #include "platform/linux/FreshCopy.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/PcmanfmQtSettings.h"
@@ -46,15 +47,57 @@ protected:
 
     // A session with a bus, and pcmanfm-qt's settings in the test's own directory.
     EnvironmentTable SessionEnv() const {
-        return {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus"},
-                {"XDG_CONFIG_HOME", m_config.string()}};
+        EnvironmentTable env = {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus"},
+                                {"XDG_CONFIG_HOME", m_config.string()},
+                                {"DISPLAY", ":7"}};
+        for (const auto& [name, value] : m_extraEnv) env[name] = value;
+        return env;
     }
 
     LinuxDesktop::Options Options() const {
         LinuxDesktop::Options options;
         options.timeout = 1234ms;
         options.settle = m_settle;
+        options.procRoot = m_proc;
         return options;
+    }
+
+    // The session bus lists these names (and its own) in dbus-send's form.
+    void BusWith(const std::vector<std::string>& names) {
+        m_runner.installed.insert("dbus-send");
+        std::string reply =
+            "method return time=1.5 sender=org.freedesktop.DBus -> destination=:1.9 serial=3 "
+            "reply_serial=2\n   array [\n      string \"org.freedesktop.DBus\"\n"
+            "      string \":1.0\"\n";
+        for (const auto& name : names) reply += "      string \"" + name + "\"\n";
+        reply += "   ]\n";
+        m_runner.On({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus"},
+                    ProcessResult::Exit(0, reply));
+    }
+
+    // The window manager lists these windows bottom-up, each with its WM_CLASS and whether it
+    // is a desktop window.
+    struct Window {
+        std::string id;
+        std::string wmClass;
+        bool desktop;
+    };
+    void WindowsWith(const std::vector<Window>& windows) {
+        m_runner.installed.insert("xprop");
+        std::string list;
+        for (const auto& w : windows) list += (list.empty() ? "" : ", ") + w.id;
+        m_runner.On(
+            {"xprop", "-root"},
+            ProcessResult::Exit(0, "_NET_CLIENT_LIST_STACKING(WINDOW): window id # " + list +
+                                       "\n_NET_CLIENT_LIST(WINDOW): window id # " + list + "\n"));
+        for (const auto& w : windows) {
+            m_runner.On({"xprop", "-id", w.id},
+                        ProcessResult::Exit(0, std::string("_NET_WM_WINDOW_TYPE(ATOM) = ") +
+                                                   (w.desktop ? "_NET_WM_WINDOW_TYPE_DESKTOP"
+                                                              : "_NET_WM_WINDOW_TYPE_NORMAL") +
+                                                   "\nWM_CLASS(STRING) = \"" + w.wmClass +
+                                                   "\", \"" + w.wmClass + "\"\n"));
+        }
     }
 
     WallpaperResult Set(DesktopKind kind, std::stop_token stop = {}) {
@@ -89,7 +132,24 @@ protected:
     test::TempDir m_configRoot;
     fs::path m_config = m_configRoot / "config";
     std::chrono::milliseconds m_settle{2000};
+    EnvironmentTable m_extraEnv;
+    test::TempDir m_procDir;
+    // No process list unless a test makes one: the tools' word is then taken.
+    fs::path m_proc = m_procDir / "none";
 };
+
+// A process as /proc shows it.
+void FakeProcess(const fs::path& proc, int pid, const std::string& comm, const Argv& argv,
+                 char state = 'S') {
+    const fs::path dir = proc / std::to_string(pid);
+    fs::create_directories(dir);
+    test::WriteBytes(dir / "comm", comm + "\n");
+    test::WriteBytes(dir / "stat",
+                     std::to_string(pid) + " (" + comm + ") " + state + " 1 1 1 0 -1 4194560\n");
+    std::string cmdline;
+    for (const auto& a : argv) cmdline += a + '\0';
+    test::WriteBytes(dir / "cmdline", cmdline);
+}
 
 // ---- GNOME and its relatives ----
 
@@ -325,10 +385,12 @@ TEST_F(DesktopTest, PlasmaEvaluatesItsScriptThroughDbusSend) {
     const auto r = Set(DesktopKind::Kde);
     ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
     const std::string script = LinuxDesktop::PlasmaScript(FileUri(OnlyCopy()));
-    const std::vector<Argv> expected = {{"dbus-send", "--session", "--type=method_call",
-                                         "--print-reply", "--dest=org.kde.plasmashell",
-                                         "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
-                                         "string:" + script}};
+    const std::vector<Argv> expected = {
+        {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+         "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"},
+        {"dbus-send", "--session", "--type=method_call", "--print-reply",
+         "--dest=org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
+         "string:" + script}};
     EXPECT_EQ(m_runner.calls, expected);
     EXPECT_NE(script.find("\"" + FileUri(OnlyCopy()) + "\""), std::string::npos);
     // The display style (FillMode) is not touched.
@@ -743,6 +805,377 @@ TEST_F(DesktopTest, UnwritableDirectoryFailsCleanly) {
     fs::permissions(m_dir.path(), fs::perms::owner_all);
 }
 
+// ---- the program that draws the desktop ----
+
+std::string StoredReason(const std::string& who) {
+    return who + " is not running: the picture is stored and will show when it starts";
+}
+
+// Each desktop whose tools store the picture whether or not anything draws it: with its
+// drawing program on the bus or as a desktop window the picture is set; without, it is stored
+// and the reason says so; where neither can be looked at, the tools' word is taken.
+TEST_F(DesktopTest, EachDesktopIsSetOnlyWhileItsDrawingProgramRuns) {
+    struct Case {
+        DesktopKind kind;
+        std::string who;
+        std::vector<std::string> busNames;  // each alone makes it Set
+        std::string windowClass;            // a desktop window of this class makes it Set
+    };
+    const std::vector<Case> cases = {
+        {DesktopKind::Xfce, "XFCE's desktop (xfdesktop)", {"org.xfce.xfdesktop"}, "xfdesktop"},
+        {DesktopKind::Mate,
+         "MATE's desktop (caja)",
+         {"org.mate.Caja", "org.mate.SettingsDaemon"},
+         "Caja"},
+        {DesktopKind::Gnome,
+         "GNOME's shell (gnome-shell)",
+         {"org.gnome.Shell", "org.gnome.Mutter.DisplayConfig"},
+         ""},
+        {DesktopKind::Cinnamon, "Cinnamon's desktop (cinnamon)", {"org.Cinnamon"}, "nemo-desktop"},
+        {DesktopKind::Lxde, "LXDE's desktop (pcmanfm --desktop)", {}, "pcmanfm"},
+    };
+    const std::vector<std::string> strangers = {"org.xfce.Xfconf", "ca.desrt.dconf",
+                                                "org.gnome.Shell.Extensions", "org.Cinnamon2"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(DesktopKindName(c.kind));
+        const auto fresh = [&] {
+            m_runner = RecordingRunner();
+            m_runner.EmulateGSettings();
+            m_runner.On({"xfconf-query", "-c", "xfce4-desktop", "-l", "-v"},
+                        ProcessResult::Exit(0, kXfconfListing));
+        };
+
+        // Nothing draws: the picture is stored, the run says so, and the copy the settings
+        // now name stays while the older ones go.
+        fresh();
+        test::WriteBytes(m_dir / "Background-5.bmp", "older copy");
+        BusWith(strangers);
+        WindowsWith({{"0x600003", "openbox", false}, {"0x400001", "xterm", false}});
+        auto r = Set(c.kind);
+        EXPECT_EQ(r.status, WallpaperStatus::Stored) << r.detail;
+        EXPECT_FALSE(r.Succeeded());
+        EXPECT_EQ(r.detail, StoredReason(c.who));
+        if (LinuxDesktop::NeedsFreshCopy(c.kind)) {
+            EXPECT_NE(OnlyCopy(), m_dir / "Background-5.bmp");
+            for (const auto& copy : Copies()) fs::remove(copy);
+        }
+        // Bottom-up, the first window that is no desktop ends the search.
+        if (c.windowClass.empty()) {
+            EXPECT_TRUE(m_runner.CallsOf("xprop").empty());
+        } else {
+            EXPECT_EQ(m_runner.CallsOf("xprop").size(), 2u);
+        }
+
+        for (const auto& name : c.busNames) {
+            fresh();
+            BusWith({"org.xfce.Xfconf", name});
+            r = Set(c.kind);
+            EXPECT_EQ(r.status, WallpaperStatus::Set) << name << ": " << r.detail;
+            EXPECT_TRUE(m_runner.CallsOf("xprop").empty()) << "the bus answered already";
+        }
+        if (!c.windowClass.empty()) {
+            fresh();
+            BusWith(strangers);
+            WindowsWith({{"0x1a00004", c.windowClass, true}, {"0x600003", "openbox", false}});
+            r = Set(c.kind);
+            EXPECT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+        }
+        for (const auto& copy : Copies()) fs::remove(copy);
+
+        // Neither the bus nor the X server can be asked: the tools' word stands.
+        fresh();
+        EXPECT_EQ(Set(c.kind).status, WallpaperStatus::Set);
+        fresh();
+        m_runner.installed = {"dbus-send", "xprop"};
+        m_runner.On({"dbus-send"}, ProcessResult::Exit(1, "", "Failed to open connection"));
+        m_runner.On({"xprop"}, ProcessResult::Exit(1, "", "unable to open display"));
+        EXPECT_EQ(Set(c.kind).status, WallpaperStatus::Set);
+        fresh();
+        // A reply without the bus's own name is no list of names; a window manager without the
+        // EWMH lists lists nothing.
+        m_runner.installed = {"dbus-send", "xprop"};
+        m_runner.On({"dbus-send"}, ProcessResult::Exit(0, "Error org.freedesktop.DBus"));
+        m_runner.On({"xprop", "-root"},
+                    ProcessResult::Exit(0,
+                                        "_NET_CLIENT_LIST_STACKING:  not found.\n"
+                                        "_NET_CLIENT_LIST:  not found.\n"));
+        EXPECT_EQ(Set(c.kind).status, WallpaperStatus::Set);
+        for (const auto& copy : Copies()) fs::remove(copy);
+    }
+}
+
+TEST_F(DesktopTest, BusNamesAreReadFromGdbusWithoutDbusSend) {
+    m_runner.EmulateGSettings();
+    m_runner.installed = {"gdbus"};
+    m_runner.On({"gdbus", "call", "--session"},
+                ProcessResult::Exit(0, "(['org.freedesktop.DBus', ':1.0', 'org.gnome.Shell'],)\n"));
+    EXPECT_EQ(Set(DesktopKind::Gnome).status, WallpaperStatus::Set);
+    EXPECT_EQ(m_runner.CallsOf("gdbus").back(),
+              (Argv{"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                    "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"}));
+    m_runner.On({"gdbus", "call", "--session"},
+                ProcessResult::Exit(0, "(['org.freedesktop.DBus', ':1.0'],)\n"));
+    const auto r = Set(DesktopKind::Gnome);
+    EXPECT_EQ(r.status, WallpaperStatus::Stored);
+    EXPECT_EQ(r.detail, StoredReason("GNOME's shell (gnome-shell)"));
+}
+
+TEST_F(DesktopTest, UnityIsNotLookedAtForGnomeShell) {
+    m_runner.EmulateGSettings();
+    BusWith({"org.ayatana.bamf"});
+    m_extraEnv["XDG_CURRENT_DESKTOP"] = "Unity:Unity7:ubuntu";
+    EXPECT_EQ(Set(DesktopKind::Gnome).status, WallpaperStatus::Set);
+    EXPECT_TRUE(m_runner.CallsOf("dbus-send").empty());
+    m_extraEnv["XDG_CURRENT_DESKTOP"] = "ubuntu:GNOME";
+    EXPECT_EQ(Set(DesktopKind::Gnome).status, WallpaperStatus::Stored);
+}
+
+TEST_F(DesktopTest, PlasmaWithoutPlasmashellIsNotAskedAndStoresNothing) {
+    BusWith({"org.kde.kwin", "org.kde.KWin"});
+    const auto r = Set(DesktopKind::Kde);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_EQ(r.detail,
+              "KDE Plasma's desktop (plasmashell) is not running, so the picture could not be "
+              "handed to it");
+    EXPECT_EQ(m_runner.calls.size(), 1u) << "only the bus was asked";
+    EXPECT_TRUE(Copies().empty());
+
+    BusWith({"org.kde.plasmashell"});
+    ASSERT_EQ(Set(DesktopKind::Kde).status, WallpaperStatus::Set);
+    EXPECT_EQ(m_runner.calls.back()[4], "--dest=org.kde.plasmashell");
+}
+
+// A plain X11 session whose root window a desktop window covers: the picture goes that
+// desktop's way, not onto the root window nobody sees.
+TEST_F(DesktopTest, PlainX11WithADesktopWindowTakesThatDesktopsWay) {
+    m_runner.installed = {"feh"};
+    m_runner.On({"xfconf-query", "-c", "xfce4-desktop", "-l", "-v"},
+                ProcessResult::Exit(0, kXfconfListing));
+    // pcmanfm-qt's desktop (its settings are checked as on LXQt)
+    WindowsWith({{"0x1400003", "pcmanfm-qt", true}, {"0x600003", "xterm", false}});
+    m_runner.On({"pcmanfm-qt"}, [this](const Argv& a) {
+        const fs::path settings = m_config / "pcmanfm-qt" / "default" / "settings.conf";
+        fs::create_directories(settings.parent_path());
+        test::WriteBytes(settings, "[Desktop]\nWallpaper=" + a[2] + "\nWallpaperMode=zoom\n");
+        return ProcessResult::Exit(0);
+    });
+    auto r = SetWithEnv(SessionEnv());
+    ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_EQ(r.desktop, "LXQt");
+    EXPECT_EQ(m_runner.CallsOf("pcmanfm-qt").size(), 1u);
+    EXPECT_TRUE(m_runner.CallsOf("feh").empty());
+    for (const auto& copy : Copies()) fs::remove(copy);
+
+    // xfdesktop, found as XFCE and checked as XFCE.
+    m_runner = RecordingRunner();
+    m_runner.installed = {"feh"};
+    m_runner.On({"xfconf-query", "-c", "xfce4-desktop", "-l", "-v"},
+                ProcessResult::Exit(0, kXfconfListing));
+    WindowsWith({{"0x1400003", "xfdesktop", true}});
+    r = SetWithEnv(SessionEnv());
+    ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_EQ(r.desktop, "XFCE");
+    EXPECT_EQ(m_runner.CallsOf("xfconf-query").size(), 5u);
+    EXPECT_TRUE(m_runner.CallsOf("feh").empty());
+
+    // A desktop window of a desktop we cannot address: the root window would not show it.
+    m_runner = RecordingRunner();
+    m_runner.installed = {"feh"};
+    WindowsWith({{"0x1400003", "my-desktop", true}});
+    r = SetWithEnv(SessionEnv());
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_EQ(r.detail,
+              "a desktop window of 'my-desktop' covers the root window, so a picture set there "
+              "would not be seen, and its desktop is not one whose wallpaper can be set");
+    EXPECT_TRUE(m_runner.CallsOf("feh").empty());
+
+    // No desktop window: the root window it is; the search ends at the bottom-most window.
+    m_runner = RecordingRunner();
+    m_runner.installed = {"feh"};
+    WindowsWith({{"0x600003", "xterm", false}, {"0x1400003", "xfdesktop", true}});
+    r = SetWithEnv(SessionEnv());
+    EXPECT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_EQ(r.desktop, "plain X11");
+    EXPECT_EQ(m_runner.CallsOf("feh").size(), 1u);
+    EXPECT_EQ(m_runner.CallsOf("xprop").size(), 2u);
+
+    // Without the stacking order every listed window is looked at.
+    m_runner = RecordingRunner();
+    m_runner.installed = {"feh", "dbus-send"};
+    m_runner.On({"xprop", "-root"},
+                ProcessResult::Exit(0,
+                                    "_NET_CLIENT_LIST_STACKING:  not found.\n"
+                                    "_NET_CLIENT_LIST(WINDOW): window id # 0x600003, 0x1400003\n"));
+    m_runner.On({"xprop", "-id", "0x600003"},
+                ProcessResult::Exit(0, "WM_CLASS(STRING) = \"xterm\", \"XTerm\"\n"));
+    m_runner.On({"xprop", "-id", "0x1400003"},
+                ProcessResult::Exit(0,
+                                    "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DESKTOP\n"
+                                    "WM_CLASS(STRING) = \"desktop_window\", \"Caja\"\n"));
+    m_runner.installed.insert("xprop");
+    m_runner.EmulateGSettings();
+    r = SetWithEnv(SessionEnv());
+    EXPECT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_EQ(r.desktop, "MATE");
+}
+
+TEST_F(DesktopTest, XpropWithoutAnAnswerLeavesTheRootWindowsWay) {
+    m_runner.installed = {"xprop", "feh"};
+    m_runner.On({"xprop"}, test::TimedOut());
+    const auto r = SetWithEnv(SessionEnv());
+    // No answer is no desktop window: the root window's tool decides.
+    EXPECT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_EQ(m_runner.CallsOf("feh").size(), 1u);
+}
+
+// ---- sway and its swaybg ----
+
+class SwayTest : public DesktopTest {
+protected:
+    SwayTest() {
+        m_proc = m_procDir / "proc";
+        fs::create_directories(m_proc);
+        FakeProcess(m_proc, 1, "sway", {"sway"});
+    }
+    ~SwayTest() override {
+        if (m_starter.joinable()) m_starter.join();
+    }
+    // sway starts swaybg for the picture after delay, as a new process.
+    void SwayStartsSwaybg(std::chrono::milliseconds delay, int pid) {
+        m_runner.On({"swaymsg"}, [this, delay, pid](const Argv& a) {
+            m_starter = std::thread([this, delay, pid, path = m_bmp.native()] {
+                std::this_thread::sleep_for(delay);
+                FakeProcess(m_proc, pid, "swaybg",
+                            {"swaybg", "-o", "*", "-i", path, "-m", "fill", "-c", "#000000"});
+            });
+            (void)a;
+            return ProcessResult::Exit(0);
+        });
+    }
+    std::thread m_starter;
+};
+
+TEST_F(SwayTest, SuccessOnceANewSwaybgShowsThePicture) {
+    // The swaybg of the previous run shows the same path: it is not the new one.
+    FakeProcess(m_proc, 40, "swaybg", {"swaybg", "-o", "*", "-i", m_bmp.native(), "-m", "fill"});
+    SwayStartsSwaybg(300ms, 41);
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = Set(DesktopKind::Sway);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_GE(took, 250ms) << "reported before swaybg ran";
+    EXPECT_LT(took, 1500ms);
+}
+
+TEST_F(SwayTest, WithoutANewSwaybgItFailsAfterTheWait) {
+    m_settle = 300ms;
+    FakeProcess(m_proc, 40, "swaybg", {"swaybg", "-i", m_bmp.native()});
+    // Look-alikes: a zombie, another picture, another program, the path only as its name.
+    FakeProcess(m_proc, 50, "swaybg", {"swaybg", "-i", m_bmp.native()}, 'Z');
+    FakeProcess(m_proc, 51, "swaybg", {"swaybg", "-i", "/other.png"});
+    FakeProcess(m_proc, 52, "feh", {"feh", m_bmp.native()});
+    FakeProcess(m_proc, 53, "swaybg", {m_bmp.native()});
+    m_runner.On({"swaymsg"}, [this](const Argv&) {
+        fs::remove_all(m_proc / "40");  // sway ends the old one and cannot start another
+        return ProcessResult::Exit(0);
+    });
+    const auto r = Set(DesktopKind::Sway);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+    EXPECT_TRUE(std::regex_match(r.detail, std::regex("sway took the picture, but no swaybg "
+                                                      "showed it within [0-9]+ ms \\(is swaybg "
+                                                      "installed\\?\\): the background stays "
+                                                      "as it is")))
+        << r.detail;
+}
+
+TEST_F(SwayTest, TheWaitKeepsToTheOverallTimeAndEndsOnAStop) {
+    m_settle = 60s;
+    m_runner.On({"swaymsg"}, ProcessResult::Exit(0));
+    LinuxDesktop::Options options = Options();
+    options.total = 400ms;
+    LinuxDesktop desktop(m_runner, TableEnvironment(SessionEnv()), options);
+    auto start = std::chrono::steady_clock::now();
+    auto r = desktop.SetWallpaperOn(DesktopKind::Sway, m_bmp);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(r.status, WallpaperStatus::Failed);
+
+    std::stop_source stop;
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(200ms);
+        stop.request_stop();
+    });
+    start = std::chrono::steady_clock::now();
+    r = Set(DesktopKind::Sway, stop.get_token());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(r.status, WallpaperStatus::Cancelled) << r.detail;
+}
+
+// ---- what the bus, the X server and /proc say ----
+
+TEST(DrawingClientText, BusNamesOfBothToolsAndNothingElse) {
+    EXPECT_EQ(ParseBusNames("method return time=1 sender=org.freedesktop.DBus -> dest=:1.2\n"
+                            "   array [\n      string \"org.freedesktop.DBus\"\n"
+                            "      string \":1.7\"\n      string \"org.xfce.xfdesktop\"\n   ]\n"),
+              (std::vector<std::string>{"org.freedesktop.DBus", ":1.7", "org.xfce.xfdesktop"}));
+    EXPECT_EQ(ParseBusNames("(['org.freedesktop.DBus', 'org.mate.Caja'],)\n"),
+              (std::vector<std::string>{"org.freedesktop.DBus", "org.mate.Caja"}));
+    // No name has blanks, quotes or slashes; an unclosed quote ends the list.
+    EXPECT_EQ(ParseBusNames("'a b' \"\" '/x' 'ok.name' 'open"),
+              (std::vector<std::string>{"ok.name"}));
+    EXPECT_TRUE(ParseBusNames("'" + std::string(300, 'a') + "'").empty());
+    EXPECT_TRUE(ParseBusNames("").empty());
+}
+
+TEST(DrawingClientText, WindowListsAndWindows) {
+    const std::string root =
+        "_NET_CLIENT_LIST_STACKING(WINDOW): window id # 0x1400003, 0x600003,0xzz, 0x123456789ab\n"
+        "_NET_CLIENT_LIST(WINDOW): window id # 0x600003\n";
+    auto list = ParseXpropWindowList(root, "_NET_CLIENT_LIST_STACKING");
+    EXPECT_TRUE(list.found);
+    EXPECT_EQ(list.ids, (std::vector<std::string>{"0x1400003", "0x600003"}));
+    list = ParseXpropWindowList(root, "_NET_CLIENT_LIST");
+    EXPECT_EQ(list.ids, (std::vector<std::string>{"0x600003"}));
+    list = ParseXpropWindowList("_NET_CLIENT_LIST_STACKING:  not found.\n",
+                                "_NET_CLIENT_LIST_STACKING");
+    EXPECT_FALSE(list.found);
+    std::string many = "_NET_CLIENT_LIST(WINDOW): window id # ";
+    for (int i = 0; i < 5000; ++i) many += "0x1, ";
+    EXPECT_EQ(ParseXpropWindowList(many, "_NET_CLIENT_LIST").ids.size(), WindowList::kMaxWindows);
+
+    auto w = ParseXpropWindow(
+        "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DOCK, _NET_WM_WINDOW_TYPE_DESKTOP\n"
+        "WM_CLASS(STRING) = \"a \\\"q\\\" b\", \"Xfdesktop\"\n");
+    EXPECT_TRUE(w.desktop);
+    EXPECT_EQ(w.classes, (std::vector<std::string>{"a \"q\" b", "Xfdesktop"}));
+    w = ParseXpropWindow("_NET_WM_WINDOW_TYPE:  not found.\nWM_CLASS(STRING) = \"open");
+    EXPECT_FALSE(w.desktop);
+    EXPECT_TRUE(w.classes.empty());
+    w = ParseXpropWindow("_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DESKTOPX\n");
+    EXPECT_FALSE(w.desktop);
+
+    EXPECT_EQ(DesktopOfWindowClass({"desktop_window", "Caja"}), DesktopKind::Mate);
+    EXPECT_EQ(DesktopOfWindowClass({"pcmanfm-qt", "pcmanfm-qt"}), DesktopKind::Lxqt);
+    EXPECT_EQ(DesktopOfWindowClass({"xfdesktop", "Xfdesktop"}), DesktopKind::Xfce);
+    EXPECT_EQ(DesktopOfWindowClass({"pcmanfm", "Pcmanfm"}), DesktopKind::Lxde);
+    EXPECT_EQ(DesktopOfWindowClass({"xterm", "XTerm"}), DesktopKind::X11);
+    EXPECT_EQ(DesktopOfWindowClass({}), DesktopKind::X11);
+}
+
+TEST(DrawingClientText, ProcessesByNameAndArgument) {
+    test::TempDir proc;
+    FakeProcess(proc.path(), 7, "swaybg", {"swaybg", "-i", "/p/B.bmp"});
+    FakeProcess(proc.path(), 8, "swaybg", {"swaybg", "-i", "/p/B.bmp"}, 'Z');
+    FakeProcess(proc.path(), 9, "other", {"swaybg", "-i", "/p/B.bmp"});
+    FakeProcess(proc.path(), 10, "swaybg", {"/p/B.bmp"});
+    FakeProcess(proc.path(), 11, "swaybg", {"swaybg", "-i", "/p/B.bmp.tmp"});
+    FakeProcess(proc.path(), 12, "swaybg", {"swaybg", "-i", "/q/real.bmp"});
+    test::WriteBytes(proc / "13" / "x", "");  // a process without its files
+    fs::create_directories(proc / "self");
+    EXPECT_EQ(FindProcessesWithArgument(proc.path(), "swaybg", {"/p/B.bmp", "/q/real.bmp"}),
+              (std::vector<int>{7, 12}));
+    EXPECT_TRUE(FindProcessesWithArgument(proc / "absent", "swaybg", {"/p/B.bmp"}).empty());
+}
+
 // ---- with real child processes ----
 
 class RealToolTest : public DesktopTest {
@@ -790,6 +1223,25 @@ TEST_F(RealToolTest, AHandOverOfManyHangingStepsKeepsToItsOverallTime) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_EQ(r.status, WallpaperStatus::Failed);
     EXPECT_NE(r.detail.find("time limit"), std::string::npos) << r.detail;
+}
+
+// The look for xfdesktop hangs after xfconf took the picture: it ends with the overall time,
+// and a look that gave no answer leaves the tools' word.
+TEST_F(RealToolTest, AHangingLookForTheDrawingProgramKeepsToTheOverallTime) {
+    FakeTool("xfconf-query",
+             "case \"$*\" in *' -l'*) echo '/backdrop/screen0/monitor0/workspace0/last-image "
+             "a';; esac");
+    FakeTool("dbus-send", "exec sleep 30");
+    FakeTool("xprop", "exec sleep 30");
+    const auto runner = test::SystemRunner();
+    LinuxDesktop::Options options;
+    options.timeout = 20s;
+    options.total = 600ms;
+    LinuxDesktop desktop(*runner, TableEnvironment(SessionEnv()), options);
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = desktop.SetWallpaperOn(DesktopKind::Xfce, m_bmp);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(r.status, WallpaperStatus::Set) << r.detail;
 }
 
 TEST_F(RealToolTest, AStopRequestEndsAHangingToolAtOnce) {

@@ -109,5 +109,33 @@ TEST_F(LxqtRealDesktop, EachRunIsTakenAndWithoutTheDesktopItFails) {
     EXPECT_TRUE(fs::exists(previous));
 }
 
+// With no desktop named in the session, pcmanfm-qt's desktop window over the root window
+// is found and the picture goes to it, not to the root window it covers.
+TEST_F(LxqtRealDesktop, APlainX11SessionWithItsDesktopWindowIsHandedOverAsLxqt) {
+    const fs::path bmp = m_home / "Background.bmp";
+    test::WriteBytes(bmp, "BM");
+    StartDesktop();
+    EnvironmentTable plain = m_table;
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "XDG_SESSION_DESKTOP"}) {
+        plain.erase(name);
+    }
+    LinuxDesktop::Options options;
+    options.settle = 3s;
+    LinuxDesktop desktop(*m_runner, TableEnvironment(plain), options);
+    // The desktop window may take a moment to be mapped after the bus name is there.
+    WallpaperResult r;
+    for (int i = 0; i < 40; ++i) {
+        r = desktop.SetWallpaper(bmp, {});
+        if (r.desktop == "LXQt") break;
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_EQ(r.status, WallpaperStatus::Set) << r.detail;
+    EXPECT_EQ(r.desktop, "LXQt");
+    const auto saved = ReadPcmanfmQtDesktopValue(
+        m_home / "config" / "pcmanfm-qt" / "lxqt" / "settings.conf", "Wallpaper");
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(IsFreshCopyName(bmp, fs::path(*saved).filename().native())) << *saved;
+}
+
 }  // namespace
 }  // namespace tavolin

@@ -459,6 +459,15 @@ TEST_F(GeneratorTest, RefusedHandOverIsShownAndFails) {
     EXPECT_TRUE(m_result.Written());
     EXPECT_EQ(m_result.wallpaper.status, WallpaperStatus::NoDesktop);
     EXPECT_EQ(m_messages.messages().size(), 1u);
+
+    // Stored where nothing draws it: not on the desktop either; the reason comes along.
+    m_desktop->status = WallpaperStatus::Stored;
+    EXPECT_FALSE(Generate());
+    EXPECT_TRUE(m_result.Written());
+    EXPECT_EQ(m_result.wallpaper.status, WallpaperStatus::Stored);
+    EXPECT_EQ(m_result.wallpaper.detail, "refused");
+    ASSERT_EQ(m_messages.messages().size(), 2u);
+    EXPECT_EQ(m_messages.messages()[1].text, "Fehler beim Setzen des Hintergrundbildes.");
 }
 
 TEST_F(GeneratorTest, UnwritableWallpaperKeepsThePreviousOneAndSaysWhy) {
@@ -515,8 +524,8 @@ TEST_F(GeneratorTest, EachCharacterWithoutAGlyphIsReportedOnceHoweverOftenItOccu
     // Thousands of NULs, BELs and a character the font lacks, over several appointments.
     std::string remark(5000, '\0');
     remark += std::string(3000, '\x07') + "\x80" + std::string(2000, '\0');
-    test::WriteBytes(File("Termine.dat"), "11.12.2025 - 10:00 # " + remark +
-                                              "\r\n12.12.2025 - 10:00 # \x07\x80\x07");
+    test::WriteBytes(File("Termine.dat"),
+                     "11.12.2025 - 10:00 # " + remark + "\r\n12.12.2025 - 10:00 # \x07\x80\x07");
     ASSERT_TRUE(Generate());
     std::vector<std::string> texts;
     for (const UserMessage& m : m_result.messages) texts.push_back(m.text);

@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include <algorithm>
+#include <cctype>
 #include <system_error>
 #include <thread>
 
@@ -18,6 +20,54 @@ constexpr const char* kXfceChannel = "xfce4-desktop";
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// The program that draws each desktop's background, and how it shows that it runs.
+struct Drawer {
+    DesktopKind kind;
+    const char* who;
+    std::vector<std::string_view> busNames;  // any of them owned
+    bool window;                             // or a desktop window of this desktop
+};
+
+const Drawer* DrawerOf(DesktopKind kind) {
+    static const Drawer kDrawers[] = {
+        // gnome-shell; the other mutter-based shells (Budgie, Pantheon) and GNOME Flashback
+        // own mutter's display configuration name.
+        {DesktopKind::Gnome,
+         "GNOME's shell (gnome-shell)",
+         {"org.gnome.Shell", "org.gnome.Mutter.DisplayConfig"},
+         false},
+        // nemo-desktop draws the background where cinnamon does not.
+        {DesktopKind::Cinnamon, "Cinnamon's desktop (cinnamon)", {"org.Cinnamon"}, true},
+        // mate-settings-daemon draws the background where caja does not.
+        {DesktopKind::Mate,
+         "MATE's desktop (caja)",
+         {"org.mate.Caja", "org.mate.SettingsDaemon"},
+         true},
+        {DesktopKind::Xfce, "XFCE's desktop (xfdesktop)", {"org.xfce.xfdesktop"}, true},
+        {DesktopKind::Kde, "KDE Plasma's desktop (plasmashell)", {"org.kde.plasmashell"}, true},
+        {DesktopKind::Lxde, "LXDE's desktop (pcmanfm --desktop)", {}, true},
+    };
+    for (const auto& drawer : kDrawers) {
+        if (drawer.kind == kind) return &drawer;
+    }
+    return nullptr;
+}
+
+bool IsUnity(std::string_view desktops) {
+    while (!desktops.empty()) {
+        const size_t colon = desktops.find(':');
+        std::string entry(desktops.substr(0, colon));
+        for (char& c : entry) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (entry == "unity") return true;
+        desktops.remove_prefix(colon == std::string_view::npos ? desktops.size() : colon + 1);
+    }
+    return false;
+}
+
+bool Contains(const std::vector<std::string>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 }  // namespace
@@ -110,6 +160,22 @@ WallpaperResult LinuxDesktop::HandOver(DesktopKind kind, const std::filesystem::
         result.detail = "no graphical session found (neither DISPLAY nor WAYLAND_DISPLAY is set)";
         return result;
     }
+    if (kind == DesktopKind::X11) {
+        // A desktop window covers the root window: a picture there would not be seen, so
+        // the picture goes the way of the desktop that shows that window.
+        if (const auto windows = DesktopWindows(); windows && !windows->empty()) {
+            for (const WindowFacts& window : *windows) {
+                const DesktopKind owner = DesktopOfWindowClass(window.classes);
+                if (owner != DesktopKind::X11) return HandOver(owner, bmpPath, stop);
+            }
+            const auto& classes = windows->front().classes;
+            result.detail = "a desktop window" +
+                            (classes.empty() ? std::string() : " of '" + classes.back() + "'") +
+                            " covers the root window, so a picture set there would not be seen, "
+                            "and its desktop is not one whose wallpaper can be set";
+            return result;
+        }
+    }
     if (kind == DesktopKind::UnknownWayland) {
         const auto name = m_env("XDG_CURRENT_DESKTOP");
         result.detail = "the Wayland compositor" + (name ? " '" + *name + "'" : std::string()) +
@@ -151,6 +217,11 @@ WallpaperResult LinuxDesktop::HandOver(DesktopKind kind, const std::filesystem::
     const Outcome outcome = Apply(kind, file, stop);
     if (outcome.ok) {
         if (fresh) RemoveOlderCopies(source, file);
+        if (auto missing = MissingDrawer(kind)) {
+            result.status = WallpaperStatus::Stored;
+            result.detail = std::move(*missing);
+            return result;
+        }
         result.status = WallpaperStatus::Set;
         return result;
     }
@@ -179,7 +250,7 @@ LinuxDesktop::Outcome LinuxDesktop::Apply(DesktopKind kind, const std::filesyste
             return RunStep({"pcmanfm", "--set-wallpaper", file.native()},
                            "pcmanfm --set-wallpaper");
         case DesktopKind::Sway:
-            return SetSway(file);
+            return SetSway(file, stop);
         case DesktopKind::X11:
             return SetPlainX11(file);
         case DesktopKind::None:
@@ -187,6 +258,88 @@ LinuxDesktop::Outcome LinuxDesktop::Apply(DesktopKind kind, const std::filesyste
             break;
     }
     return {false, "no way to set the wallpaper on this desktop"};
+}
+
+std::optional<std::vector<std::string>> LinuxDesktop::BusNames() {
+    if (!SessionBusAddress(m_env)) return std::nullopt;
+    ProcessResult r;
+    if (m_runner.IsInstalled("dbus-send")) {
+        r = m_runner.Run({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                          "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"},
+                         m_options.timeout);
+    } else if (m_runner.IsInstalled("gdbus")) {
+        r = m_runner.Run(
+            {"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"},
+            m_options.timeout);
+    } else {
+        return std::nullopt;
+    }
+    if (!r.Succeeded()) return std::nullopt;
+    auto names = ParseBusNames(r.output);
+    // The bus always lists itself; a reply without it is none.
+    if (!Contains(names, "org.freedesktop.DBus")) return std::nullopt;
+    return names;
+}
+
+std::optional<std::vector<WindowFacts>> LinuxDesktop::DesktopWindows() {
+    if (!m_env("DISPLAY") || !m_runner.IsInstalled("xprop")) return std::nullopt;
+    const ProcessResult root = m_runner.Run(
+        {"xprop", "-root", "_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST"}, m_options.timeout);
+    if (!root.Succeeded()) return std::nullopt;
+    // Desktop windows lie below all others, so bottom-up the first other window ends the
+    // search; the unordered list is searched whole, up to a bound.
+    WindowList list = ParseXpropWindowList(root.output, "_NET_CLIENT_LIST_STACKING");
+    const bool bottomUp = list.found;
+    if (!bottomUp) list = ParseXpropWindowList(root.output, "_NET_CLIENT_LIST");
+    if (!list.found) return std::nullopt;
+    constexpr size_t kMaxLooked = 64;
+    std::vector<WindowFacts> desktops;
+    for (size_t i = 0; i < list.ids.size() && i < kMaxLooked; ++i) {
+        const ProcessResult w = m_runner.Run(
+            {"xprop", "-id", list.ids[i], "_NET_WM_WINDOW_TYPE", "WM_CLASS"}, m_options.timeout);
+        // A window that closed in between is no answer; a tool that hangs or is stopped is.
+        if (w.status != ProcessResult::Status::Exited) return std::nullopt;
+        if (!w.Succeeded()) continue;
+        WindowFacts facts = ParseXpropWindow(w.output);
+        if (facts.desktop) {
+            desktops.push_back(std::move(facts));
+        } else if (bottomUp) {
+            break;
+        }
+    }
+    return desktops;
+}
+
+std::optional<std::string> LinuxDesktop::MissingDrawer(DesktopKind kind) {
+    // Plasma's answer to its script already came from plasmashell.
+    const Drawer* drawer = kind == DesktopKind::Kde ? nullptr : DrawerOf(kind);
+    if (!drawer) return std::nullopt;
+    // Unity shares GNOME's settings but not its shell; what draws there is not looked for.
+    if (const auto current = m_env("XDG_CURRENT_DESKTOP");
+        kind == DesktopKind::Gnome && current && IsUnity(*current)) {
+        return std::nullopt;
+    }
+    bool looked = false;
+    if (!drawer->busNames.empty()) {
+        if (const auto names = BusNames()) {
+            looked = true;
+            for (const auto name : drawer->busNames) {
+                if (Contains(*names, name)) return std::nullopt;
+            }
+        }
+    }
+    if (drawer->window) {
+        if (const auto windows = DesktopWindows()) {
+            looked = true;
+            for (const WindowFacts& window : *windows) {
+                if (DesktopOfWindowClass(window.classes) == kind) return std::nullopt;
+            }
+        }
+    }
+    if (!looked) return std::nullopt;
+    return std::string(drawer->who) +
+           " is not running: the picture is stored and will show when it starts";
 }
 
 LinuxDesktop::Outcome LinuxDesktop::RunStep(const std::vector<std::string>& argv,
@@ -307,6 +460,11 @@ std::string LinuxDesktop::PlasmaScript(const std::string& uri) {
 }
 
 LinuxDesktop::Outcome LinuxDesktop::SetPlasma(const std::filesystem::path& file) {
+    // Plasma keeps the picture in plasmashell's own settings: without it nothing is stored.
+    if (const auto names = BusNames(); names && !Contains(*names, "org.kde.plasmashell")) {
+        return {false, std::string(DrawerOf(DesktopKind::Kde)->who) +
+                           " is not running, so the picture could not be handed to it"};
+    }
     const std::string script = PlasmaScript(FileUri(file));
     if (m_runner.IsInstalled("dbus-send")) {
         return RunStep({"dbus-send", "--session", "--type=method_call", "--print-reply",
@@ -399,13 +557,45 @@ LinuxDesktop::Outcome LinuxDesktop::SetLxqt(const std::filesystem::path& file,
     return {};
 }
 
-LinuxDesktop::Outcome LinuxDesktop::SetSway(const std::filesystem::path& file) {
+LinuxDesktop::Outcome LinuxDesktop::SetSway(const std::filesystem::path& file,
+                                            const std::stop_token& stop) {
     const auto argument = SwayPathArgument(file.native());
     if (!argument) {
         return {false, "the path " + file.string() +
                            " holds characters that sway would read as part of a command"};
     }
-    return RunStep({"swaymsg", "output", "*", "bg", *argument, "fill"}, "swaymsg output * bg");
+    // sway answers success before it starts swaybg, and also when it cannot (swaybg is only
+    // recommended): the picture shows once a new swaybg runs with it.
+    std::vector<std::string> paths = {file.native()};
+    std::error_code ec;
+    if (const auto canonical = std::filesystem::canonical(file, ec); !ec && canonical != file) {
+        paths.push_back(canonical.native());
+    }
+    const bool canLook = std::filesystem::is_directory(m_options.procRoot, ec);
+    const auto before = FindProcessesWithArgument(m_options.procRoot, "swaybg", paths);
+    Outcome outcome =
+        RunStep({"swaymsg", "output", "*", "bg", *argument, "fill"}, "swaymsg output * bg");
+    if (!outcome.ok || !canLook) return outcome;
+
+    using namespace std::chrono_literals;
+    const auto waitStart = std::chrono::steady_clock::now();
+    const auto deadline = std::min(waitStart + m_options.settle, m_deadline);
+    for (;;) {
+        for (const int pid : FindProcessesWithArgument(m_options.procRoot, "swaybg", paths)) {
+            if (!std::binary_search(before.begin(), before.end(), pid)) return {};
+        }
+        if (stop.stop_requested()) return {false, "stopped before swaybg showed the picture"};
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            const auto waited =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - waitStart);
+            return {false, "sway took the picture, but no swaybg showed it within " +
+                               std::to_string(waited.count()) +
+                               " ms (is swaybg installed?): the background stays as it is"};
+        }
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(50ms, deadline - now));
+    }
 }
 
 LinuxDesktop::Outcome LinuxDesktop::SetPlainX11(const std::filesystem::path& file) {

@@ -17,14 +17,24 @@
 // (zoom; stretch for pcmanfm-qt), since the user asked for a wallpaper. sway and the plain X11
 // tools need a style with every call: the fill/zoom style is used, which shows a picture of the
 // screen's size pixel for pixel and fills other outputs without distortion.
+//
+// A tool that stores the picture does not show it: that takes the program that draws the
+// desktop (xfdesktop, caja, gnome-shell, ...), and the tools succeed without it. So after the
+// picture is stored the hand-over looks for that program the way its desktop exposes it: its
+// name on the session bus, its desktop window (_NET_WM_WINDOW_TYPE_DESKTOP), or for sway the
+// swaybg that shows the new picture. Without it the result is Stored, with the reason. A plain
+// X11 session whose root window is covered by a desktop window is handed over on that
+// desktop's own way. Where none of these can be looked at, the tools' word is taken.
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Desktop.h"
 #include "platform/ProcessRunner.h"
 #include "platform/linux/DesktopDetection.h"
+#include "platform/linux/DrawingClient.h"
 #include "platform/linux/Environment.h"
 
 namespace tavolin {
@@ -35,7 +45,10 @@ public:
         std::chrono::milliseconds timeout{10000};  // for each command
         std::chrono::milliseconds total{20000};    // for the whole hand-over
         // LXQt: how long pcmanfm-qt's desktop may take to save the new picture in its settings
+        // sway: how long swaybg may take to come up with the new picture
         std::chrono::milliseconds settle{5000};
+        // Where the processes are listed (swaybg)
+        std::filesystem::path procRoot = "/proc";
     };
 
     LinuxDesktop(ProcessRunner& runner, EnvironmentLookup env, Options options);
@@ -56,6 +69,11 @@ public:
     /// hand-over fails before any tool is started.
     bool NeedsSessionBus(DesktopKind kind) const;
 
+    /// Why nothing would show a picture stored on this desktop now: "XFCE's desktop
+    /// (xfdesktop) is not running: ..."; nullopt when its drawing program runs or cannot be
+    /// looked for. The hand-over asks this once the desktop's settings took the picture.
+    std::optional<std::string> MissingDrawer(DesktopKind kind);
+
     /// The script for Plasma's evaluateScript that sets the picture at uri on every desktop.
     static std::string PlasmaScript(const std::string& uri);
 
@@ -74,10 +92,16 @@ private:
     Outcome SetXfce(const std::filesystem::path& file);
     Outcome SetPlasma(const std::filesystem::path& file);
     Outcome SetLxqt(const std::filesystem::path& file, const std::stop_token& stop);
-    Outcome SetSway(const std::filesystem::path& file);
+    Outcome SetSway(const std::filesystem::path& file, const std::stop_token& stop);
     Outcome SetPlainX11(const std::filesystem::path& file);
     Outcome RunStep(const std::vector<std::string>& argv, const std::string& what);
     Outcome ShowPictureStyle(const char* schema);
+
+    // The names on the session bus; nullopt when they cannot be listed.
+    std::optional<std::vector<std::string>> BusNames();
+    // The desktop windows (bottom-most first) as the window manager lists them; nullopt
+    // without a display, xprop or an EWMH window manager.
+    std::optional<std::vector<WindowFacts>> DesktopWindows();
 
     ProcessRunner& m_runner;
     EnvironmentLookup m_env;
