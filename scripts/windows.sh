@@ -5,6 +5,7 @@
 #   scripts/windows.sh build    deps, then tavolin-cli.exe and the core tests (build/windows)
 #   scripts/windows.sh test     build, then every test under Wine
 #   scripts/windows.sh qt|package ...   handed to scripts/windows-qt.sh / windows-package.sh
+#   scripts/windows.sh program|program-test   handed to scripts/windows-program.sh
 #
 # Installs what it needs itself (mingw-w64, Wine, dpkg-dev for apt-get source); the Linux
 # build does not need any of it. Dependencies are cached in build/windows/deps/<name>-<version>
@@ -337,6 +338,7 @@ case "${1:-}" in
     deps) shift; cmd_deps "$@" ;;
     build) shift; cmd_build "$@" ;;
     test) shift; cmd_test "$@" ;;
+    program | program-test) exec scripts/windows-program.sh "$@" ;;
     qt | package)
         sub="$1"
         shift
@@ -344,7 +346,7 @@ case "${1:-}" in
         exec "scripts/windows-$sub.sh" "$@"
         ;;
     *)
-        echo "usage: $0 deps|build|test|qt|package [args...]" >&2
+        echo "usage: $0 deps|build|test|qt|program|program-test|package [args...]" >&2
         exit 2
         ;;
 esac

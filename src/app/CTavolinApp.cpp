@@ -1,13 +1,19 @@
 #include "app/CTavolinApp.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QFile>
 #include <cstdio>
 #include <filesystem>
 
+#ifdef _WIN32
+#include "app/windows/WindowsProgram.h"
+#else
+#include <QDBusConnection>
+
 #include "app/ActivationFile.h"
 #include "app/AutomationServer.h"
+#include "platform/linux/X11Display.h"
+#endif
 #include "app/CAboutDlg.h"
 #include "app/CTavolinDlg.h"
 #include "app/QtScreen.h"
@@ -15,7 +21,6 @@
 #include "app/Resources.h"
 #include "app/Translations.h"
 #include "appointments/AppointmentStore.h"
-#include "platform/linux/X11Display.h"
 #include "controls/MessageBox.h"
 #include "platform/Autostart.h"
 #include "platform/UserMessages.h"
@@ -34,16 +39,25 @@ CTavolinApp::~CTavolinApp() {
     // (whose completions refer to the dialog) before the dialog.
     m_store.reset();
     m_dialog.reset();
+#ifndef _WIN32
     m_automation.reset();
+#endif
 }
 
 QString CTavolinApp::ProgramPath() {
+#ifdef _WIN32
+    return WindowsProgramPath();
+#else
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? QString() : QFile::decodeName(QByteArray::fromStdString(exe.string()));
+#endif
 }
 
 bool CTavolinApp::HasGraphicalSession() {
+#ifdef _WIN32
+    return true;  // a Windows process always has its desktop
+#else
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         return true;
@@ -51,12 +65,16 @@ bool CTavolinApp::HasGraphicalSession() {
     // Qt ends the process when the X server DISPLAY names is not there; ask it first.
     const QByteArray display = qgetenv("DISPLAY");
     return !display.isEmpty() && X11DisplayAnswers(display.toStdString());
+#endif
 }
 
 int CTavolinApp::Main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
 
+#ifdef _WIN32
+    if (const auto code = RunWindowsRegistration(FindAutomationSwitch(arguments))) return *code;
+#else
     // Registration runs need no display: they only write or remove the activation file.
     switch (FindAutomationSwitch(arguments)) {
         case AutomationSwitch::Register: {
@@ -82,6 +100,7 @@ int CTavolinApp::Main(int argc, char** argv) {
         default:
             break;
     }
+#endif
 
     if (!HasGraphicalSession()) {
         std::fprintf(stderr,
@@ -138,6 +157,9 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
 
     const AutomationSwitch automation = FindAutomationSwitch(arguments);
     const StartKind kind = ClassifyCommandText(CommandTextOfArguments(arguments));
+#ifdef _WIN32
+    (void)automation;  // no automation object is served on Windows: an "Embedding" start is normal
+#else
     if (automation == AutomationSwitch::Embedding) {
         m_automation = std::make_unique<AutomationServer>(QDBusConnection::sessionBus());
         QString error;
@@ -148,6 +170,7 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
             m_automation.reset();
         }
     }
+#endif
 
     switch (kind) {
         case StartKind::Info: {
@@ -174,10 +197,12 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
             break;
     }
 
+#ifndef _WIN32
     if (m_automation) {
         QObject::connect(m_automation.get(), &AutomationServer::instancesChanged, m_dialog.get(),
                          [this](int count) { m_dialog->setAutomationProxy(count > 0); });
     }
+#endif
     QObject::connect(m_dialog.get(), &CTavolinDlg::ended, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     m_dialog->setStoreWorker(m_store);

@@ -49,13 +49,18 @@ public:
     StoreWorker* storeWorker() const { return m_store.get(); }
 
     CTavolinDlg* dialog() const { return m_dialog.get(); }
+#ifndef _WIN32
     AutomationServer* automation() const { return m_automation.get(); }
+#endif
 
 private:
     Context m_context;
     int m_exitCode = 0;
     std::shared_ptr<StoreWorker> m_store;  // outlives the dialog: its writes finish at the end
+#ifndef _WIN32
+    // The D-Bus automation object; Windows has none (see app/windows/WindowsProgram.h).
     std::unique_ptr<AutomationServer> m_automation;
+#endif
     std::unique_ptr<CTavolinDlg> m_dialog;
 };
 

@@ -1,5 +1,7 @@
 #include "app/TrayIcon.h"
 
+#include "app/TrayMessages.h"
+
 namespace tavolin {
 
 TrayIcon::TrayIcon(const QIcon& icon, const QString& tip, QObject* parent)
@@ -20,9 +22,11 @@ TrayIcon::TrayIcon(const QIcon& icon, const QString& tip, QObject* parent)
     m_icon->setContextMenu(m_menu.get());
     connect(m_icon, &QSystemTrayIcon::activated, this, &TrayIcon::activate);
     m_icon->show();
+    AddTrayMessageIcon(m_icon);
 }
 
 TrayIcon::~TrayIcon() {
+    RemoveTrayMessageIcon(m_icon);
     m_icon->hide();
 }
 

@@ -1,0 +1,22 @@
+// Reminders as balloon messages of the program's own notification icon: Windows has no
+// notification server to talk to, and the icon is what the user sees while the window hides.
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QSystemTrayIcon>
+
+#include "app/DesktopNotifier.h"
+#include "app/TrayMessages.h"
+
+namespace tavolin {
+
+bool SendDesktopNotification(const QString& summary, const QString& body, int /*timeoutMs*/) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || !QSystemTrayIcon::supportsMessages()) return false;
+    // Called from a reminder thread; the icon belongs to the user-interface thread. Posting
+    // never waits, so the user-interface thread may in turn wait for the reminder threads.
+    return QMetaObject::invokeMethod(
+        app, [summary, body] { ShowTrayMessage(summary, body); }, Qt::QueuedConnection);
+}
+
+}  // namespace tavolin
