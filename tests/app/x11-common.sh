@@ -40,6 +40,15 @@ open_menu() {
     "$@"
     wait_for '[ "$(shown_windows)" -gt "$before" ]' 30
 }
+# Right-clicks the tray icon until its menu shows: a just-docked icon may miss the first click
+# while the program under a slow (sanitizer) build is still setting it up.
+open_menu_on_icon() {
+    local try
+    for try in 1 2 3; do
+        open_menu xdotool mousemove --window "$1" 8 8 click 3 && return 0
+    done
+    return 1
+}
 # Runs "$@" (a key that closes a menu) and waits until one window fewer is shown.
 close_menu() {
     local before

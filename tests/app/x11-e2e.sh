@@ -70,7 +70,7 @@ xdotool windowminimize "$wid"
 wait_for '[ -z "$(visible_window)" ]' 50 || fail "minimising left the window visible"
 wait_for 'tray_icon >/dev/null' 50 || fail "no icon in the tray host after minimising"
 icon="$(tray_icon)"
-open_menu xdotool mousemove --window "$icon" 8 8 click 3 || fail "no menu on the icon"
+open_menu_on_icon "$icon" || fail "no menu on the icon"
 shot traymenu
 close_menu xdotool key Escape || fail "Escape did not close the tray menu"
 xdotool mousemove --window "$icon" 8 8 click --repeat 2 --delay 80 1
@@ -99,7 +99,7 @@ sleep 0.5
 : "$before"
 # End it from the tray menu: "&Beenden".
 icon="$(tray_icon)"
-open_menu xdotool mousemove --window "$icon" 8 8 click 3 || fail "no menu on the icon after /go"
+open_menu_on_icon "$icon" || fail "no menu on the icon after /go"
 xdotool key b
 wait_for '! kill -0 $pid 2>/dev/null' 50 || fail "the tray menu's Beenden did not end the program"
 pid=""
