@@ -49,9 +49,9 @@ void MidnightTimer::Arm() {
         // Absolute on the real-time clock, cancelled when that clock is set: the timer then
         // wakes the program at once instead of at a midnight that has moved. A suspend does not
         // stop the real-time clock, so a midnight slept through fires on waking.
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(SystemNow() + wait);
-        if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec,
+        itimerspec when{};
+        when.it_value.tv_sec = static_cast<time_t>(SystemNow() + wait);
+        if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when,
                               nullptr) == 0) {
             m_notifier->setEnabled(true);
             return;
