@@ -21,7 +21,6 @@
 #include <QThreadPool>
 
 #include "app/CAboutDlg.h"
-#include "app/DesktopNotifier.h"
 #include "app/HelpBalloon.h"
 #include "app/Resources.h"
 #include "app/TrayIcon.h"
@@ -153,17 +152,15 @@ int CTavolinDlg::TodayDayOfMonth() const {
     return LocalFields(m_context.Now()).tm_mday;
 }
 
-CTavolinDlg::CTavolinDlg(Context context, bool visible,
-                         std::unique_ptr<AppointmentsPart> appointments,
-                         std::unique_ptr<ImportsPart> imports, QWidget* parent)
+CTavolinDlg::CTavolinDlg(Context context, bool visible, std::function<bool()> trayAvailable,
+                         QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_appointments(appointments ? std::move(appointments) : MakeAppointmentsPart()),
-      m_imports(imports ? std::move(imports) : MakeImportsPart()),
       m_context(std::move(context)),
       m_visible(visible),
       m_lastDay(TodayDayOfMonth()),
-      m_midnight([clock = m_context.clock] { return clock ? clock() : SystemNow(); }) {
+      m_midnight([clock = m_context.clock] { return clock ? clock() : SystemNow(); }),
+      m_trayAvailable(std::move(trayAvailable)) {
     EnsureResources();
     m_windowIcon = QIcon(QStringLiteral(":/art/icon128.png"));
     m_trayImage = QIcon(QStringLiteral(":/art/tray140.png"));
@@ -172,18 +169,11 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
     setAccessibleName(kTitle);
     BuildMenu();
     BuildControls();
+    // Grayed until the program has found an Outlook to drive.
+    command(OutlookImport)->setEnabled(false);
 
     m_timer101.setInterval(kAnimationPeriodMs);
     connect(&m_timer101, &QTimer::timeout, this, &CTavolinDlg::OnAnimationTick);
-    m_runner.setJob(GenerationRunner::RecordingJob(m_context));
-    connect(&m_runner, &GenerationRunner::started, this, &CTavolinDlg::OnGenerationStarted);
-    connect(&m_runner, &GenerationRunner::finished, this, &CTavolinDlg::OnGenerationFinished);
-    m_presenter = std::make_unique<GenerationPresenter>(
-        m_context,
-        [this](const UserMessage& message) {
-            MessageBox::userMessageSink(isVisible() ? this : nullptr)(message);
-        },
-        [this](const QString& caption, const QString& text) { ShowNotice(caption, text); });
     connect(&m_midnight, &MidnightTimer::dateMayHaveChanged, this, &CTavolinDlg::CheckDayChange);
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -215,7 +205,7 @@ void CTavolinDlg::BuildMenu() {
     m_appointmentsMenu = m_menuBar->addMenu(QStringLiteral("Term&ine"));
     m_appointmentsMenu->setObjectName(QStringLiteral("menuTermine"));
     add(m_appointmentsMenu, OutlookImport, QStringLiteral("&Outlook-Import"),
-        [this] { m_imports->OutlookImport(*this); });
+        [this] { emit outlookImportRequested(); });
     QMenu* about = m_menuBar->addMenu(QStringLiteral("&?"));
     add(about, Info, QStringLiteral("&Info ..."), &CTavolinDlg::OnInfo);
 }
@@ -362,8 +352,7 @@ void CTavolinDlg::BuildControls() {
         WriteSetting("Background", "BGCenter", on ? QStringLiteral("1") : QStringLiteral("0"));
     });
     connect(m_browse, &QPushButton::clicked, this, &CTavolinDlg::OnBrowse);
-    connect(m_autostart, &QCheckBox::clicked, this,
-            [this](bool on) { m_imports->AutostartToggled(*this, on); });
+    connect(m_autostart, &QCheckBox::clicked, this, [this](bool on) { emit autostartSwitched(on); });
     connect(m_showAppointments, &QCheckBox::clicked, this, &CTavolinDlg::OnAppointmentsShown);
     connect(m_deleteBox, &QCheckBox::clicked, this, &CTavolinDlg::OnDeleteExpired);
     connect(m_calendarWeeks, &QCheckBox::clicked, this, [this](bool on) {
@@ -418,8 +407,8 @@ void CTavolinDlg::FitTexts() {
     }
 }
 
-QPushButton* CTavolinDlg::appointmentButton(int id) const {
-    return (id >= 1041 && id <= 1043) ? m_listButtons[id - 1041] : nullptr;
+CTavolinDlg::AppointmentArea CTavolinDlg::appointmentArea() const {
+    return {m_list, m_listButtons[0], m_listButtons[1], m_listButtons[2]};
 }
 
 QAction* CTavolinDlg::command(Command id) const {
@@ -439,8 +428,12 @@ QString CTavolinDlg::ReadDialogValue(const char* section, const char* key) const
     return QString::fromLatin1(value);
 }
 
+void CTavolinDlg::PostSettings(std::vector<IniFile::Value> values) {
+    emit settingsPosted(m_settingsPath, values);
+}
+
 void CTavolinDlg::PostSetting(const char* section, const char* key, std::string value) {
-    m_store->PostSettings(m_settingsPath, {IniFile::Value{section, key, std::move(value)}});
+    PostSettings({IniFile::Value{section, key, std::move(value)}});
 }
 
 void CTavolinDlg::WriteSetting(const char* section, const char* key, const QString& value) {
@@ -454,10 +447,9 @@ void CTavolinDlg::StoreColour(int picker, ui::ColourValue colour) {
     const ui::ColourValue c = colour == ui::kAutomaticColour ? 0 : colour;
     const std::string prefix = kColourSettings[picker].prefix;
     const std::string section = kColourSettings[picker].section;
-    m_store->PostSettings(m_settingsPath,
-                          {{section, prefix + "Rot", std::to_string(c & 0xFF)},
-                           {section, prefix + "Gruen", std::to_string((c >> 8) & 0xFF)},
-                           {section, prefix + "Blau", std::to_string((c >> 16) & 0xFF)}});
+    PostSettings({{section, prefix + "Rot", std::to_string(c & 0xFF)},
+                  {section, prefix + "Gruen", std::to_string((c >> 8) & 0xFF)},
+                  {section, prefix + "Blau", std::to_string((c >> 16) & 0xFF)}});
 }
 
 bool CTavolinDlg::Initialise() {
@@ -466,11 +458,6 @@ bool CTavolinDlg::Initialise() {
     m_settingsPath = m_context.DataFile("config.ini");
     ui::AttachBuddyButton(m_pathEdit, m_browse, ui::BuddyRight);
 
-    // Outlook check: only a working Outlook gets an active import command.
-    command(OutlookImport)->setEnabled(m_imports->OutlookAvailable());
-    m_imports->Initialise(*this);
-
-    if (!m_store) m_store = std::make_shared<StoreWorker>();
     if (EnsureConfigFile(m_settingsPath) == ConfigCreation::Failed ||
         !m_ini.Load(m_settingsPath)) {
         MessageBox::showW1252(nullptr, ConfigCreationFailedText(), "Fehler",
@@ -530,9 +517,9 @@ bool CTavolinDlg::Initialise() {
     }
     if (m_visible) m_timer101.start(kAnimationPeriodMs);
 
-    m_appointments->Initialise(*this);
-    m_appointments->AlarmChanged(m_alarm->isChecked());
     m_initialised = true;
+    emit initialised();
+    emit alarmSwitched(m_alarm->isChecked());
     return true;
 }
 
@@ -561,10 +548,6 @@ bool CTavolinDlg::Start() {
         EnterHiddenMode();
     }
     return true;
-}
-
-void CTavolinDlg::setTrayAvailableForTesting(std::function<bool()> available) {
-    m_trayAvailable = std::move(available);
 }
 
 bool CTavolinDlg::TrayAvailable() const {
@@ -657,13 +640,13 @@ void CTavolinDlg::OnDeleteExpired() {
     m_deleteExpired = m_deleteBox->isChecked();
     WriteSetting("Programm", "DelTermine",
                  m_deleteExpired ? QStringLiteral("1") : QStringLiteral("0"));
-    m_appointments->RefreshList();
+    emit deleteExpiredSwitched(m_deleteExpired);
 }
 
 void CTavolinDlg::OnAlarm() {
     const bool on = m_alarm->isChecked();
     WriteSetting("Programm", "Alarm", on ? QStringLiteral("1") : QStringLiteral("0"));
-    m_appointments->AlarmChanged(on);
+    emit alarmSwitched(on);
 }
 
 void CTavolinDlg::OnFirstWeekday() {
@@ -674,23 +657,28 @@ void CTavolinDlg::OnFirstWeekday() {
 // --- Commands --------------------------------------------------------------------------------
 
 void CTavolinDlg::OnGenerate() {
-    // One run at a time; a second request while one is going is dropped.
-    m_runner.start();
+    // One run at a time; a second request while one is going is dropped by the runner.
+    emit generateRequested(GenerationOrigin::Requested);
 }
 
-void CTavolinDlg::OnGenerationStarted() {
-    command(Generate)->setEnabled(false);
-    if (m_trayIcon) m_trayIcon->action(TrayIcon::Generate)->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+void CTavolinDlg::setGenerationBusy(bool busy) {
+    if (busy == m_generating) return;
+    m_generating = busy;
+    command(Generate)->setEnabled(!busy);
+    if (m_trayIcon) m_trayIcon->action(TrayIcon::Generate)->setEnabled(!busy);
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
-void CTavolinDlg::OnGenerationFinished(GenerationResult result, GenerationOrigin origin) {
-    QApplication::restoreOverrideCursor();
-    command(Generate)->setEnabled(true);
-    if (m_trayIcon) m_trayIcon->action(TrayIcon::Generate)->setEnabled(true);
-    // The run's messages ("Fehler beim Speichern", a refused hand-over, characters without a
-    // glyph), as the run met them; the presenter owns them from here.
-    m_presenter->Present(std::move(result), origin);
+void CTavolinDlg::setAutostartChecked(bool checked) {
+    m_autostart->setChecked(checked);
+}
+
+void CTavolinDlg::setOutlookImportAvailable(bool available) {
+    command(OutlookImport)->setEnabled(available);
 }
 
 void CTavolinDlg::ShowNotice(const QString& caption, const QString& text) {
@@ -711,11 +699,14 @@ void CTavolinDlg::ShowNotice(const QString& caption, const QString& text) {
         return;
     }
     // Hidden without a tray: the desktop's notification (it may take a moment; off this thread).
-    QThreadPool::globalInstance()->start([caption, text] { SendDesktopNotification(caption, text); });
+    if (const std::shared_ptr<Notifier> notifier = m_context.notifier) {
+        const Notification notice{caption.toStdString(), text.toStdString()};
+        QThreadPool::globalInstance()->start([notifier, notice] { notifier->Send(notice); });
+    }
 }
 
 void CTavolinDlg::OnInfo() {
-    CAboutDlg about(isVisible() ? this : nullptr);
+    CAboutDlg about(m_context.urlOpener, isVisible() ? this : nullptr);
     about.exec();
 }
 
@@ -731,7 +722,7 @@ void CTavolinDlg::EndDialog() {
     if (m_ended) return;
     m_ended = true;
     m_timer101.stop();
-    m_appointments->AlarmChanged(false);
+    emit alarmSwitched(false);
     m_midnight.Disarm();
     DestroyTrayIcon();
     hide();
@@ -750,7 +741,7 @@ void CTavolinDlg::CreateTrayIcon() {
             Qt::QueuedConnection);
     connect(m_trayIcon.get(), &TrayIcon::quitRequested, this, &CTavolinDlg::OnTrayQuit,
             Qt::QueuedConnection);
-    if (m_runner.isBusy()) m_trayIcon->action(TrayIcon::Generate)->setEnabled(false);
+    if (m_generating) m_trayIcon->action(TrayIcon::Generate)->setEnabled(false);
 }
 
 void CTavolinDlg::DestroyTrayIcon() {
@@ -834,13 +825,14 @@ void CTavolinDlg::CheckDayChange() {
     const int day = TodayDayOfMonth();
     if (day == m_lastDay) return;
     // A run still going is not interrupted; the next check tries again (and once it ends).
-    if (!m_runner.start(GenerationOrigin::Unattended)) {
+    if (m_generating) {
         QTimer::singleShot(1000, this, [this] {
             if (!m_visible) CheckDayChange();
         });
         return;
     }
     m_lastDay = day;
+    emit generateRequested(GenerationOrigin::Unattended);
 }
 
 // --- Window events ---------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "TestProgram.h"
 #include "app/CTavolinDlg.h"
 #include "app/HelpBalloon.h"
 #include "app/TrayIcon.h"
@@ -27,34 +28,9 @@
 using namespace tavolin;
 using tavolin::test::AppSandbox;
 using tavolin::test::LocalTime;
+using tavolin::test::TestProgram;
 
 namespace {
-
-// Records what the dialog asks of the appointment book.
-class RecordingAppointments : public AppointmentsPart {
-public:
-    int initialised = 0, refreshed = 0, ticks = 0;
-    QTimer timer;
-    RecordingAppointments() {
-        QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
-    }
-    void Initialise(CTavolinDlg&) override { ++initialised; }
-    void RefreshList() override { ++refreshed; }
-    QTimer* ReminderTimer() override { return &timer; }
-    void AlarmChanged(bool on) override {
-        if (on) {
-            timer.start(60000);
-        } else {
-            timer.stop();
-        }
-    }
-};
-
-class RecordingImports : public ImportsPart {
-public:
-    QList<bool> autostart;
-    void AutostartToggled(CTavolinDlg&, bool checked) override { autostart << checked; }
-};
 
 const char* const kAllKeys =
     "[Background]\r\nBGArt=0\r\nBGBild=\r\nBGCenter=0\r\nBGRot=58\r\nBGBlau=165\r\nBGGruen=110\r\n"
@@ -70,23 +46,21 @@ class CTavolinDlgTest : public QObject {
 
 private:
     std::unique_ptr<AppSandbox> m_box;
-    RecordingAppointments* m_appointments = nullptr;
-    RecordingImports* m_imports = nullptr;
 
-    std::unique_ptr<CTavolinDlg> MakeDialog(bool visible = true) {
-        auto a = std::make_unique<RecordingAppointments>();
-        auto i = std::make_unique<RecordingImports>();
-        m_appointments = a.get();
-        m_imports = i.get();
-        auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), visible, std::move(a),
-                                                 std::move(i));
+    // The dialog as the program wires it; tray: whether a notification area is there (none
+    // given: Qt's answer, none on the offscreen platform).
+    TestProgram MakeDialog(bool visible = true, std::function<bool()> tray = {}) {
+        CTavolinApp::Options options;
+        options.trayAvailable = std::move(tray);
         // Generation is not under test here: count the runs instead.
-        dlg->generationRunner().setJob([this](std::stop_token) {
+        options.generationJob = [this](std::stop_token) {
             ++m_generations;
             return GenerationResult{};
-        });
-        return dlg;
+        };
+        return TestProgram(m_box->context(), visible, std::move(options));
     }
+    static bool Always() { return true; }
+    static bool Never() { return false; }
     template <class T>
     T* Control(CTavolinDlg& dlg, int id) {
         auto* w = qobject_cast<T*>(dlg.control(id));
@@ -108,8 +82,10 @@ private slots:
 
     void freshStartCreatesDefaultsAndShowsThem() {
         auto dlg = MakeDialog();
+        QSignalSpy initialised(dlg.get(), &CTavolinDlg::initialised);
+        QSignalSpy alarm(dlg.get(), &CTavolinDlg::alarmSwitched);
         QVERIFY(dlg->Initialise());
-        const auto config = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        const auto config = (dlg.store().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(config.size(), 25);
         QCOMPARE(config.value("Layout/KArt"), QString("2"));
         QCOMPARE(config.value("Background/BGRot"), QString("58"));
@@ -119,10 +95,12 @@ private slots:
         QVERIFY(dlg->deleteExpired());
         QVERIFY(!Control<QCheckBox>(*dlg, 1029)->isChecked());
         QVERIFY(!Control<QCheckBox>(*dlg, 1050)->isChecked());
-        QVERIFY(!dlg->reminderTimer()->isActive());
+        QVERIFY(!dlg.reminderTimer()->isActive());
         QVERIFY(dlg->animationTimer().isActive());
         QCOMPARE(Control<QComboBox>(*dlg, 1051)->currentText(), QString("Montag"));
-        QCOMPARE(m_appointments->initialised, 1);
+        QCOMPARE(initialised.count(), 1);
+        QCOMPARE(alarm.count(), 1);
+        QCOMPARE(alarm.at(0).at(0).toBool(), false);
         // No Outlook here: the import is grayed.
         QVERIFY(!dlg->command(CTavolinDlg::OutlookImport)->isEnabled());
     }
@@ -143,8 +121,9 @@ private slots:
         QVERIFY(!Control<QCheckBox>(*dlg, 1030)->isChecked());
         QVERIFY(!dlg->deleteExpired());
         QVERIFY(Control<QCheckBox>(*dlg, 1050)->isChecked());
-        QVERIFY(dlg->reminderTimer()->isActive());
-        QCOMPARE(dlg->reminderTimer()->interval(), 60000);
+        // The reminders run, aimed at the next minute's start.
+        QVERIFY(dlg.reminderTimer()->isActive());
+        QVERIFY(dlg.reminderTimer()->interval() <= 60000 + 250);
         QCOMPARE(Control<QComboBox>(*dlg, 1051)->currentText(), QString("Sonntag"));
     }
 
@@ -162,7 +141,7 @@ private slots:
         QVERIFY(!Control<QCheckBox>(*dlg, 1050)->isChecked());
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
         // The background rule writes BGArt back as the dialog shows it.
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGArt"), QString("0"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Background/BGArt"), QString("0"));
 
         m_box->WriteConfig("[Layout]\r\nKArt=0\r\n");
         auto second = MakeDialog();
@@ -202,11 +181,11 @@ private slots:
         QVERIFY(dlg->Initialise());
         dlg->show();
         if (id == 1052) Control<QCheckBox>(*dlg, 1008)->click();  // make the box visible first
-        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto before = (dlg.store().WaitIdle(), m_box->ReadConfig());
         auto* button = Control<QAbstractButton>(*dlg, id);
         QVERIFY(button->isVisible());
         button->click();
-        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto after = (dlg.store().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value(key), value);
         after.remove(key);
         before.remove(key);
@@ -227,13 +206,13 @@ private slots:
         QCOMPARE(picker(1012)->CustomText(), QString("Weitere ..."));
 
         // Choosing "Rot" for the day colour writes exactly its three keys.
-        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto before = (dlg.store().WaitIdle(), m_box->ReadConfig());
         picker(1012)->OpenPopup();
         ui::ColourDropDown* popup = picker(1012)->Popup();
         QVERIFY(popup);
         QTest::mouseClick(popup, Qt::LeftButton, {}, popup->CellRect(16).center());
         QTRY_VERIFY(!picker(1012)->IsPopupOpen());
-        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto after = (dlg.store().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value("Tag/TRot"), QString("255"));
         QCOMPARE(after.value("Tag/TGruen"), QString("0"));
         QCOMPARE(after.value("Tag/TBlau"), QString("0"));
@@ -250,11 +229,11 @@ private slots:
         QVERIFY(dlg->Initialise());
         dlg->show();
         auto* list = Control<QComboBox>(*dlg, 1051);
-        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto before = (dlg.store().WaitIdle(), m_box->ReadConfig());
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(list->currentText(), QString("Sonntag"));
-        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto after = (dlg.store().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value("Layout/Sunday"), QString("1"));
         after.remove("Layout/Sunday");
         before.remove("Layout/Sunday");
@@ -266,14 +245,16 @@ private slots:
         QVERIFY(dlg->Initialise());
         dlg->show();
         auto* alarm = Control<QCheckBox>(*dlg, 1050);
+        QSignalSpy switched(dlg.get(), &CTavolinDlg::alarmSwitched);
         Control<QCheckBox>(*dlg, 1029)->click();  // open the area so the box can be clicked
         alarm->click();
-        QVERIFY(dlg->reminderTimer()->isActive());
-        QMetaObject::invokeMethod(dlg->reminderTimer(), "timeout", Qt::DirectConnection);
-        QCOMPARE(m_appointments->ticks, 1);
+        QVERIFY(dlg.reminderTimer()->isActive());
         alarm->click();
-        QVERIFY(!dlg->reminderTimer()->isActive());
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Alarm"), QString("0"));
+        QVERIFY(!dlg.reminderTimer()->isActive());
+        QCOMPARE(switched.count(), 2);
+        QCOMPARE(switched.at(0).at(0).toBool(), true);
+        QCOMPARE(switched.at(1).at(0).toBool(), false);
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Alarm"), QString("0"));
     }
 
     void deleteModeRefreshesTheList() {
@@ -281,17 +262,22 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
+        QSignalSpy switched(dlg.get(), &CTavolinDlg::deleteExpiredSwitched);
         Control<QCheckBox>(*dlg, 1030)->click();
         QVERIFY(!dlg->deleteExpired());
-        QCOMPARE(m_appointments->refreshed, 1);
+        QCOMPARE(switched.count(), 1);
+        QVERIFY(!dlg.book().DeleteExpired());  // the list is tidied the new way
     }
 
-    void autostartGoesToItsHook() {
+    void autostartGoesToItsSwitch() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
+        QSignalSpy switched(dlg.get(), &CTavolinDlg::autostartSwitched);
         Control<QCheckBox>(*dlg, 1028)->click();
-        QCOMPARE(m_imports->autostart, QList<bool>{true});
+        QCOMPARE(switched.count(), 1);
+        QCOMPARE(switched.at(0).at(0).toBool(), true);
+        QVERIFY(std::filesystem::exists(m_box->File("config/autostart/Tavolin.desktop")));
     }
 
     void unwritableConfigKeepsTheControlState() {
@@ -303,7 +289,7 @@ private slots:
         auto* kkw = Control<QCheckBox>(*dlg, 1046);
         SetAtomicWriteFailureForTesting(true);  // as a full disk would
         kkw->click();
-        dlg->storeWorker().WaitIdle();
+        dlg.store().WaitIdle();
         SetAtomicWriteFailureForTesting(false);
         QVERIFY(kkw->isChecked());
         QCOMPARE(m_box->ReadConfig().value("Layout/KKW"), QString("0"));
@@ -320,21 +306,22 @@ private slots:
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
         QVERIFY(dlg->collapsedHeight() < dlg->fullHeight());
         QCOMPARE(dlg->collapsedHeight(), dlg->control(1039)->mapTo(dlg.get(), QPoint(0, 0)).y());
-        QVERIFY(!dlg->appointmentList()->isVisible());
-        QVERIFY(!dlg->appointmentButton(1041)->isVisible());
+        QVERIFY(!dlg->appointmentArea().list->isVisible());
+        QVERIFY(!dlg->appointmentArea().add->isVisible());
 
         Control<QCheckBox>(*dlg, 1029)->click();
         QCOMPARE(dlg->height(), dlg->fullHeight());
         QCOMPARE(dlg->pos(), pos);
         QCOMPARE(dlg->width(), width);
-        QVERIFY(dlg->appointmentList()->isVisible());
-        for (int id : {1041, 1042, 1043}) QVERIFY(dlg->appointmentButton(id)->isVisible());
+        QVERIFY(dlg->appointmentArea().list->isVisible());
+        const CTavolinDlg::AppointmentArea area = dlg->appointmentArea();
+        for (QPushButton* b : {area.add, area.edit, area.remove}) QVERIFY(b->isVisible());
         QVERIFY(dlg->control(1046)->isVisible());
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Termine"), QString("1"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Termine"), QString("1"));
 
         Control<QCheckBox>(*dlg, 1029)->click();
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
-        QVERIFY(!dlg->appointmentList()->isVisible());
+        QVERIFY(!dlg->appointmentArea().list->isVisible());
     }
 
     void backgroundPairsSwap() {
@@ -361,11 +348,11 @@ private slots:
         ui::DialogRecorder recorder;
         ui::FileDialog::setNextFileName(QString());  // cancelled: nothing changes
         Control<QPushButton>(*dlg, 1002)->click();
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"), QString());
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"), QString());
         const QString picture = m_box->Path("Ferien Bild.png");
         ui::FileDialog::setNextFileName(picture);
         Control<QPushButton>(*dlg, 1002)->click();
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"), picture);
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"), picture);
         QCOMPARE(Control<QLineEdit>(*dlg, 1004)->text(), picture);
         QCOMPARE(int(recorder.fileDialogs().size()), 2);
         const QString filter = recorder.fileDialogs().front().filter;
@@ -415,7 +402,7 @@ private slots:
     void aRunsMessagesAreShownWhenItEnds() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
-        dlg->generationRunner().setJob([](std::stop_token) {
+        dlg.generation().setJob([](std::stop_token) {
             GenerationResult result;
             result.messages.push_back({"Fehler beim Speichern", "Tavolin", MessageIcon::Warning});
             result.messages.push_back({"0", "Tavolin", MessageIcon::Warning});
@@ -423,7 +410,7 @@ private slots:
         });
         ui::DialogRecorder recorder;
         dlg->OnGenerate();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(int(recorder.messages().size()), 2);
         QCOMPARE(recorder.messages()[0].text, QStringLiteral("Fehler beim Speichern"));
         QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Tavolin"));
@@ -434,7 +421,7 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         std::atomic<bool> stopped{false};
-        dlg->generationRunner().setJob([&](std::stop_token stop) {
+        dlg.generation().setJob([&](std::stop_token stop) {
             // A hand-over that would take long, unless it is asked to stop.
             for (int i = 0; i < 30000 && !stop.stop_requested(); ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -442,7 +429,7 @@ private slots:
             stopped = stop.stop_requested();
             return GenerationResult{};
         });
-        QVERIFY(dlg->generationRunner().start());
+        QVERIFY(dlg.generation().start());
         dlg.reset();
         QVERIFY(stopped);
     }
@@ -451,25 +438,24 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         std::atomic<bool> release{false};
-        dlg->generationRunner().setJob([&](std::stop_token) {
+        dlg.generation().setJob([&](std::stop_token) {
             while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             ++m_generations;
             return GenerationResult{};
         });
         dlg->command(CTavolinDlg::Generate)->trigger();
-        QVERIFY(dlg->generationRunner().isBusy());
+        QVERIFY(dlg.generation().isBusy());
         QVERIFY(!dlg->command(CTavolinDlg::Generate)->isEnabled());
         dlg->OnGenerate();  // refused while busy
         release = true;
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
         QVERIFY(dlg->command(CTavolinDlg::Generate)->isEnabled());
     }
 
     void silentStartWaitsInTheTray() {
         m_box->WriteConfig(kAllKeys);
-        auto dlg = MakeDialog(false);
-        dlg->setTrayAvailableForTesting([] { return true; });
+        auto dlg = MakeDialog(false, Always);
         QVERIFY(dlg->Start());
         QVERIFY(!dlg->isVisible());
         QVERIFY(dlg->trayIcon());
@@ -492,7 +478,7 @@ private slots:
         QVERIFY(dlg->trayIcon());
         QVERIFY(!dlg->isVisibleFlag());
         dlg->trayIcon()->action(TrayIcon::Generate)->trigger();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
         QVERIFY(!dlg->isVisible());
 
@@ -504,41 +490,39 @@ private slots:
     void dayChangeRegeneratesOncePerDateAndNotWhileVisible() {
         m_box->WriteConfig(kAllKeys);
         m_box->SetNow(LocalTime(2026, 12, 7, 23, 59));
-        auto dlg = MakeDialog(true);
-        dlg->setTrayAvailableForTesting([] { return true; });
+        auto dlg = MakeDialog(true, Always);
         QVERIFY(dlg->Start());
         dlg->animationTimer().stop();  // ticks are driven by hand
 
         m_box->SetNow(LocalTime(2026, 12, 8, 0, 0));
         dlg->OnAnimationTick();  // visible: no check, the last day stays
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 0);
         QCOMPARE(dlg->lastDay(), 7);
 
         dlg->GoToTray();
         dlg->OnAnimationTick();  // first tick in the tray notices the new date
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
         QCOMPARE(dlg->lastDay(), 8);
         for (int i = 0; i < 5; ++i) dlg->OnAnimationTick();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
 
         // Any change of the day of month counts, even into another month.
         m_box->SetNow(LocalTime(2027, 1, 8, 0, 0));
         dlg->OnAnimationTick();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);  // same day number: the check only compares that
         m_box->SetNow(LocalTime(2027, 1, 9, 0, 0));
         dlg->OnAnimationTick();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 2);
     }
 
     void withoutTrayItWaitsInTheTaskBar() {
         m_box->WriteConfig(kAllKeys);
-        auto dlg = MakeDialog(false);
-        dlg->setTrayAvailableForTesting([] { return false; });
+        auto dlg = MakeDialog(false, Never);
         QVERIFY(dlg->Start());
         QVERIFY(dlg->isVisible());
         QVERIFY(dlg->isMinimized());
@@ -546,12 +530,11 @@ private slots:
         dlg->animationTimer().stop();
         m_box->SetNow(LocalTime(2026, 12, 8, 0, 1));
         dlg->OnAnimationTick();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
 
         // A visible window minimised by the user stays in the task bar too.
-        auto second = MakeDialog(true);
-        second->setTrayAvailableForTesting([] { return false; });
+        auto second = MakeDialog(true, Never);
         QVERIFY(second->Start());
         second->showMinimized();
         second->GoToTray();
@@ -574,7 +557,7 @@ private slots:
         dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
         Control<QCheckBox>(*dlg, 1029)->click();
-        dlg->appointmentList()->setFocus();
+        dlg->appointmentArea().list->setFocus();
         dlg->ShowHelp();
         QVERIFY(dlg->helpBalloon());
         QCOMPARE(dlg->helpBalloon()->title(), QString("Termintabelle"));
