@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/AppointmentsPart.h"
 #include "controls/ColourValue.h"
@@ -21,6 +23,7 @@
 #include "app/TitleIconAnimation.h"
 #include "platform/Context.h"
 #include "settings/IniSnapshot.h"
+#include "settings/Settings.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -45,7 +48,7 @@ class CTavolinDlg : public QDialog {
     Q_OBJECT
 
 public:
-    /// Menu commands, kept as the actions' object names ("cmd134").
+    /// Menu commands; each action keeps its id in the property "commandId".
     enum Command { Generate = 134, Quit = 135, OutlookImport = 154, Info = 136 };
 
     /// visible: show the window (normal start); false: start in the notification area ("/go").
@@ -74,8 +77,11 @@ public:
     void setStoreWorker(std::shared_ptr<StoreWorker> worker) { m_store = std::move(worker); }
     StoreWorker& storeWorker() { return *m_store; }
 
-    /// Posts one change of config.ini to the store worker: the window never waits for the file.
-    void PostSetting(const char* section, const char* key, std::string value);
+    /// Posts changes of config.ini to the store worker, all in one write: the window never waits
+    /// for the file. Every settings write of the window goes through here.
+    void PostSettings(std::vector<IniFile::Value> values);
+    /// One key, through PostSettings.
+    void PostSetting(const SettingKey& key, std::string value);
 
     /// A notice that does not wait for an answer: a balloon from the tray icon, the window's
     /// status balloon, or a desktop notification while neither is there.
@@ -100,7 +106,7 @@ public:
     QPushButton* appointmentButton(int id) const;  // 1041, 1042, 1043
     QMenu* appointmentsMenu() const { return m_appointmentsMenu; }
     QAction* command(Command command) const;
-    /// The control with the given id ("ctl1008"), or nullptr.
+    /// The control with the given template id (its property "controlId"), or nullptr.
     QWidget* control(int id) const;
     int fullHeight() const { return m_fullHeight; }
     int collapsedHeight() const { return m_collapsedHeight; }
@@ -136,23 +142,23 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    template <class T>
+    T* Find(int id) const;
+    template <class T>
+    T* Named(const char* name) const;
+    void LoadControls();
+    void CentrePickersOnLabels();
+    void SwitchChanged(const SettingKey& key, bool on);
     void ApplyBackgroundKind(bool picture);
     void ApplyAppointmentArea(bool open);
     void UpdateLayoutTabStops();
     void FitTexts();
     void EnterHiddenMode();
     void LeaveHiddenMode();
-    void ColourValueFromSettings();
-    void SetAppointmentAreaOpen(bool open);
-    void WriteSetting(const char* section, const char* key, const QString& value);
-    void StoreColour(int picker, ui::ColourValue colour);
-    QString ReadDialogValue(const char* section, const char* key) const;
-    void OnBackgroundKind();
+    void StoreColour(const ColourKeys& keys, ui::ColourValue colour);
+    std::string ReadDialogValue(const SettingKey& key) const;
     void OnBrowse();
     void OnLayout();
-    void OnAppointmentsShown();
-    void OnDeleteExpired();
-    void OnAlarm();
     void OnFirstWeekday();
     void OnGenerationStarted();
     void OnGenerationFinished(GenerationResult result, GenerationOrigin origin);

@@ -15,6 +15,7 @@
 #include "controls/MessageBox.h"
 #include "platform/Autostart.h"
 #include "platform/Clock.h"
+#include "settings/Settings.h"
 
 namespace tavolin {
 namespace {
@@ -50,8 +51,10 @@ ImportCommands::~ImportCommands() {
 void ImportCommands::Initialise(CTavolinDlg& dialog) {
     QMenu* menu = dialog.appointmentsMenu();
     if (!menu) return;
-    QAction* action = menu->addAction(QStringLiteral("&iCalendar-Import ..."));
-    action->setObjectName(QStringLiteral("cmd%1").arg(kICalendarImport));
+    QAction* action = menu->addAction(
+        QCoreApplication::translate("tavolin::CTavolinDlg", "&iCalendar-Import ..."));
+    action->setObjectName(QStringLiteral("icalendarImportAction"));
+    action->setProperty("commandId", kICalendarImport);
     QObject::connect(action, &QAction::triggered, &dialog,
                      [this, &dialog] { ICalendarImport(dialog); });
 }
@@ -101,7 +104,7 @@ void ImportCommands::AutostartToggled(CTavolinDlg& dialog, bool checked) {
         if (box) box->setChecked(entryThere);
         return;
     }
-    dialog.PostSetting("Programm", "Autostart", checked ? "1" : "0");
+    dialog.PostSetting(keys::Autostart, SwitchText(checked));
 }
 
 void ImportCommands::ICalendarImport(CTavolinDlg& dialog) {

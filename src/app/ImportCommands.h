@@ -17,7 +17,7 @@ namespace tavolin {
 
 class ImportCommands : public ImportsPart {
 public:
-    /// The command id of "&iCalendar-Import ..." (action "cmd155").
+    /// The command id of "&iCalendar-Import ..." (action "icalendarImportAction").
     static constexpr int kICalendarImport = 155;
 
     /// What the commands reach outside the program; the defaults are the system's.

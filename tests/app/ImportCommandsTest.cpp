@@ -225,7 +225,7 @@ private slots:
 
     void iCalendarImportFromTheMenu() {
         auto dlg = MakeDialog();
-        QAction* action = dlg->findChild<QAction*>("cmd155");
+        QAction* action = dlg->findChild<QAction*>("icalendarImportAction");
         QVERIFY(action);
         QCOMPARE(action->text(), QString("&iCalendar-Import ..."));
         QVERIFY(dlg->appointmentsMenu()->actions().contains(action));
