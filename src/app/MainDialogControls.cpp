@@ -187,7 +187,8 @@ const ControlSpec kControls[] = {
                 "Mit dieser Einstellung legen Sie fest, ob der Sonntag oder der Montag als "
                 "erster Wochentag angezeigt werden soll.")),
 
-    {1039, "separatorLine", K::Line, nullptr, 7, 154, 305, 1},
+    Special({1039, "separatorLine", K::Line, nullptr, 7, 154, 305, 1},
+            QT_TRANSLATE_NOOP("tavolin::CTavolinDlg", "Trennlinie"), nullptr, nullptr, nullptr),
 
     Group(0, "appointmentSettingsGroup",
           QT_TRANSLATE_NOOP("tavolin::CTavolinDlg", "Zusätzliche Termineinstellungen"), 7, 157, 206,
