@@ -19,8 +19,8 @@
 #include "ControlLookup.h"
 #include "app/CTavolinDlg.h"
 #include "app/HelpBalloon.h"
-#include "app/TrayIcon.h"
 #include "app/Translations.h"
+#include "app/TrayIcon.h"
 #include "controls/CColourPicker.h"
 #include "controls/DialogRecorder.h"
 #include "controls/DialogUnits.h"
@@ -105,70 +105,86 @@ private slots:
     }
     void cleanup() { m_box.reset(); }
 
-    void freshStartCreatesDefaultsAndShowsThem() {
+    void freshStartCreatesDefaults() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         const auto config = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(config.size(), 25);
         QCOMPARE(config.value("Layout/KArt"), QString("2"));
         QCOMPARE(config.value("Background/BGRot"), QString("58"));
-        QVERIFY(!Control<QCheckBox>(*dlg, "backgroundPictureCheck")->isChecked());
-        QVERIFY(Control<QRadioButton>(*dlg, "layoutThreeMonthsRadio")->isChecked());
-        QVERIFY(Control<QCheckBox>(*dlg, "deleteExpiredCheck")->isChecked());
         QVERIFY(dlg->deleteExpired());
-        QVERIFY(!Control<QCheckBox>(*dlg, "showAppointmentsCheck")->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, "alarmCheck")->isChecked());
-        QVERIFY(!dlg->reminderTimer()->isActive());
         QVERIFY(dlg->animationTimer().isActive());
-        QCOMPARE(Control<QComboBox>(*dlg, "firstWeekdayCombo")->currentText(), QString("Montag"));
         QCOMPARE(m_appointments->initialised, 1);
         // No Outlook here: the import is grayed.
         QVERIFY(!dlg->command(CTavolinDlg::OutlookImport)->isEnabled());
     }
 
-    void storedSettingsAreShown() {
-        m_box->WriteConfig(
-            "[Background]\r\nBGArt=1\r\nBGBild=/pics/Sommer.jpg\r\nBGCenter=1\r\n[Programm]\r\n"
-            "Autostart=1\r\nTermine=1\r\nDelTermine=0\r\nAlarm=1\r\n[Layout]\r\nKArt=4\r\nKKW=1\r\n"
-            "Sunday=1\r\n");
-        auto dlg = MakeDialog();
-        QVERIFY(dlg->Initialise());
-        QVERIFY(Control<QCheckBox>(*dlg, "backgroundPictureCheck")->isChecked());
-        QCOMPARE(Control<QLineEdit>(*dlg, "picturePathEdit")->text(), QString("/pics/Sommer.jpg"));
-        QVERIFY(Control<QCheckBox>(*dlg, "centrePictureCheck")->isChecked());
-        QVERIFY(Control<QRadioButton>(*dlg, "layoutNoDateRadio")->isChecked());
-        QVERIFY(Control<QCheckBox>(*dlg, "autostartCheck")->isChecked());
-        QVERIFY(Control<QCheckBox>(*dlg, "calendarWeeksCheck")->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, "deleteExpiredCheck")->isChecked());
-        QVERIFY(!dlg->deleteExpired());
-        QVERIFY(Control<QCheckBox>(*dlg, "alarmCheck")->isChecked());
-        QVERIFY(dlg->reminderTimer()->isActive());
-        QCOMPARE(dlg->reminderTimer()->interval(), 60000);
-        QCOMPARE(Control<QComboBox>(*dlg, "firstWeekdayCombo")->currentText(), QString("Sonntag"));
+    // What config.ini holds, as the window shows it: the boxes and buttons that are checked,
+    // the first weekday, whether the appointment area is open and the reminders run.
+    void settingsAreShown_data() {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QStringList>("checked");
+        QTest::addColumn<int>("weekday");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("fresh") << QString()
+                               << QStringList{"layoutThreeMonthsRadio", "deleteExpiredCheck"} << 0
+                               << false;
+        QTest::newRow("all set")
+            << "[Background]\r\nBGArt=1\r\nBGBild=/pics/Sommer.jpg\r\nBGCenter=1\r\n"
+               "[Programm]\r\nAutostart=1\r\nTermine=1\r\nDelTermine=0\r\nAlarm=1\r\n"
+               "[Layout]\r\nKArt=4\r\nKKW=1\r\nSunday=1\r\n"
+            << QStringList{"backgroundPictureCheck",
+                           "centrePictureCheck",
+                           "layoutNoDateRadio",
+                           "autostartCheck",
+                           "showAppointmentsCheck",
+                           "calendarWeeksCheck",
+                           "alarmCheck"}
+            << 1 << true;
+        // Out-of-range layout, a trailing blank (the text must be exactly "1"), non-numbers,
+        // an enormous number.
+        QTest::newRow("odd values")
+            << "[Background]\r\nBGArt=1 \r\nBGCenter=abc\r\n[Programm]\r\nTermine=\r\n"
+               "DelTermine=99999999999999999999\r\nAlarm=2\r\n[Layout]\r\nKArt=7\r\n"
+               "Sunday=x\r\n"
+            << QStringList{"layoutOneMonthRadio"} << 0 << false;
+        QTest::newRow("layout 0") << "[Layout]\r\nKArt=0\r\n"
+                                  << QStringList{"layoutOneMonthRadio", "deleteExpiredCheck"} << 0
+                                  << false;
+        // The dialog's fallback for a missing KArt is layout 1 (the generator's is 2).
+        QTest::newRow("no KArt") << "[Programm]\r\nTermine=1\r\n"
+                                 << QStringList{"layoutOneMonthRadio", "showAppointmentsCheck",
+                                                "deleteExpiredCheck"}
+                                 << 0 << true;
     }
-
-    void oddValuesFallBack() {
-        // Out-of-range layout, a trailing blank, non-numbers, an enormous number.
-        m_box->WriteConfig(
-            "[Background]\r\nBGArt=1 \r\nBGCenter=abc\r\n[Programm]\r\nTermine=\r\n"
-            "DelTermine=99999999999999999999\r\nAlarm=2\r\n[Layout]\r\nKArt=7\r\nSunday=x\r\n");
+    void settingsAreShown() {
+        QFETCH(QString, config);
+        QFETCH(QStringList, checked);
+        QFETCH(int, weekday);
+        QFETCH(bool, open);
+        if (!config.isEmpty()) m_box->WriteConfig(config.toStdString());
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
-        QVERIFY(Control<QRadioButton>(*dlg, "layoutOneMonthRadio")->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, "backgroundPictureCheck")
-                     ->isChecked());  // the text must be exactly "1"
-        QVERIFY(!Control<QCheckBox>(*dlg, "centrePictureCheck")->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, "deleteExpiredCheck")->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, "alarmCheck")->isChecked());
-        QCOMPARE(dlg->height(), dlg->collapsedHeight());
-        // The background rule writes BGArt back as the dialog shows it.
+        QStringList shown;
+        for (QAbstractButton* b : dlg->findChildren<QAbstractButton*>()) {
+            if (b->isChecked()) shown << b->objectName();
+        }
+        shown.sort();
+        checked.sort();
+        QCOMPARE(shown, checked);
+        QCOMPARE(Control<QComboBox>(*dlg, "firstWeekdayCombo")->currentIndex(), weekday);
+        QCOMPARE(dlg->height(), open ? dlg->fullHeight() : dlg->collapsedHeight());
+        const bool alarm = checked.contains("alarmCheck");
+        QCOMPARE(dlg->reminderTimer()->isActive(), alarm);
+        if (alarm) QCOMPARE(dlg->reminderTimer()->interval(), 60000);
+        QCOMPARE(dlg->deleteExpired(), checked.contains("deleteExpiredCheck"));
+        if (config.contains("Sommer.jpg")) {
+            QCOMPARE(Control<QLineEdit>(*dlg, "picturePathEdit")->text(),
+                     QString("/pics/Sommer.jpg"));
+        }
+        // The background rule writes BGArt back as the window shows it.
         QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGArt"),
-                 QString("0"));
-
-        m_box->WriteConfig("[Layout]\r\nKArt=0\r\n");
-        auto second = MakeDialog();
-        QVERIFY(second->Initialise());
-        QVERIFY(Control<QRadioButton>(*second, "layoutOneMonthRadio")->isChecked());
+                 checked.contains("backgroundPictureCheck") ? QString("1") : QString("0"));
     }
 
     void eachHandlerWritesExactlyItsKey_data() {
@@ -600,39 +616,54 @@ private slots:
         QVERIFY(dlg->animationTimer().interval() == 100);
     }
 
-    void helpBalloonForControlsWithHelp() {
+    // F1 on a control shows its help, one balloon at a time, closed by a click; controls
+    // without help show nothing.
+    void helpBalloonForTheFocusedControl_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("title");  // empty: no balloon
+        QTest::addColumn<QString>("text");   // a part of the text
+        QTest::newRow("list") << "appointmentList"
+                              << "Termintabelle"
+                              << "angezeigt.\nDurch Doppelklick können sie bearbeitet werden.";
+        QTest::newRow("weekday") << "firstWeekdayCombo"
+                                 << "Erster Wochentag"
+                                 << "ob der Sonntag oder der Montag";
+        QTest::newRow("a layout") << "layoutCurrentDayRadio"
+                                  << "Layout"
+                                  << "das aktuelle Datum oder kein Datum";
+        QTest::newRow("browse") << "browsePictureButton"
+                                << "Hintergrundbild"
+                                << "Pfad für das Hintergrundbild";
+        QTest::newRow("delete button") << "deleteAppointmentButton"
+                                       << "Termine löschen"
+                                       << "zum Löschen des markierten Termins";
+        QTest::newRow("separator") << "separatorLine" << QString() << QString();
+        QTest::newRow("label") << "dayColourLabel" << QString() << QString();
+    }
+    void helpBalloonForTheFocusedControl() {
+        QFETCH(QString, control);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        m_box->WriteConfig(kAllKeys);
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
+        Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();  // the browse button shows
         dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();
-        dlg->appointmentList()->setFocus();
+        Control(*dlg, qPrintable(control))->setFocus();
         dlg->ShowHelp();
-        QVERIFY(dlg->helpBalloon());
-        QCOMPARE(dlg->helpBalloon()->title(), QString("Termintabelle"));
-        QVERIFY(dlg->helpBalloon()->text().contains(
-            "angezeigt.\nDurch Doppelklick können sie bearbeitet werden."));
-        HelpBalloon* first = dlg->helpBalloon();
+        if (title.isEmpty()) {
+            QVERIFY(!dlg->helpBalloon());
+            return;
+        }
+        HelpBalloon* balloon = dlg->helpBalloon();
+        QVERIFY(balloon);
+        QCOMPARE(balloon->title(), title);
+        QVERIFY2(balloon->text().contains(text), qPrintable(balloon->text()));
         dlg->ShowHelp();  // one balloon at a time
-        QCOMPARE(dlg->helpBalloon(), first);
-        QTest::mouseClick(first, Qt::LeftButton);
+        QCOMPARE(dlg->helpBalloon(), balloon);
+        QTest::mouseClick(balloon, Qt::LeftButton);
         QTRY_VERIFY(!dlg->helpBalloon());
-
-        Control(*dlg, "firstWeekdayCombo")->setFocus();
-        dlg->ShowHelp();
-        QVERIFY(dlg->helpBalloon());
-        QCOMPARE(dlg->helpBalloon()->title(), QString("Erster Wochentag"));
-        dlg->helpBalloon()->close();
-        QTRY_VERIFY(!dlg->helpBalloon());
-
-        Control(*dlg, "calendarWeeksCheck")->setFocus();  // a check box with help
-        dlg->ShowHelp();
-        QVERIFY(dlg->helpBalloon());
-        dlg->helpBalloon()->close();
-        QTRY_VERIFY(!dlg->helpBalloon());
-        Control(*dlg, "separatorLine")->setFocus();  // the separator has none
-        dlg->ShowHelp();
-        QVERIFY(!dlg->helpBalloon());
     }
 
     void helpBalloonSizeAndShape() {
@@ -689,8 +720,8 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         QSet<int> ids;
-        for (QWidget* w : dlg->findChild<QWidget*>("page")->findChildren<QWidget*>(
-                 Qt::FindDirectChildrenOnly)) {
+        for (QWidget* w :
+             dlg->findChild<QWidget*>("page")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
             QVERIFY2(!w->objectName().isEmpty() && !w->objectName().startsWith("ctl"),
                      qPrintable(w->objectName()));
