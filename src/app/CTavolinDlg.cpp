@@ -195,7 +195,6 @@ void CTavolinDlg::BuildControls() {
         if (c.buddy) Named<QLabel>(c.name)->setBuddy(control(c.buddy));
     }
 
-    m_banner = Find<QLabel>(1009);
     m_pictureBox = Find<QCheckBox>(1008);
     m_centreBox = Find<QCheckBox>(1052);
     m_colourLabel = Find<QLabel>(1007);
@@ -207,15 +206,12 @@ void CTavolinDlg::BuildControls() {
     m_showAppointments = Find<QCheckBox>(1029);
     m_firstWeekday = Find<QComboBox>(1051);
     m_separator = Find<QWidget>(1039);
-    m_calendarWeeks = Find<QCheckBox>(1046);
     m_deleteBox = Find<QCheckBox>(1030);
     m_alarm = Find<QCheckBox>(1050);
     m_list = Find<QTableWidget>(1038);
     const int layoutIds[4] = {1014, 1015, 1016, 1026};
     for (int i = 0; i < 4; ++i) m_layout[i] = Find<QRadioButton>(layoutIds[i]);
     for (int i = 0; i < 3; ++i) m_listButtons[i] = Find<QPushButton>(1041 + i);
-    const int pickerIds[5] = {1003, 1012, 1018, 1021, 1024};
-    for (int i = 0; i < 5; ++i) m_pickers[i] = Find<ui::CColourPicker>(pickerIds[i]);
 
     m_pathEdit->setReadOnly(true);
     QPalette white = m_pathEdit->palette();

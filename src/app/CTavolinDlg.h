@@ -202,12 +202,10 @@ private:
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_appointmentsMenu = nullptr;
     QWidget* m_page = nullptr;
-    QLabel* m_banner = nullptr;
     QCheckBox* m_pictureBox = nullptr;                // 1008
     QCheckBox* m_centreBox = nullptr;                 // 1052
     QLabel* m_colourLabel = nullptr;                  // 1007
     ui::CColourPicker* m_backgroundPicker = nullptr;  // 1003
-    ui::CColourPicker* m_pickers[5] = {};             // 1003, 1012, 1018, 1021, 1024
     QLabel* m_pathLabel = nullptr;                    // 1006
     QLineEdit* m_pathEdit = nullptr;                  // 1004
     QPushButton* m_browse = nullptr;                  // 1002
@@ -216,7 +214,6 @@ private:
     QCheckBox* m_showAppointments = nullptr;          // 1029
     QComboBox* m_firstWeekday = nullptr;              // 1051
     QWidget* m_separator = nullptr;                   // 1039
-    QCheckBox* m_calendarWeeks = nullptr;             // 1046
     QCheckBox* m_deleteBox = nullptr;                 // 1030
     QCheckBox* m_alarm = nullptr;                     // 1050
     QTableWidget* m_list = nullptr;                   // 1038
