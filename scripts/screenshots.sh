@@ -12,10 +12,11 @@ tavolin="$(realpath "$1")"
 out="$root/docs/screenshots"
 mkdir -p "$out"
 work="$(mktemp -d)"
-trap 'kill "${pid:-}" 2>/dev/null; rm -rf "$work"' EXIT
+# The trap runs under set -e too: a kill of a program that has already gone must not fail it.
+trap '[ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 
 window_named() {
-    for _ in $(seq 30); do
+    for _ in $(seq 100); do  # 10 s: a loaded machine starts Qt programs slowly
         w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)"
         [ -n "$w" ] && { echo "$w"; return 0; }
         sleep 0.1
@@ -46,7 +47,7 @@ for lang in de en; do
             xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
             xdotool windowfocus --sync "$main" >/dev/null 2>&1 || true
             xdotool key --clearmodifiers alt+h alt+a >/dev/null 2>&1 || true
-            termin="$(window_named "$title")" && break
+            if termin="$(window_named "$title")"; then break; fi
         done
         if [ -n "$termin" ]; then
             sleep 0.4
