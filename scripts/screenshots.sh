@@ -26,8 +26,8 @@ window_named() {
 
 for lang in de en; do
     case $lang in
-        de) locale=de_DE.UTF-8 title='^Termin / Notiz' ;;
-        en) locale=en_GB.UTF-8 title='^Add appointment' ;;
+        de) locale=de_DE.UTF-8 title='^Termin / Notiz' add=alt+h ;;
+        en) locale=en_GB.UTF-8 title='^Add appointment' add=alt+d ;;
     esac
     for scale in 100 150; do
         data="$work/$lang-$scale"
@@ -41,12 +41,12 @@ for lang in de en; do
         main="$(window_named '^Tavolin by Pelmar$')" || { cat "$work/log"; exit 1; }
         sleep 0.5
         import -frame -window "$main" "$out/dialog-$lang-$scale.png"
-        # The appointment dialog through the list's "&Hinzufügen" ("&Add") button.
+        # The appointment dialog through the list's "&Hinzfügen" ("A&dd") button.
         termin=""
         for _ in 1 2 3 4 5; do
             xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
             xdotool windowfocus --sync "$main" >/dev/null 2>&1 || true
-            xdotool key --clearmodifiers alt+h alt+a >/dev/null 2>&1 || true
+            xdotool key --clearmodifiers "$add" >/dev/null 2>&1 || true
             if termin="$(window_named "$title")"; then break; fi
         done
         if [ -n "$termin" ]; then

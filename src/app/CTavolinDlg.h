@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "controls/ColourValue.h"
@@ -22,6 +23,7 @@
 #include "platform/Context.h"
 #include "settings/IniFile.h"
 #include "settings/IniSnapshot.h"
+#include "settings/Settings.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -46,7 +48,7 @@ class CTavolinDlg : public QDialog {
     Q_OBJECT
 
 public:
-    /// Menu commands, kept as the actions' object names ("cmd134").
+    /// Menu commands; each action keeps its id in the property "commandId".
     enum Command { Generate = 134, Quit = 135, OutlookImport = 154, Info = 136 };
 
     /// visible: show the window (normal start); false: start in the notification area ("/go").
@@ -64,6 +66,12 @@ public:
 
     /// Initialise, then show the window (normal start) or stay hidden ("/go").
     bool Start();
+
+    /// Posts changes of config.ini, all in one write, through settingsPosted: the window never
+    /// waits for the file. Every settings write of the window goes through here.
+    void PostSettings(std::vector<IniFile::Value> values);
+    /// One key, through PostSettings.
+    void PostSetting(const SettingKey& key, std::string value);
 
     /// A notice that does not wait for an answer: a balloon from the tray icon, the window's
     /// status balloon, or a desktop notification while neither is there.
@@ -91,7 +99,7 @@ public:
     QMenu* appointmentsMenu() const { return m_appointmentsMenu; }
     bool isGenerating() const { return m_generating; }
     QAction* command(Command command) const;
-    /// The control with the given id ("ctl1008"), or nullptr.
+    /// The control with the given template id (its property "controlId"), or nullptr.
     QWidget* control(int id) const;
     int fullHeight() const { return m_fullHeight; }
     int collapsedHeight() const { return m_collapsedHeight; }
@@ -151,26 +159,23 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    template <class T>
+    T* Find(int id) const;
+    template <class T>
+    T* Named(const char* name) const;
+    void LoadControls();
+    void CentrePickersOnLabels();
+    void SwitchChanged(const SettingKey& key, bool on);
     void ApplyBackgroundKind(bool picture);
     void ApplyAppointmentArea(bool open);
     void UpdateLayoutTabStops();
     void FitTexts();
     void EnterHiddenMode();
     void LeaveHiddenMode();
-    void ColourValueFromSettings();
-    void SetAppointmentAreaOpen(bool open);
-    /// Every write of the dialog ends here: the values leave through settingsPosted.
-    void PostSettings(std::vector<IniFile::Value> values);
-    void PostSetting(const char* section, const char* key, std::string value);
-    void WriteSetting(const char* section, const char* key, const QString& value);
-    void StoreColour(int picker, ui::ColourValue colour);
-    QString ReadDialogValue(const char* section, const char* key) const;
-    void OnBackgroundKind();
+    void StoreColour(const ColourKeys& keys, ui::ColourValue colour);
+    std::string ReadDialogValue(const SettingKey& key) const;
     void OnBrowse();
     void OnLayout();
-    void OnAppointmentsShown();
-    void OnDeleteExpired();
-    void OnAlarm();
     void OnFirstWeekday();
     void CreateTrayIcon();
     void DestroyTrayIcon();
@@ -208,12 +213,10 @@ private:
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_appointmentsMenu = nullptr;
     QWidget* m_page = nullptr;
-    QLabel* m_banner = nullptr;
     QCheckBox* m_pictureBox = nullptr;                // 1008
     QCheckBox* m_centreBox = nullptr;                 // 1052
     QLabel* m_colourLabel = nullptr;                  // 1007
     ui::CColourPicker* m_backgroundPicker = nullptr;  // 1003
-    ui::CColourPicker* m_pickers[5] = {};             // 1003, 1012, 1018, 1021, 1024
     QLabel* m_pathLabel = nullptr;                    // 1006
     QLineEdit* m_pathEdit = nullptr;                  // 1004
     QPushButton* m_browse = nullptr;                  // 1002
@@ -222,7 +225,6 @@ private:
     QCheckBox* m_showAppointments = nullptr;          // 1029
     QComboBox* m_firstWeekday = nullptr;              // 1051
     QWidget* m_separator = nullptr;                   // 1039
-    QCheckBox* m_calendarWeeks = nullptr;             // 1046
     QCheckBox* m_deleteBox = nullptr;                 // 1030
     QCheckBox* m_alarm = nullptr;                     // 1050
     QTableWidget* m_list = nullptr;                   // 1038

@@ -13,6 +13,7 @@
 #include "controls/MessageBox.h"
 #include "platform/Autostart.h"
 #include "platform/Clock.h"
+#include "settings/Settings.h"
 
 namespace tavolin {
 namespace {
@@ -54,8 +55,10 @@ ImportCommands::~ImportCommands() {
 void ImportCommands::Attach(QWidget* owner, QMenu* menu) {
     m_owner = owner;
     if (!menu) return;
-    QAction* action = menu->addAction(QStringLiteral("&iCalendar-Import ..."));
-    action->setObjectName(QStringLiteral("cmd%1").arg(kICalendarImport));
+    QAction* action = menu->addAction(
+        QCoreApplication::translate("tavolin::CTavolinDlg", "&iCalendar-Import ..."));
+    action->setObjectName(QStringLiteral("icalendarImportAction"));
+    action->setProperty("commandId", kICalendarImport);
     QObject::connect(action, &QAction::triggered, &m_receiver, [this] { ICalendarImport(); });
 }
 
@@ -112,7 +115,7 @@ bool ImportCommands::AutostartToggled(bool checked) {
         return entryThere;
     }
     m_worker.PostSettings(m_context.DataFile("config.ini"),
-                          {IniFile::Value{"Programm", "Autostart", checked ? "1" : "0"}});
+                          {SettingValue(keys::Autostart, SwitchText(checked))});
     return checked;
 }
 

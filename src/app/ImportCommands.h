@@ -22,7 +22,7 @@ namespace tavolin {
 
 class ImportCommands {
 public:
-    /// The command id of "&iCalendar-Import ..." (action "cmd155").
+    /// The command id of "&iCalendar-Import ..." (action "icalendarImportAction").
     static constexpr int kICalendarImport = 155;
 
     /// context: Termine.dat and the clock, the autostart entry, the environment (TAVOLIN_DIR)

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "AppTestSupport.h"
+#include "ControlLookup.h"
 #include "app/AppointmentBook.h"
 #include "app/AppointmentList.h"
 #include "TestProgram.h"
@@ -17,6 +18,7 @@
 #include "support/TestSupport.h"
 
 using namespace tavolin;
+using tavolin::test::Control;
 
 namespace {
 
@@ -43,9 +45,7 @@ private:
         return dlg;
     }
     static AppointmentBook& Book(test::TestProgram& dlg) { return dlg.book(); }
-    static QCheckBox* Alarm(CTavolinDlg& dlg) {
-        return qobject_cast<QCheckBox*>(dlg.control(1050));
-    }
+    static QCheckBox* Alarm(CTavolinDlg& dlg) { return Control<QCheckBox>(dlg, "alarmCheck"); }
 
 private slots:
     void init() {
@@ -107,13 +107,17 @@ private slots:
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
         QVERIFY(!dlg.reminderTimer()->isActive());
-        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value(QStringLiteral("Programm/Alarm")), QStringLiteral("0"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig())
+                     .value(QStringLiteral("Programm/Alarm")),
+                 QStringLiteral("0"));
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
         QVERIFY(dlg.reminderTimer()->isActive());
         QVERIFY(dlg.reminderTimer()->interval() >= 30000);
         QVERIFY(dlg.reminderTimer()->interval() <= 30000 + 250);
-        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value(QStringLiteral("Programm/Alarm")), QStringLiteral("1"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig())
+                     .value(QStringLiteral("Programm/Alarm")),
+                 QStringLiteral("1"));
     }
 
     void aMissingAlarmKeyLeavesRemindersOff() {

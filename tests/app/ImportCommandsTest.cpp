@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "ControlLookup.h"
 #include "FakeOutlook.h"
 #include "TestProgram.h"
 #include "app/CTavolinDlg.h"
@@ -22,6 +23,7 @@
 
 using namespace tavolin;
 using tavolin::test::AppSandbox;
+using tavolin::test::Control;
 using tavolin::test::LocalTime;
 using tavolin::test::TestProgram;
 
@@ -102,7 +104,7 @@ private:
         m_registry->values["Outlook.Application\\CurVer"] = "Outlook.Application.9";
     }
     static QCheckBox* Autostart(CTavolinDlg& dlg) {
-        return qobject_cast<QCheckBox*>(dlg.control(1028));
+        return Control<QCheckBox>(dlg, "autostartCheck");
     }
     std::filesystem::path Entry() const { return m_box->File("config/autostart/Tavolin.desktop"); }
     std::string Termine() const {
@@ -137,7 +139,8 @@ private slots:
         QVERIFY(entry.Load(Entry()));
         QCOMPARE(entry.Info().targetPath, m_program);
         QCOMPARE(entry.Info().arguments, std::string("/go"));
-        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("1"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 QString("1"));
 
         // Ticking again (the box cleared behind the handler's back) overwrites the entry.
         Autostart(*dlg)->setChecked(false);
@@ -147,20 +150,23 @@ private slots:
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QVERIFY(!std::filesystem::exists(Entry()));
-        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("0"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 QString("0"));
 
         // Unticking without an entry is no error.
         m_box->WriteConfig("[Programm]\r\nAutostart=1\r\n");
         Autostart(*dlg)->setChecked(true);
         Autostart(*dlg)->click();
-        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("0"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 QString("0"));
         QVERIFY(m_recorder->messages().empty());
     }
 
     void anUnknownFolderIsReportedAndTheBoxCleared() {
         m_env.clear();  // no XDG_CONFIG_HOME, no HOME
         auto dlg = MakeDialog();
-        const QString before = (dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
+        const QString before =
+            (dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QCOMPARE(m_recorder->messages().size(), size_t{1});
@@ -169,7 +175,8 @@ private slots:
                                              "ist ein Fehler aufgetreten."));
         QCOMPARE(box.caption, QString("Fehler"));
         QCOMPARE(box.icon, ui::MessageBox::Icon::Critical);
-        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), before);
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 before);
 
         // A file where the folder should be cannot be made a folder either.
         m_env = {{"HOME", m_box->File("home").string()}};
@@ -184,12 +191,14 @@ private slots:
         // A folder where the entry should go: the entry cannot be saved over it.
         std::filesystem::create_directories(Entry() / "keep");
         auto dlg = MakeDialog();
-        const QString before = (dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
+        const QString before =
+            (dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QCOMPARE(m_recorder->messages().size(), size_t{1});
         QVERIFY(m_recorder->messages().front().text.startsWith("Beim Setzen des Kennzeichens"));
-        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), before);
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 before);
         QVERIFY(std::filesystem::is_directory(Entry() / "keep"));
     }
 
@@ -241,13 +250,13 @@ private slots:
         {
             // The program puts the command into the dialog's menu "Term&ine".
             auto dlg = MakeDialog();
-            QAction* action = dlg->findChild<QAction*>("cmd155");
+            QAction* action = dlg->findChild<QAction*>("icalendarImportAction");
             QVERIFY(action);
             QCOMPARE(action->text(), QString("&iCalendar-Import ..."));
             QVERIFY(dlg->appointmentsMenu()->actions().contains(action));
         }
         auto commands = MakeCommands();
-        QAction* action = commands->menu.findChild<QAction*>("cmd155");
+        QAction* action = commands->menu.findChild<QAction*>("icalendarImportAction");
         QVERIFY(action);
 
         // Cancelled: nothing happens.

@@ -4,22 +4,23 @@
 // keyboard's way through the main dialog.
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QRadioButton>
-#include <QEventLoop>
-#include <QSignalSpy>
 #include <QtTest>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "AppTestSupport.h"
+#include "ControlLookup.h"
 #include "TestProgram.h"
 #include "app/CAboutDlg.h"
-#include "controls/HyperLink.h"
 #include "app/CTavolinDlg.h"
+#include "controls/HyperLink.h"
 #include "app/GenerationPresenter.h"
 #include "app/GenerationRunner.h"
 #include "app/HelpBalloon.h"
@@ -33,6 +34,7 @@
 
 using namespace tavolin;
 using tavolin::test::AppSandbox;
+using tavolin::test::Control;
 using tavolin::test::LocalTime;
 using tavolin::test::TestProgram;
 
@@ -85,22 +87,22 @@ private slots:
         runner.setJob([&run](std::stop_token) { return WithMessages(run++ == 0 ? "a" : "b", 3); });
         QStringList shown;
         bool nested = false;
-        GenerationPresenter presenter(
-            m_box->context(),
-            [&](const UserMessage& message) {
-                shown << QString::fromStdString(message.text);
-                if (nested) return;
-                nested = true;
-                // What a modal box does: an event loop, in which the next run starts and ends.
-                QEventLoop loop;
-                QVERIFY(runner.start(GenerationOrigin::Requested));
-                QTimer::singleShot(0, &loop, [&] {
-                    runner.waitForIdle();
-                    loop.quit();
-                });
-                loop.exec();
-            },
-            {});
+        GenerationPresenter presenter(m_box->context(),
+                                      [&](const UserMessage& message) {
+                                          shown << QString::fromStdString(message.text);
+                                          if (nested) return;
+                                          nested = true;
+                                          // What a modal box does: an event loop, in which the next
+                                          // run starts and ends.
+                                          QEventLoop loop;
+                                          QVERIFY(runner.start(GenerationOrigin::Requested));
+                                          QTimer::singleShot(0, &loop, [&] {
+                                              runner.waitForIdle();
+                                              loop.quit();
+                                          });
+                                          loop.exec();
+                                      },
+                                      {});
         connect(&runner, &GenerationRunner::finished, &presenter,
                 [&](GenerationResult result, GenerationOrigin origin) {
                     presenter.Present(std::move(result), origin);
@@ -133,8 +135,8 @@ private slots:
         logged.logLines = {"09.12.2026 - 10:00:00 - Das Hintergrundbild wurde nicht gefunden."};
         GenerationResult refused = WithMessages("x", 0);
         refused.wallpaper = {WallpaperStatus::Failed, "openbox", "the desktop draws no wallpaper"};
-        refused.messages.push_back({"Fehler beim Setzen des Hintergrundbildes.", "Fehler",
-                                    MessageIcon::Warning});
+        refused.messages.push_back(
+            {"Fehler beim Setzen des Hintergrundbildes.", "Fehler", MessageIcon::Warning});
         const Case cases[] = {
             {"glyphs, requested", glyphs, GenerationOrigin::Requested, 1, 0, 0, ""},
             {"glyphs, unattended", glyphs, GenerationOrigin::Unattended, 0, 1, 1, "(-128)"},
@@ -175,9 +177,9 @@ private slots:
         dlg.show();
         const int atStart = posted.count();  // the background rule writes BGArt back
         QCOMPARE(atStart, 1);
-        qobject_cast<QCheckBox*>(dlg.control(1029))->click();
-        qobject_cast<QCheckBox*>(dlg.control(1050))->click();
-        auto* picker = qobject_cast<ui::CColourPicker*>(dlg.control(1012));
+        Control<QCheckBox>(dlg, "showAppointmentsCheck")->click();
+        Control<QCheckBox>(dlg, "alarmCheck")->click();
+        auto* picker = Control<ui::CColourPicker>(dlg, "dayColourPicker");
         emit picker->colourConfirmed(ui::Rgb(1, 2, 3), 1012);
         dlg.command(CTavolinDlg::Generate)->trigger();
         QCoreApplication::processEvents();
@@ -208,7 +210,8 @@ private slots:
             while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return GenerationResult{};
         });
-        qobject_cast<QCheckBox*>(dlg->control(1046))->click();
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();
+        Control<QCheckBox>(*dlg, "calendarWeeksCheck")->click();
         dlg.store().WaitIdle();
         QCOMPARE(m_box->ReadConfig().value("Layout/KKW"), QString("1"));
 
@@ -223,10 +226,9 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
 
         // The reminders follow the alarm switch; the list follows the expiry mode.
-        qobject_cast<QCheckBox*>(dlg->control(1029))->click();
-        qobject_cast<QCheckBox*>(dlg->control(1050))->click();
+        Control<QCheckBox>(*dlg, "alarmCheck")->click();
         QVERIFY(dlg.reminderTimer()->isActive());
-        qobject_cast<QCheckBox*>(dlg->control(1030))->click();
+        Control<QCheckBox>(*dlg, "deleteExpiredCheck")->click();
         QVERIFY(!dlg.book().DeleteExpired());
         // The end of the dialog stops the reminders.
         dlg->command(CTavolinDlg::Quit)->trigger();
@@ -290,10 +292,10 @@ private slots:
         QVERIFY(held->IsLocked());
         const QMap<QString, QString> before = m_box->ReadConfig();
 
-        qobject_cast<QCheckBox*>(dlg->control(1029))->click();  // Termine: 0 -> 1
-        qobject_cast<QRadioButton*>(dlg->control(1014))->click();  // KArt=1
-        qobject_cast<QRadioButton*>(dlg->control(1026))->click();  // KArt=4
-        auto* picker = qobject_cast<ui::CColourPicker*>(dlg->control(1012));
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();   // Termine: 0 -> 1
+        Control<QRadioButton>(*dlg, "layoutOneMonthRadio")->click();  // KArt=1
+        Control<QRadioButton>(*dlg, "layoutNoDateRadio")->click();    // KArt=4
+        auto* picker = Control<ui::CColourPicker>(*dlg, "dayColourPicker");
         emit picker->colourConfirmed(ui::Rgb(1, 2, 3), 1012);
         QCoreApplication::processEvents();
         QCOMPARE(dlg->height(), dlg->fullHeight());  // the window answered meanwhile
@@ -377,15 +379,15 @@ private slots:
         QTest::addColumn<qint64>("midnight");
         QTest::newRow("evening") << qint64(LocalTime(2026, 12, 7, 22, 0))
                                  << qint64(LocalTime(2026, 12, 8, 0, 0));
-        QTest::newRow("at midnight") << qint64(LocalTime(2026, 12, 8, 0, 0))
-                                     << qint64(LocalTime(2026, 12, 9, 0, 0));
+        QTest::newRow("at midnight")
+            << qint64(LocalTime(2026, 12, 8, 0, 0)) << qint64(LocalTime(2026, 12, 9, 0, 0));
         QTest::newRow("year end") << qint64(LocalTime(2026, 12, 31, 23, 59))
                                   << qint64(LocalTime(2027, 1, 1, 0, 0));
         // Days of 23 and 25 hours.
-        QTest::newRow("spring forward") << qint64(LocalTime(2026, 3, 29, 1, 0))
-                                        << qint64(LocalTime(2026, 3, 30, 0, 0));
-        QTest::newRow("fall back") << qint64(LocalTime(2026, 10, 25, 1, 0))
-                                   << qint64(LocalTime(2026, 10, 26, 0, 0));
+        QTest::newRow("spring forward")
+            << qint64(LocalTime(2026, 3, 29, 1, 0)) << qint64(LocalTime(2026, 3, 30, 0, 0));
+        QTest::newRow("fall back")
+            << qint64(LocalTime(2026, 10, 25, 1, 0)) << qint64(LocalTime(2026, 10, 26, 0, 0));
     }
     void nextMidnight() {
         QFETCH(qint64, now);
@@ -411,10 +413,12 @@ private slots:
         QVERIFY(dlg->Start());
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
-        for (int id : {1030, 1046, 1050, 1038, 1041, 1042, 1043}) {
-            QVERIFY2(!dlg->control(id)->isVisible(), qPrintable(QString::number(id)));
+        for (const char* name :
+             {"deleteExpiredCheck", "calendarWeeksCheck", "alarmCheck", "appointmentList",
+              "addAppointmentButton", "editAppointmentButton", "deleteAppointmentButton"}) {
+            QVERIFY2(!Control(*dlg, name)->isVisible(), name);
         }
-        dlg->control(1029)->setFocus();
+        Control(*dlg, "showAppointmentsCheck")->setFocus();
         QWidget* start = QApplication::focusWidget();
         for (int i = 0; i < 40; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -425,9 +429,9 @@ private slots:
             if (w == start) break;
         }
         // Opened again, they are back.
-        qobject_cast<QCheckBox*>(dlg->control(1029))->click();
-        QVERIFY(dlg->control(1030)->isVisible());
-        QVERIFY(dlg->control(1050)->isVisible());
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();
+        QVERIFY(Control(*dlg, "deleteExpiredCheck")->isVisible());
+        QVERIFY(Control(*dlg, "alarmCheck")->isVisible());
     }
 
     // Tab into the layout group lands on the chosen layout, as in any group of option buttons.
@@ -435,15 +439,16 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Start());
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
-        QVERIFY(qobject_cast<QRadioButton*>(dlg->control(1015))->isChecked());  // KArt=2
-        dlg->control(1024)->setFocus();  // the last picker, just before the group
+        QVERIFY(Control<QRadioButton>(*dlg, "layoutThreeMonthsRadio")->isChecked());  // KArt=2
+        Control(*dlg, "currentDayColourPicker")
+            ->setFocus();  // the last picker, just before the group
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), dlg->control(1015));
+        QCOMPARE(QApplication::focusWidget(), Control(*dlg, "layoutThreeMonthsRadio"));
         // Another choice moves the group's tab stop with it.
-        qobject_cast<QRadioButton*>(dlg->control(1026))->click();
-        dlg->control(1024)->setFocus();
+        Control<QRadioButton>(*dlg, "layoutNoDateRadio")->click();
+        Control(*dlg, "currentDayColourPicker")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), dlg->control(1026));
+        QCOMPARE(QApplication::focusWidget(), Control(*dlg, "layoutNoDateRadio"));
     }
 
     // Every text of the settings page is shown whole, at the default font and scaled up: a
@@ -462,8 +467,8 @@ private slots:
         QApplication::setFont(font);
         auto dlg = MakeDialog();
         QVERIFY(dlg->Start());
-        qobject_cast<QCheckBox*>(dlg->control(1029))->click();  // the whole page
-        qobject_cast<QCheckBox*>(dlg->control(1008))->click();  // the picture row too
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();   // the whole page
+        Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();  // the picture row too
         QStringList clipped;
         for (QAbstractButton* b : dlg->findChildren<QAbstractButton*>()) {
             if (!b->isVisible() || b->text().isEmpty() || b->text() == "...") continue;
@@ -477,9 +482,9 @@ private slots:
                 option.text = b->text();
                 const bool radio = qobject_cast<QRadioButton*>(b) != nullptr;
                 room = b->style()
-                           ->subElementRect(radio ? QStyle::SE_RadioButtonContents
-                                                  : QStyle::SE_CheckBoxContents,
-                                            &option, b)
+                           ->subElementRect(
+                               radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents,
+                               &option, b)
                            .width();
             }
             if (room < text) {
@@ -493,8 +498,9 @@ private slots:
     void theHelpBalloonPointsAtTheControlsCentre() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Start());
-        for (int id : {1008, 1029, 1051}) {
-            QWidget* control = dlg->control(id);
+        for (const char* name :
+             {"backgroundPictureCheck", "showAppointmentsCheck", "firstWeekdayCombo"}) {
+            QWidget* control = Control(*dlg, name);
             control->setFocus();
             dlg->ShowHelp();
             HelpBalloon* balloon = dlg->helpBalloon();
