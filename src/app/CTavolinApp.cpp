@@ -239,7 +239,7 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
 
 CTavolinDlg& CTavolinApp::Compose(bool visible) {
     if (m_dialog) return *m_dialog;
-    m_store = std::make_unique<StoreWorker>();
+    m_store = std::make_unique<StoreWorker>(m_context.writeFaults);
     m_dialog = std::make_unique<CTavolinDlg>(m_context, visible, m_options.trayAvailable);
     CTavolinDlg* dialog = m_dialog.get();
 

@@ -27,6 +27,8 @@
 
 namespace tavolin {
 
+struct WriteFaults;
+
 struct Context {
     /// The current time; empty means the system clock.
     std::function<TimePoint()> clock;
@@ -66,6 +68,10 @@ struct Context {
 
     /// The registered automation classes; null means none is registered.
     std::shared_ptr<const ClassRegistry> classRegistry;
+
+    /// Faults the writes of config.ini, Termine.dat and the wallpaper meet, as a full disk
+    /// would cause them (tests); null, the program's, means none.
+    std::shared_ptr<WriteFaults> writeFaults;
 
     /// The variable name from environment; nullopt when unset or empty.
     std::optional<std::string> Variable(const std::string& name) const;

@@ -421,7 +421,7 @@ GenerationResult WallpaperGenerator::Render(std::stop_token stop) {
     if (stopped()) return result;
 
     errno = 0;
-    if (canvas.Save(run.Paths().background) != kCanvasOk) {
+    if (canvas.Save(run.Paths().background, m_context.writeFaults.get()) != kCanvasOk) {
         const int error = errno;
         result.detail = "Background.bmp could not be written to " +
                         m_context.dataDirectory.string() +

@@ -96,7 +96,7 @@ std::string DefaultConfigText() {
     return text;
 }
 
-ConfigCreation EnsureConfigFile(const std::filesystem::path& path) {
+ConfigCreation EnsureConfigFile(const std::filesystem::path& path, WriteFaults* faults) {
     // Under the lock, so that two first starts make the file once.
     const FileLock lock(path);
     IniFile ini;
@@ -107,7 +107,7 @@ ConfigCreation EnsureConfigFile(const std::filesystem::path& path) {
     if (::stat(path.c_str(), &st) == 0 || errno != ENOENT) return ConfigCreation::Failed;
     // One atomic write: a kill or a full disk leaves no config.ini or the whole one, never a
     // part that would later pass for existing settings.
-    return AtomicWriteFile(path, DefaultConfigText()) ? ConfigCreation::Created
+    return AtomicWriteFile(path, DefaultConfigText(), Durability::Sync, faults) ? ConfigCreation::Created
                                                       : ConfigCreation::Failed;
 }
 

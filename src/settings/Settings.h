@@ -12,6 +12,8 @@
 
 namespace tavolin {
 
+struct WriteFaults;
+
 using Colour = uint32_t;  // 0x00BBGGRR, red in the lowest byte
 
 struct SettingKey {
@@ -108,7 +110,8 @@ std::string DefaultConfigText();
 /// The first-start rule: an existing config.ini is left alone; a missing one is created with
 /// DefaultConfigText in one atomic write (a dangling symlink gets its target made). Failed when
 /// the file cannot be created or written, or exists but cannot be read.
-ConfigCreation EnsureConfigFile(const std::filesystem::path& path);
+ConfigCreation EnsureConfigFile(const std::filesystem::path& path,
+                                WriteFaults* faults = nullptr);
 
 /// The message shown (caption "Fehler") when config.ini cannot be created, Windows-1252.
 std::string ConfigCreationFailedText();

@@ -313,15 +313,17 @@ private slots:
 
     void unwritableConfigKeepsTheControlState() {
         m_box->WriteConfig(kAllKeys);
-        auto dlg = MakeDialog();
+        Context context = m_box->context();
+        context.writeFaults = std::make_shared<WriteFaults>();
+        TestProgram dlg(context, true);
         QVERIFY(dlg->Initialise());
         dlg->show();
+        dlg.store().WaitIdle();
         ui::DialogRecorder recorder;
         auto* kkw = Control<QCheckBox>(*dlg, "calendarWeeksCheck");
-        SetAtomicWriteFailureForTesting(true);  // as a full disk would
+        context.writeFaults->failRewrites = true;  // as a full disk would
         kkw->click();
         dlg.store().WaitIdle();
-        SetAtomicWriteFailureForTesting(false);
         QVERIFY(kkw->isChecked());
         QCOMPARE(m_box->ReadConfig().value("Layout/KKW"), QString("0"));
         QVERIFY(recorder.messages().empty());
