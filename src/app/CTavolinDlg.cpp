@@ -152,7 +152,7 @@ void CTavolinDlg::BuildControls() {
     const ui::DialogUnits du = ui::DialogUnits::of(this);
 
     for (const ControlSpec& c : MainDialogControls()) {
-        const QString text = c.text ? tr(c.text) : QString();
+        const QString text = c.text ? tr(c.text, c.textComment) : QString();
         QWidget* w = nullptr;
         switch (c.kind) {
             case ControlKind::Picture: {

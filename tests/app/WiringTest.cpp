@@ -19,6 +19,7 @@
 #include "app/GenerationPresenter.h"
 #include "app/GenerationRunner.h"
 #include "app/HelpBalloon.h"
+#include "app/Translations.h"
 #include "app/MidnightTimer.h"
 #include "app/StoreWorker.h"
 #include "controls/CColourPicker.h"
@@ -331,13 +332,20 @@ private slots:
     // Every text of the settings page is shown whole, at the default font and scaled up: a
     // control runs on into free room beside it rather than cutting its last letters.
     void noTextIsClipped_data() {
+        QTest::addColumn<bool>("english");
         QTest::addColumn<double>("scale");
-        QTest::newRow("100 %") << 1.0;
-        QTest::newRow("125 %") << 1.25;
-        QTest::newRow("150 %") << 1.5;
+        for (bool english : {false, true}) {
+            for (double scale : {1.0, 1.25, 1.5}) {
+                QTest::addRow("%s %d %%", english ? "English" : "German", int(scale * 100))
+                    << english << scale;
+            }
+        }
     }
     void noTextIsClipped() {
+        QFETCH(bool, english);
         QFETCH(double, scale);
+        if (english) QVERIFY(InstallTranslations(*qApp, UiLanguage::English));
+        const auto german = qScopeGuard([] { InstallTranslations(*qApp, UiLanguage::German); });
         const QFont original = QApplication::font();
         QFont font = original;
         font.setPointSizeF(original.pointSizeF() * scale);
