@@ -45,7 +45,9 @@ private:
     static AppointmentBook& Book(CTavolinDlg& dlg) {
         return dynamic_cast<AppointmentBook&>(dlg.appointments());
     }
-    static QCheckBox* Alarm(CTavolinDlg& dlg) { return Control<QCheckBox>(dlg, "alarmCheck"); }
+    static QCheckBox* Alarm(CTavolinDlg& dlg) {
+        return Control<QCheckBox>(dlg, "alarmCheck");
+    }
 
 private slots:
     void init() {
@@ -107,17 +109,13 @@ private slots:
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
         QVERIFY(!dlg->reminderTimer()->isActive());
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig())
-                     .value(QStringLiteral("Programm/Alarm")),
-                 QStringLiteral("0"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value(QStringLiteral("Programm/Alarm")), QStringLiteral("0"));
 
         QTest::mouseClick(Alarm(*dlg), Qt::LeftButton);
         QVERIFY(dlg->reminderTimer()->isActive());
         QVERIFY(dlg->reminderTimer()->interval() >= 30000);
         QVERIFY(dlg->reminderTimer()->interval() <= 30000 + 250);
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig())
-                     .value(QStringLiteral("Programm/Alarm")),
-                 QStringLiteral("1"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value(QStringLiteral("Programm/Alarm")), QStringLiteral("1"));
     }
 
     void aMissingAlarmKeyLeavesRemindersOff() {

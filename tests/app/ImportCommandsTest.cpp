@@ -21,8 +21,8 @@
 #include "util/FileIO.h"
 
 using namespace tavolin;
-using tavolin::test::AppSandbox;
 using tavolin::test::Control;
+using tavolin::test::AppSandbox;
 using tavolin::test::LocalTime;
 
 namespace {
@@ -125,8 +125,7 @@ private slots:
         QVERIFY(entry.Load(Entry()));
         QCOMPARE(entry.Info().targetPath, m_program);
         QCOMPARE(entry.Info().arguments, std::string("/go"));
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
-                 QString("1"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("1"));
 
         // Ticking again (the box cleared behind the handler's back) overwrites the entry.
         Autostart(*dlg)->setChecked(false);
@@ -136,23 +135,20 @@ private slots:
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QVERIFY(!std::filesystem::exists(Entry()));
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
-                 QString("0"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("0"));
 
         // Unticking without an entry is no error.
         m_box->WriteConfig("[Programm]\r\nAutostart=1\r\n");
         Autostart(*dlg)->setChecked(true);
         Autostart(*dlg)->click();
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
-                 QString("0"));
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("0"));
         QVERIFY(m_recorder->messages().empty());
     }
 
     void anUnknownFolderIsReportedAndTheBoxCleared() {
         m_env.clear();  // no XDG_CONFIG_HOME, no HOME
         auto dlg = MakeDialog();
-        const QString before =
-            (dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
+        const QString before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QCOMPARE(m_recorder->messages().size(), size_t{1});
@@ -161,8 +157,7 @@ private slots:
                                              "ist ein Fehler aufgetreten."));
         QCOMPARE(box.caption, QString("Fehler"));
         QCOMPARE(box.icon, ui::MessageBox::Icon::Critical);
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
-                 before);
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), before);
 
         // A file where the folder should be cannot be made a folder either.
         m_env = {{"HOME", m_box->File("home").string()}};
@@ -177,14 +172,12 @@ private slots:
         // A folder where the entry should go: the entry cannot be saved over it.
         std::filesystem::create_directories(Entry() / "keep");
         auto dlg = MakeDialog();
-        const QString before =
-            (dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
+        const QString before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QCOMPARE(m_recorder->messages().size(), size_t{1});
         QVERIFY(m_recorder->messages().front().text.startsWith("Beim Setzen des Kennzeichens"));
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
-                 before);
+        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), before);
         QVERIFY(std::filesystem::is_directory(Entry() / "keep"));
     }
 
