@@ -39,6 +39,14 @@
         <source>Termine.dat: gelöschter Termin </source>
         <translation>Termine.dat: deleted appointment </translation>
     </message>
+    <message>
+        <source>Datum</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>Bemerkung</source>
+        <translation>Remark</translation>
+    </message>
 </context>
 <context>
     <name>tavolin::CTavolinApp</name>
@@ -380,6 +388,11 @@ Double-click one to edit it.</translation>
     <message>
         <source>Trennlinie</source>
         <translation>Separator</translation>
+    </message>
+    <message>
+        <source>Hintergrundbild</source>
+        <comment>check box</comment>
+        <translation>Use picture</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,7 @@
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QThreadPool>
+#include <algorithm>
 #include <cstring>
 
 #include "app/CAboutDlg.h"
@@ -142,7 +143,7 @@ void CTavolinDlg::BuildControls() {
     const ui::DialogUnits du = ui::DialogUnits::of(this);
 
     for (const ControlSpec& c : MainDialogControls()) {
-        const QString text = c.text ? tr(c.text) : QString();
+        const QString text = c.text ? tr(c.text, c.textComment) : QString();
         QWidget* w = nullptr;
         switch (c.kind) {
             case ControlKind::Picture: {
@@ -383,13 +384,11 @@ void CTavolinDlg::LoadControls() {
         const std::string value = ReadDialogValue(*c.setting);
         switch (c.kind) {
             case ControlKind::Check:
-                Find<QCheckBox>(c.id)->setChecked(c.read == SwitchRead::ExactOne ? value == "1"
-                                                                                  : IsSwitchOn(value));
+                Find<QCheckBox>(c.id)->setChecked(
+                    c.read == SwitchRead::ExactOne ? value == "1" : IsSwitchOn(value));
                 break;
             case ControlKind::Radio:
-                // Any value without its button selects the first one.
-                if (Atoi(value) == c.value || (c.value == 1 && (Atoi(value) < 1 || Atoi(value) > 4)))
-                    Find<QRadioButton>(c.id)->setChecked(true);
+                if (Atoi(value) == c.value) Find<QRadioButton>(c.id)->setChecked(true);
                 break;
             case ControlKind::Combo:
                 Find<QComboBox>(c.id)->setCurrentIndex(IsSwitchOn(value) ? 1 : 0);
@@ -402,6 +401,11 @@ void CTavolinDlg::LoadControls() {
             default:
                 break;
         }
+    }
+    // A layout value without its button selects the first one.
+    if (std::none_of(std::begin(m_layout), std::end(m_layout),
+                     [](const QRadioButton* b) { return b->isChecked(); })) {
+        m_layout[0]->setChecked(true);
     }
 }
 

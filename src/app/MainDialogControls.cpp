@@ -35,6 +35,15 @@ constexpr ControlSpec Check(int id, const char* name, const char* text, int l, i
     return s;
 }
 
+// A check box whose German text is used elsewhere with another English one.
+constexpr ControlSpec Check(int id, const char* name, TrText text, int l, int t, int w,
+                            const SettingKey* key, const char* title, const char* help,
+                            SwitchRead read) {
+    ControlSpec s = Check(id, name, text.source, l, t, w, key, title, help, read);
+    s.textComment = text.comment;
+    return s;
+}
+
 constexpr ControlSpec Picker(int id, const char* name, const char* accessible, int t,
                              const ColourKeys* keys, const char* title, const char* help) {
     ControlSpec s{id, name, K::Picker, nullptr, 74, t, 39, 14};
@@ -81,8 +90,8 @@ const ControlSpec kControls[] = {
     Special({1009, "bannerPicture", K::Picture, nullptr, 26, 7, 260, 33}, "Tavolin by Pelmar",
             nullptr, nullptr, nullptr),
     Check(1008, "backgroundPictureCheck",
-          QT_TRANSLATE_NOOP("tavolin::CTavolinDlg", "Hintergrundbild"), 7, 54, 65,
-          &keys::BackgroundKind,
+          TrText QT_TRANSLATE_NOOP3("tavolin::CTavolinDlg", "Hintergrundbild", "check box"), 7, 54,
+          65, &keys::BackgroundKind,
           QT_TRANSLATE_NOOP("tavolin::CTavolinDlg", "Hintergrundbild verwenden"),
           QT_TRANSLATE_NOOP(
               "tavolin::CTavolinDlg",

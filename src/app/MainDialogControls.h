@@ -27,6 +27,12 @@ enum class ControlKind {
 /// on only when the text is exactly "1".
 enum class SwitchRead { AtoiOne, ExactOne };
 
+/// A source text with its translators' disambiguation, as QT_TRANSLATE_NOOP3 gives it.
+struct TrText {
+    const char* source;
+    const char* comment;
+};
+
 struct ControlSpec {
     int id;            // the template's identifier; 0 for unnamed labels and group boxes
     const char* name;  // the object name
@@ -35,7 +41,7 @@ struct ControlSpec {
     int left, top, width, height;  // dialog units
     // Labels may run on up to this x (dialog units) when their text does not fit; 0: never.
     int room = 0;
-    int buddy = 0;  // labels: the id of the control they name
+    int buddy = 0;                         // labels: the id of the control they name
     const char* accessibleName = nullptr;  // German source, for controls whose text is none
     const SettingKey* setting = nullptr;   // the key the control shows and writes
     const ColourKeys* colour = nullptr;    // colour pickers: their three keys
@@ -43,6 +49,8 @@ struct ControlSpec {
     SwitchRead read = SwitchRead::AtoiOne;
     const char* helpTitle = nullptr;  // F1 balloon; controls without a title show none
     const char* helpText = nullptr;
+    // Tells the text apart from the same German words elsewhere that translate differently.
+    const char* textComment = nullptr;
 };
 
 /// Every control of the main window in creation (and tab) order.

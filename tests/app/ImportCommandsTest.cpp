@@ -22,8 +22,8 @@
 #include "util/FileIO.h"
 
 using namespace tavolin;
-using tavolin::test::AppSandbox;
 using tavolin::test::Control;
+using tavolin::test::AppSandbox;
 using tavolin::test::LocalTime;
 using tavolin::test::TestProgram;
 

@@ -26,6 +26,7 @@
 #include "app/HelpBalloon.h"
 #include "app/MidnightTimer.h"
 #include "app/StoreWorker.h"
+#include "app/Translations.h"
 #include "controls/CColourPicker.h"
 #include "controls/DialogRecorder.h"
 #include "settings/IniFile.h"
@@ -87,22 +88,22 @@ private slots:
         runner.setJob([&run](std::stop_token) { return WithMessages(run++ == 0 ? "a" : "b", 3); });
         QStringList shown;
         bool nested = false;
-        GenerationPresenter presenter(m_box->context(),
-                                      [&](const UserMessage& message) {
-                                          shown << QString::fromStdString(message.text);
-                                          if (nested) return;
-                                          nested = true;
-                                          // What a modal box does: an event loop, in which the next
-                                          // run starts and ends.
-                                          QEventLoop loop;
-                                          QVERIFY(runner.start(GenerationOrigin::Requested));
-                                          QTimer::singleShot(0, &loop, [&] {
-                                              runner.waitForIdle();
-                                              loop.quit();
-                                          });
-                                          loop.exec();
-                                      },
-                                      {});
+        GenerationPresenter presenter(
+            m_box->context(),
+            [&](const UserMessage& message) {
+                shown << QString::fromStdString(message.text);
+                if (nested) return;
+                nested = true;
+                // What a modal box does: an event loop, in which the next run starts and ends.
+                QEventLoop loop;
+                QVERIFY(runner.start(GenerationOrigin::Requested));
+                QTimer::singleShot(0, &loop, [&] {
+                    runner.waitForIdle();
+                    loop.quit();
+                });
+                loop.exec();
+            },
+            {});
         connect(&runner, &GenerationRunner::finished, &presenter,
                 [&](GenerationResult result, GenerationOrigin origin) {
                     presenter.Present(std::move(result), origin);
@@ -135,8 +136,8 @@ private slots:
         logged.logLines = {"09.12.2026 - 10:00:00 - Das Hintergrundbild wurde nicht gefunden."};
         GenerationResult refused = WithMessages("x", 0);
         refused.wallpaper = {WallpaperStatus::Failed, "openbox", "the desktop draws no wallpaper"};
-        refused.messages.push_back(
-            {"Fehler beim Setzen des Hintergrundbildes.", "Fehler", MessageIcon::Warning});
+        refused.messages.push_back({"Fehler beim Setzen des Hintergrundbildes.", "Fehler",
+                                    MessageIcon::Warning});
         const Case cases[] = {
             {"glyphs, requested", glyphs, GenerationOrigin::Requested, 1, 0, 0, ""},
             {"glyphs, unattended", glyphs, GenerationOrigin::Unattended, 0, 1, 1, "(-128)"},
@@ -379,15 +380,15 @@ private slots:
         QTest::addColumn<qint64>("midnight");
         QTest::newRow("evening") << qint64(LocalTime(2026, 12, 7, 22, 0))
                                  << qint64(LocalTime(2026, 12, 8, 0, 0));
-        QTest::newRow("at midnight")
-            << qint64(LocalTime(2026, 12, 8, 0, 0)) << qint64(LocalTime(2026, 12, 9, 0, 0));
+        QTest::newRow("at midnight") << qint64(LocalTime(2026, 12, 8, 0, 0))
+                                     << qint64(LocalTime(2026, 12, 9, 0, 0));
         QTest::newRow("year end") << qint64(LocalTime(2026, 12, 31, 23, 59))
                                   << qint64(LocalTime(2027, 1, 1, 0, 0));
         // Days of 23 and 25 hours.
-        QTest::newRow("spring forward")
-            << qint64(LocalTime(2026, 3, 29, 1, 0)) << qint64(LocalTime(2026, 3, 30, 0, 0));
-        QTest::newRow("fall back")
-            << qint64(LocalTime(2026, 10, 25, 1, 0)) << qint64(LocalTime(2026, 10, 26, 0, 0));
+        QTest::newRow("spring forward") << qint64(LocalTime(2026, 3, 29, 1, 0))
+                                        << qint64(LocalTime(2026, 3, 30, 0, 0));
+        QTest::newRow("fall back") << qint64(LocalTime(2026, 10, 25, 1, 0))
+                                   << qint64(LocalTime(2026, 10, 26, 0, 0));
     }
     void nextMidnight() {
         QFETCH(qint64, now);
@@ -454,13 +455,20 @@ private slots:
     // Every text of the settings page is shown whole, at the default font and scaled up: a
     // control runs on into free room beside it rather than cutting its last letters.
     void noTextIsClipped_data() {
+        QTest::addColumn<bool>("english");
         QTest::addColumn<double>("scale");
-        QTest::newRow("100 %") << 1.0;
-        QTest::newRow("125 %") << 1.25;
-        QTest::newRow("150 %") << 1.5;
+        for (bool english : {false, true}) {
+            for (double scale : {1.0, 1.25, 1.5}) {
+                QTest::addRow("%s %d %%", english ? "English" : "German", int(scale * 100))
+                    << english << scale;
+            }
+        }
     }
     void noTextIsClipped() {
+        QFETCH(bool, english);
         QFETCH(double, scale);
+        if (english) QVERIFY(InstallTranslations(*qApp, UiLanguage::English));
+        const auto german = qScopeGuard([] { InstallTranslations(*qApp, UiLanguage::German); });
         const QFont original = QApplication::font();
         QFont font = original;
         font.setPointSizeF(original.pointSizeF() * scale);
@@ -482,9 +490,9 @@ private slots:
                 option.text = b->text();
                 const bool radio = qobject_cast<QRadioButton*>(b) != nullptr;
                 room = b->style()
-                           ->subElementRect(
-                               radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents,
-                               &option, b)
+                           ->subElementRect(radio ? QStyle::SE_RadioButtonContents
+                                                  : QStyle::SE_CheckBoxContents,
+                                            &option, b)
                            .width();
             }
             if (room < text) {
