@@ -451,7 +451,7 @@ TEST(WindowsDataDirectory, ChoiceAndCreation) {
 
 TEST(WindowsUrlOpener, AMissingFileIsTheShellsFileNotFound) {
     const TempDir dir;
-    const int result = MakeSystemUrlOpener()->Open(PathToUtf8(dir / "missing.txt"));
+    const int result = MakeSystemUrlOpener({})->Open(PathToUtf8(dir / "missing.txt"));
     EXPECT_LE(result, 32);
     EXPECT_NE(result, 0);
 }
