@@ -118,7 +118,7 @@ int CTavolinApp::Main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    InstallTranslations(app, LanguageFromEnvironment());
+    InstallTranslations(app, LanguageFromEnvironment(env));
     Context context = MakeSystemContext();
     // Qt knows the screen already: no tool is started (and waited for) to measure it.
     context.screen = QtScreen::FollowPrimary(&app);
