@@ -2,7 +2,9 @@
 # tavolin.exe under Wine in a real X session (run inside tests/support/run-in-x11.sh, with
 # WINEPREFIX set up by the caller): the settings window appears, "&Programm" > "&Erstellen"
 # writes Background.bmp and makes it Wine's wallpaper, minimising puts the icon into the tray
-# host, a reminder box appears in its minute. With SHOTS=dir it leaves screenshots there.
+# host, a reminder box appears in its minute, autostart makes its shortcut; started with "/go"
+# in a Wine desktop window, the painted picture is what the desktop shows. With SHOTS=dir it
+# leaves screenshots there (windows-*.png).
 # Usage: wine-program.sh DIR/WITH/tavolin.exe
 set -u
 program_dir="$1"
@@ -141,5 +143,24 @@ xdotool key --clearmodifiers alt+p
 sleep 0.5
 xdotool key b
 wait_for '! kill -0 $pid 2>/dev/null' 100 || fail "Beenden did not end the program"
+pid=""
+
+# --- "/go" in a Wine desktop window, which shows the wallpaper as Windows' desktop does -------
+rm -f "$data/Background.bmp"
+"$wine" explorer /desktop=Tavolin,1024x768 "$program_dir/tavolin.exe" /go >"$work/tavolin.log" 2>&1 &
+pid=$!
+wait_for '[ -n "$(window "^Tavolin - Wine desktop$")" ]' 300 || fail "no Wine desktop window"
+desktop="$(window "^Tavolin - Wine desktop$")"
+wait_for '[ "$(bmp_size "$data/Background.bmp" 2>/dev/null)" = 1024x768 ]' 600 ||
+    fail "/go painted no Background.bmp at the desktop's size 1024x768"
+# The desktop shows the picture: a pixel of the frame-less desktop window against the file's.
+pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null; }
+wait_for 'import -window "$desktop" "$work/desktop.png" 2>/dev/null &&
+          [ "$(pixel "$work/desktop.png" 4 4)" = "$(pixel "$data/Background.bmp" 4 4)" ]' 100 ||
+    fail "the Wine desktop does not show Background.bmp"
+sleep 0.5
+shot wallpaper "$desktop"
+kill "$pid" 2>/dev/null
+wineserver --kill 2>/dev/null
 pid=""
 echo "wine program: all steps passed"
