@@ -50,8 +50,9 @@ wait_for '! kill -0 $pid 2>/dev/null' 100 || fail "Beenden did not end the insta
 pid=""
 
 # An autostart shortcut of this user would start a program that is gone: it goes too.
-startup="$appdata/Microsoft/Windows/Start Menu/Programs/Startup"
-mkdir -p "$startup"
+# Wine's folder is "StartUp"; Linux sees the case, Windows programs do not.
+startup="$(find "$appdata/Microsoft/Windows/Start Menu/Programs" -maxdepth 1 -iname startup | head -n1)"
+[ -n "$startup" ] || fail "no Startup folder in the Wine prefix"
 printf 'L' >"$startup/Tavolin.lnk"
 
 # The uninstaller copies itself away and returns at once: wait for its work instead.

@@ -96,7 +96,10 @@ wait_for 'wallpaper | grep -qi "Background.bmp"' 100 ||
 
 # "A&utomatisch starten": a shortcut with "/go" in the user's Startup folder, and away again.
 appdata="$(winepath -u "$("$wine" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)"
-startup_link="$appdata/Microsoft/Windows/Start Menu/Programs/Startup/Tavolin.lnk"
+# Wine's folder is "StartUp"; Linux sees the case, Windows programs do not.
+startup="$(find "$appdata/Microsoft/Windows/Start Menu/Programs" -maxdepth 1 -iname startup | head -n1)"
+[ -n "$startup" ] || fail "no Startup folder in the Wine prefix"
+startup_link="$startup/Tavolin.lnk"
 activate "$wid" || true
 xdotool key --clearmodifiers alt+u
 wait_for '[ -s "$startup_link" ] && [ "$(config_value Autostart)" = 1 ]' 100 ||
