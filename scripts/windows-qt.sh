@@ -72,6 +72,18 @@ if [ ! -f "$src/.tavolin-unpacked" ]; then
     touch "$src/.tavolin-unpacked"
 fi
 
+# Debian's source leaves out the Wintab headers (their licence forbids changes), which the
+# Windows platform plugin needs for its Wintab tablet support alone. The plugin is built without
+# it: pens still work as mice, and nothing else in Qt depends on it.
+plugin="$src/src/plugins/platforms/windows"
+if [ ! -d "$src/src/3rdparty/wintab" ] && ! grep -q 'tavolin: no wintab' "$plugin/CMakeLists.txt"; then
+    sed -i 's/QT_CONFIG(tabletevent)/0 \/* tavolin: no wintab *\//' \
+        "$plugin"/qwindowscontext.cpp "$plugin"/qwindowspointerhandler.cpp \
+        "$plugin"/qwindowspointerhandler.h
+    sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION FALSE # tavolin: no wintab/' \
+        "$plugin/CMakeLists.txt"
+fi
+
 # The project's toolchain file when it is there; otherwise an equivalent one of our own.
 toolchain="$root/cmake/toolchain-mingw-w64.cmake"
 if [ ! -f "$toolchain" ]; then
