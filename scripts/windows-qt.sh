@@ -75,23 +75,12 @@ fi
 
 # Two gaps of Debian's source for a Windows build, filled in place (again on every run, so a
 # resumed build finds them too):
-# - the tablet support of the Windows platform plugin includes wintab.h and pktdef.h, which
-#   Debian removes from its source for their licence; Wine's own headers declare the same API;
+# - Debian leaves out the Wintab headers (their licence forbids changes), which the Windows
+#   platform plugin needs for its Wintab tablet support alone. The plugin is built without it:
+#   pens still work as mice, and nothing else in Qt depends on it.
 # - Qt 6.4 compiles the DirectWrite font database into Gui only with Direct2D, but the plugin
 #   refers to it whenever DirectWrite 3 is there: without Direct2D it does not link. The
 #   reference (an opt-in font engine, "-platform windows:fontengine=directwrite") is left out.
-wintab="$src/src/3rdparty/wintab"
-mkdir -p "$wintab"
-for h in wintab.h pktdef.h; do
-    cmp -s "/usr/include/wine/wine/windows/$h" "$wintab/$h" ||
-        cp "/usr/include/wine/wine/windows/$h" "$wintab/$h"
-done
-sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
-    "$src/src/plugins/platforms/windows/qwindowsintegration.cpp"
-
-# Debian's source leaves out the Wintab headers (their licence forbids changes), which the
-# Windows platform plugin needs for its Wintab tablet support alone. The plugin is built without
-# it: pens still work as mice, and nothing else in Qt depends on it.
 plugin="$src/src/plugins/platforms/windows"
 if [ ! -d "$src/src/3rdparty/wintab" ] && ! grep -q 'tavolin: no wintab' "$plugin/CMakeLists.txt"; then
     sed -i 's/QT_CONFIG(tabletevent)/0 \/* tavolin: no wintab *\//' \
@@ -100,12 +89,8 @@ if [ ! -d "$src/src/3rdparty/wintab" ] && ! grep -q 'tavolin: no wintab' "$plugi
     sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION FALSE # tavolin: no wintab/' \
         "$plugin/CMakeLists.txt"
 fi
-# Qt Gui builds its DirectWrite font database only with Direct2D, which is off here; the plugin
-# asks for the font database without that condition and would not link.
-if ! grep -q 'tavolin: directwrite needs direct2d' "$plugin/qwindowsintegration.cpp"; then
-    sed -i 's|QT_CONFIG(directwrite3)|(QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)) /* tavolin: directwrite needs direct2d */|' \
-        "$plugin/qwindowsintegration.cpp"
-fi
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+    "$plugin/qwindowsintegration.cpp"
 
 # The project's toolchain file when it is there; otherwise an equivalent one of our own.
 toolchain="$root/cmake/toolchain-mingw-w64.cmake"
