@@ -25,7 +25,7 @@ switches() {
     cat /proc/"$1"/task/*/status | awk '/^(voluntary|nonvoluntary)_ctxt_switches/ { s += $2 } END { print s }'
 }
 # The X server and the window manager of this session: started by run-in-x11.sh beside us.
-session_pids() { ps -o pid=,comm= --ppid "$PPID" | awk '$2 == "Xvfb" || $2 == "openbox" { print $1 }'; }
+session_pids() { ps -o pid=,comm= --ppid "$PPID"; }
 
 # --- Hidden ---------------------------------------------------------------------------------
 printf '[Background]\r\nBGArt=0\r\n[Layout]\r\nKArt=2\r\n[Programm]\r\nTermine=0\r\nAlarm=0\r\n' >"$work/config.ini"
@@ -55,13 +55,20 @@ for _ in $(seq 200); do
 done
 shown=$(date +%s%N)
 sleep 2
-others=$(session_pids)
-c0=$(cpu "$pid" $others); w0=$(switches "$pid"); t0=$(date +%s.%N)
+xserver=$(session_pids | awk '$2 == "Xvfb" { print $1 }')
+wm=$(session_pids | awk '$2 == "openbox" { print $1 }')
+if [ -z "$xserver" ] || [ -z "$wm" ]; then
+    echo "app-idle: the session's X server or window manager was not found" >&2
+    exit 1
+fi
+p0=$(cpu "$pid"); x0=$(cpu "$xserver"); m0=$(cpu "$wm"); w0=$(switches "$pid"); t0=$(date +%s.%N)
 sleep "$seconds"
-c1=$(cpu "$pid" $others); w1=$(switches "$pid"); t1=$(date +%s.%N)
-awk -v c0="$c0" -v c1="$c1" -v w0="$w0" -v w1="$w1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" \
+p1=$(cpu "$pid"); x1=$(cpu "$xserver"); m1=$(cpu "$wm"); w1=$(switches "$pid"); t1=$(date +%s.%N)
+awk -v p0="$p0" -v p1="$p1" -v x0="$x0" -v x1="$x1" -v m0="$m0" -v m1="$m1" \
+    -v w0="$w0" -v w1="$w1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" \
     -v first="$(( (shown - start) / 1000000 ))" 'BEGIN {
-    wall = t1 - t0; cpu = (c1 - c0) / hz
+    wall = t1 - t0
+    pc = 100 * (p1 - p0) / hz / wall; xc = 100 * (x1 - x0) / hz / wall; mc = 100 * (m1 - m0) / hz / wall
     printf "start to first window: %d ms\n", first
-    printf "visible over %.1f s: program + X server + window manager CPU %.3f %% of one core; program %.1f wake-ups/s\n",
-        wall, 100 * cpu / wall, (w1 - w0) / wall }'
+    printf "visible over %.1f s: CPU of one core: program %.2f %%, X server %.2f %%, window manager %.2f %%, together %.2f %%; program %.1f wake-ups/s\n",
+        wall, pc, xc, mc, pc + xc + mc, (w1 - w0) / wall }'

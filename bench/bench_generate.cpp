@@ -37,8 +37,9 @@ const std::filesystem::path& BenchDir() {
         EnsureConfigFile(d / "config.ini");
         IniFile ini;
         ini.Open(d / "config.ini", false);
-        ini.WriteValue("Programm", "Termine", "1", true);
-        ini.WriteValue("Layout", "KKW", "1", true);
+        ini.WriteValues({SettingValue(keys::ShowAppointments, "1"),
+                         SettingValue(keys::CalendarWeeks, "1")},
+                        true);
         std::ofstream out(d / "Termine.dat", std::ios::binary);
         for (int i = 0; i < 30; ++i) {
             out << (i < 10 ? "0" : "") << i % 28 + 1 << ".12.2099 - 10:00 # Termin " << i << "\r\n";
@@ -56,9 +57,12 @@ const std::filesystem::path& BenchDir() {
 void Configure(const std::string& picture, bool centre) {
     IniFile ini;
     ini.Open(BenchDir() / "config.ini", false);
-    ini.WriteValue("Background", "BGArt", picture.empty() ? "0" : "1", true);
-    ini.WriteValue("Background", "BGBild", picture.empty() ? "" : (BenchDir() / picture).string(), true);
-    ini.WriteValue("Background", "BGCenter", centre ? "1" : "0", true);
+    ini.WriteValues(
+        {SettingValue(keys::BackgroundKind, SwitchText(!picture.empty())),
+         SettingValue(keys::BackgroundPicture,
+                      picture.empty() ? "" : (BenchDir() / picture).string()),
+         SettingValue(keys::BackgroundCentre, SwitchText(centre))},
+        true);
 }
 
 void RunGeneration(benchmark::State& state, const std::string& picture, bool centre) {

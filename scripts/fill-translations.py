@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Fills translations/tavolin_en.ts from translations/en.tsv (German source TAB English, with
-\\n for line breaks) and lists the sources still without an English text. Run after
-`cmake --build <dir> --target update_translations`."""
+\\n for line breaks; an optional third column names the disambiguation a row is for, where the
+same German words translate differently) and lists the sources still without an English text.
+Run after `cmake --build <dir> --target update_translations`."""
 import os
 import sys
 import xml.etree.ElementTree as ET
@@ -23,8 +24,10 @@ with open(tsv_path, encoding="utf-8") as f:
             continue
         if "\t" not in line:
             sys.exit(f"{tsv_path}:{number}: no tab")
-        source, english = line.split("\t", 1)
-        table[unescape(source)] = unescape(english)
+        source, english, *comment = line.split("\t")
+        if len(comment) > 1:
+            sys.exit(f"{tsv_path}:{number}: more than three columns")
+        table[(unescape(source), comment[0] if comment else "")] = unescape(english)
 
 tree = ET.parse(ts_path)
 missing = []
@@ -32,11 +35,13 @@ for context in tree.getroot().iter("context"):
     name = context.findtext("name")
     for message in context.iter("message"):
         source = message.findtext("source")
+        comment = message.findtext("comment") or ""
         translation = message.find("translation")
         if translation is None:
             translation = ET.SubElement(message, "translation")
-        if source in table:
-            translation.text = table[source]
+        key = (source, comment) if (source, comment) in table else (source, "")
+        if key in table:
+            translation.text = table[key]
             translation.attrib.pop("type", None)
         elif translation.attrib.get("type") == "unfinished" or not translation.text:
             missing.append(f"{name}: {source!r}")

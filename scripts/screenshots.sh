@@ -12,10 +12,11 @@ tavolin="$(realpath "$1")"
 out="$root/docs/screenshots"
 mkdir -p "$out"
 work="$(mktemp -d)"
-trap 'kill "${pid:-}" 2>/dev/null; rm -rf "$work"' EXIT
+# The trap runs under set -e too: a kill of a program that has already gone must not fail it.
+trap '[ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 
 window_named() {
-    for _ in $(seq 30); do
+    for _ in $(seq 100); do  # 10 s: a loaded machine starts Qt programs slowly
         w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)"
         [ -n "$w" ] && { echo "$w"; return 0; }
         sleep 0.1
@@ -25,8 +26,8 @@ window_named() {
 
 for lang in de en; do
     case $lang in
-        de) locale=de_DE.UTF-8 title='^Termin / Notiz' ;;
-        en) locale=en_GB.UTF-8 title='^Add appointment' ;;
+        de) locale=de_DE.UTF-8 title='^Termin / Notiz' add=alt+h ;;
+        en) locale=en_GB.UTF-8 title='^Add appointment' add=alt+d ;;
     esac
     for scale in 100 150; do
         data="$work/$lang-$scale"
@@ -40,13 +41,13 @@ for lang in de en; do
         main="$(window_named '^Tavolin by Pelmar$')" || { cat "$work/log"; exit 1; }
         sleep 0.5
         import -frame -window "$main" "$out/dialog-$lang-$scale.png"
-        # The appointment dialog through the list's "&Hinzufügen" ("&Add") button.
+        # The appointment dialog through the list's "&Hinzfügen" ("A&dd") button.
         termin=""
         for _ in 1 2 3 4 5; do
             xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
             xdotool windowfocus --sync "$main" >/dev/null 2>&1 || true
-            xdotool key --clearmodifiers alt+h alt+a >/dev/null 2>&1 || true
-            termin="$(window_named "$title")" && break
+            xdotool key --clearmodifiers "$add" >/dev/null 2>&1 || true
+            if termin="$(window_named "$title")"; then break; fi
         done
         if [ -n "$termin" ]; then
             sleep 0.4

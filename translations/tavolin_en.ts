@@ -39,6 +39,14 @@
         <source>Termine.dat: gelöschter Termin </source>
         <translation>Termine.dat: deleted appointment </translation>
     </message>
+    <message>
+        <source>Datum</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>Bemerkung</source>
+        <translation>Remark</translation>
+    </message>
 </context>
 <context>
     <name>tavolin::CTavolinApp</name>
@@ -66,6 +74,325 @@
     <message>
         <source>Fehler</source>
         <translation>Error</translation>
+    </message>
+    <message>
+        <source> Alle unterstützten Formate |*.jpg;*.jpeg;*.gif;*.tiff;*.tif;*.png;*.bmp;*.ico;*.tga;*.pcx;*.wbmp;*.wmf;*.emf| Bitmaps (*.bmp) |*.bmp| JPEG-Bilder (*.jpg;*.jpeg)|*.jpg;*.jpeg| GIF-Bilder (*.gif) |*.gif| PNG-Bilder (*.png) |*.png| TIFF-Bilder (*.tif;*.tiff) |*.tif;*.tiff||</source>
+        <translation> All supported formats |*.jpg;*.jpeg;*.gif;*.tiff;*.tif;*.png;*.bmp;*.ico;*.tga;*.pcx;*.wbmp;*.wmf;*.emf| Bitmaps (*.bmp) |*.bmp| JPEG pictures (*.jpg;*.jpeg)|*.jpg;*.jpeg| GIF pictures (*.gif) |*.gif| PNG pictures (*.png) |*.png| TIFF pictures (*.tif;*.tiff) |*.tif;*.tiff||</translation>
+    </message>
+    <message>
+        <source>Montag</source>
+        <translation>Monday</translation>
+    </message>
+    <message>
+        <source>Sonntag</source>
+        <translation>Sunday</translation>
+    </message>
+    <message>
+        <source>Automatisch</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>Weitere ...</source>
+        <translation>More ...</translation>
+    </message>
+    <message>
+        <source>Beim Initialisieren des Programmes ist ein Fehler aufgetreten.</source>
+        <translation>An error occurred while starting the program.</translation>
+    </message>
+    <message>
+        <source>Fehler bei aktualisieren</source>
+        <translation>Error while updating</translation>
+    </message>
+    <message>
+        <source>&amp;iCalendar-Import ...</source>
+        <translation>&amp;iCalendar import ...</translation>
+    </message>
+    <message>
+        <source>Hintergrundbild</source>
+        <translation>Background picture</translation>
+    </message>
+    <message>
+        <source>Hier geben Sie bitte den Pfad für das Hintergrundbild ein.</source>
+        <translation>Enter the path of the background picture here.</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>Layout</translation>
+    </message>
+    <message>
+        <source>Hiermit wird festgelegt, ob auf dem Desktop der aktuelle Monat, der vergangene, der aktuelle und der nächste Monat, das aktuelle Datum oder kein Datum angezeigt werden soll.</source>
+        <translation>Decides whether the desktop shows the current month, the previous, current and next month, the current date or no date.</translation>
+    </message>
+    <message>
+        <source>Hintergrundbild verwenden</source>
+        <translation>Use background picture</translation>
+    </message>
+    <message>
+        <source>Damit legen Sie fest, ob ein Bild, oder eine Farbe, als Hintergrund verwendet werden soll.</source>
+        <translation>Decides whether a picture or a colour is used as the background.</translation>
+    </message>
+    <message>
+        <source>Hintergrundbild &amp;zentrieren</source>
+        <translation>Centre &amp;background picture</translation>
+    </message>
+    <message>
+        <source>Hintergrundbild zentrieren</source>
+        <translation>Centre background picture</translation>
+    </message>
+    <message>
+        <source>Mit dieser Einstellung geben Sie an, ob das als Hintergrund gewählte Bild, falls es kleiner als der Bildschirm ist, zentriert wird. Ansonsten wird es gestreckt.</source>
+        <translation>Decides whether a background picture smaller than the screen is centred. Otherwise it is stretched.</translation>
+    </message>
+    <message>
+        <source>Hintergrundfarbe:</source>
+        <translation>Background colour:</translation>
+    </message>
+    <message>
+        <source>Hintergrundfarbe</source>
+        <translation>Background colour</translation>
+    </message>
+    <message>
+        <source>Hiermit wählen Sie die Farbe, die später Ihre Hintergrundfarbe sein soll.</source>
+        <translation>Choose the colour that is to be your background colour.</translation>
+    </message>
+    <message>
+        <source>Hintergrundbild:</source>
+        <translation>Background picture:</translation>
+    </message>
+    <message>
+        <source>Hintergrundbild wählen</source>
+        <translation>Choose background picture</translation>
+    </message>
+    <message>
+        <source>Tagesfarbe:</source>
+        <translation>Day colour:</translation>
+    </message>
+    <message>
+        <source>Tagesfarbe</source>
+        <translation>Day colour</translation>
+    </message>
+    <message>
+        <source>Hier wird angegeben, welche Farbe normale Tage (nicht der Aktuelle und keine Sonn- und Feiertage) haben sollen. Zudem wird diese Farbe für die Beschriftung und den Rahmen der Felder verwendet.</source>
+        <translation>The colour of ordinary days (not today, no Sundays or holidays). It is also used for the captions and the frames of the fields.</translation>
+    </message>
+    <message>
+        <source>Feiertagsfarbe:</source>
+        <translation>Holiday colour:</translation>
+    </message>
+    <message>
+        <source>Feiertagsfarbe</source>
+        <translation>Holiday colour</translation>
+    </message>
+    <message>
+        <source>Diese Farbe wird für die Feiertage, sowie Sonntage verwendet.</source>
+        <translation>This colour is used for holidays and Sundays.</translation>
+    </message>
+    <message>
+        <source>Monatsfarbe:</source>
+        <translation>Month colour:</translation>
+    </message>
+    <message>
+        <source>Monatsfarbe</source>
+        <translation>Month colour</translation>
+    </message>
+    <message>
+        <source>Damit geben Sie die Farbe an, in der die Monatsnamen und die Beschriftung in der Rahmen gezeichnet werden.</source>
+        <translation>The colour in which the month names and the captions in the frames are drawn.</translation>
+    </message>
+    <message>
+        <source>akt. Tagesfarbe:</source>
+        <translation>Today's colour:</translation>
+    </message>
+    <message>
+        <source>akt. Tagesfarbe</source>
+        <translation>Today's colour</translation>
+    </message>
+    <message>
+        <source>Mit dieser Farbe wird der aktuelle Tag und alle Termine für diesen Tag gezeichnet.</source>
+        <translation>The current day and all of its appointments are drawn in this colour.</translation>
+    </message>
+    <message>
+        <source>&amp;1 Monat</source>
+        <translation>&amp;1 month</translation>
+    </message>
+    <message>
+        <source>&amp;3 Monate</source>
+        <translation>&amp;3 months</translation>
+    </message>
+    <message>
+        <source>&amp;Aktueller Tag</source>
+        <translation>&amp;Current day</translation>
+    </message>
+    <message>
+        <source>&amp;Ohne Datum</source>
+        <translation>&amp;No date</translation>
+    </message>
+    <message>
+        <source>Autostart</source>
+        <translation>Autostart</translation>
+    </message>
+    <message>
+        <source>A&amp;utomatisch starten</source>
+        <translation>Start a&amp;utomatically</translation>
+    </message>
+    <message>
+        <source>Automatisch starten</source>
+        <translation>Start automatically</translation>
+    </message>
+    <message>
+        <source>Geben Sie hier an, ob der Kalender bei der Windowsanmeldung automatisch erstellt werden soll. Dabei wird das Programm neben der Uhr in der Taskleiste abgelegt.</source>
+        <translation>Decides whether the calendar is generated automatically when you log in. The program then waits in the notification area next to the clock.</translation>
+    </message>
+    <message>
+        <source>Termine</source>
+        <translation>Appointments</translation>
+    </message>
+    <message>
+        <source>&amp;Termine anzeigen</source>
+        <translation>Show &amp;appointments</translation>
+    </message>
+    <message>
+        <source>Termine anzeigen</source>
+        <translation>Show appointments</translation>
+    </message>
+    <message>
+        <source>Hiermit wird festgelegt, ob beim Erstellen des Hintergrundbildes die Termine mitgezeichnet werden.</source>
+        <translation>Decides whether the appointments are drawn onto the background picture.</translation>
+    </message>
+    <message>
+        <source>Erster W-Tag:</source>
+        <translation>First weekday:</translation>
+    </message>
+    <message>
+        <source>Erster Wochentag</source>
+        <translation>First weekday</translation>
+    </message>
+    <message>
+        <source>Mit dieser Einstellung legen Sie fest, ob der Sonntag oder der Montag als erster Wochentag angezeigt werden soll.</source>
+        <translation>Decides whether Sunday or Monday is shown as the first day of the week.</translation>
+    </message>
+    <message>
+        <source>Zusätzliche Termineinstellungen</source>
+        <translation>More appointment settings</translation>
+    </message>
+    <message>
+        <source>&amp;Kalenderwoche anzeigen</source>
+        <translation>Show calendar &amp;week</translation>
+    </message>
+    <message>
+        <source>Kalenderwoche anzeigen</source>
+        <translation>Show calendar week</translation>
+    </message>
+    <message>
+        <source>Wenn dieser Schalter gesetzt ist, werden bei den auf dem Desktop angezeigten Terminen die Kalenderwochen mitgedruckt.</source>
+        <translation>When this is ticked, the appointments on the desktop show their calendar weeks.</translation>
+    </message>
+    <message>
+        <source>T&amp;ermine löschen</source>
+        <translation>Dele&amp;te appointments</translation>
+    </message>
+    <message>
+        <source>Termine löschen</source>
+        <translation>Delete appointments</translation>
+    </message>
+    <message>
+        <source>Hiermit wird festgelegt, ob abgelaufene Termine aus der Liste gelöscht werden sollen oder sie auf das aktuelle Datum verschoben werden.</source>
+        <translation>Decides whether expired appointments are deleted from the list or moved to today.</translation>
+    </message>
+    <message>
+        <source>Alarmeistellungen</source>
+        <translation>Alarm settings</translation>
+    </message>
+    <message>
+        <source>&amp;Meldung anzeigen</source>
+        <translation>Show &amp;reminder</translation>
+    </message>
+    <message>
+        <source>Meldung anzeigen</source>
+        <translation>Show reminder</translation>
+    </message>
+    <message>
+        <source>Mit Hilfe dieses Schalters legen Sie fest, ob beim Erreichen des Termins eine Nachricht angezeigt werden soll.</source>
+        <translation>Decides whether a reminder is shown when an appointment falls due.</translation>
+    </message>
+    <message>
+        <source>Termintabelle</source>
+        <translation>Appointment table</translation>
+    </message>
+    <message>
+        <source>In dieser Tabelle werden alle eingetragenen Termine, die noch nicht abgelaufen sind, angezeigt.
+Durch Doppelklick können sie bearbeitet werden.</source>
+        <translation>This table shows every appointment that has not expired yet.
+Double-click one to edit it.</translation>
+    </message>
+    <message>
+        <source>&amp;Hinzfügen</source>
+        <translation>A&amp;dd</translation>
+    </message>
+    <message>
+        <source>Termin hinzufügen</source>
+        <translation>Add appointment</translation>
+    </message>
+    <message>
+        <source>Damit öffnen Sie einen Dialog zum Eintragen neuer Termine.</source>
+        <translation>Opens a dialog for entering new appointments.</translation>
+    </message>
+    <message>
+        <source>&amp;Bearbeiten</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>Termin bearbeiten</source>
+        <translation>Edit appointment</translation>
+    </message>
+    <message>
+        <source>Damit öffnen Sie einen Dialog zum Bearbeiten des markierten Termins.</source>
+        <translation>Opens a dialog for editing the selected appointment.</translation>
+    </message>
+    <message>
+        <source>&amp;Löschen</source>
+        <translation>De&amp;lete</translation>
+    </message>
+    <message>
+        <source>Damit öffnen Sie einen Dialog zum Löschen des markierten Termins.</source>
+        <translation>Deletes the selected appointment.</translation>
+    </message>
+    <message>
+        <source>&amp;Programm</source>
+        <translation>&amp;Program</translation>
+    </message>
+    <message>
+        <source>&amp;Erstellen</source>
+        <translation>&amp;Generate</translation>
+    </message>
+    <message>
+        <source>&amp;Beenden</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>Term&amp;ine</source>
+        <translation>Appo&amp;intments</translation>
+    </message>
+    <message>
+        <source>&amp;Outlook-Import</source>
+        <translation>&amp;Outlook import</translation>
+    </message>
+    <message>
+        <source>&amp;?</source>
+        <translation>&amp;?</translation>
+    </message>
+    <message>
+        <source>&amp;Info ...</source>
+        <translation>&amp;About ...</translation>
+    </message>
+    <message>
+        <source>Trennlinie</source>
+        <translation>Separator</translation>
+    </message>
+    <message>
+        <source>Hintergrundbild</source>
+        <comment>check box</comment>
+        <translation>Use picture</translation>
     </message>
 </context>
 <context>
@@ -153,6 +480,25 @@ Save the appointment as it is anyway?</translation>
     <message>
         <source>Gesehen</source>
         <translation>Seen</translation>
+    </message>
+</context>
+<context>
+    <name>tavolin::TrayIcon</name>
+    <message>
+        <source>&amp;Wiederherstellen</source>
+        <translation>&amp;Restore</translation>
+    </message>
+    <message>
+        <source>&amp;Kalender erstellen</source>
+        <translation>&amp;Generate calendar</translation>
+    </message>
+    <message>
+        <source>&amp;Informationen</source>
+        <translation>&amp;Information</translation>
+    </message>
+    <message>
+        <source>&amp;Beenden</source>
+        <translation>E&amp;xit</translation>
     </message>
 </context>
 <context>

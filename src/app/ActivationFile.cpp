@@ -13,9 +13,17 @@
 
 namespace tavolin {
 
-QString ActivationFile::Path() {
-    QString base = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
-    if (!base.startsWith(u'/')) base = QDir::homePath() + QStringLiteral("/.local/share");
+QString ActivationFile::Path(const EnvironmentLookup& env) {
+    auto variable = [&env](const char* name) {
+        const auto value = env ? env(name) : std::nullopt;
+        return value ? QFile::decodeName(QByteArray::fromStdString(*value)) : QString();
+    };
+    QString base = variable("XDG_DATA_HOME");
+    if (!base.startsWith(u'/')) {
+        QString home = variable("HOME");
+        if (!home.startsWith(u'/')) home = QDir::homePath();
+        base = home + QStringLiteral("/.local/share");
+    }
     return base + QStringLiteral("/dbus-1/services/") + AutomationServer::kServiceName +
            QStringLiteral(".service");
 }
@@ -66,7 +74,7 @@ std::optional<std::string> ActivationFile::Contents(
            "\nExec=" + EscapeDesktopString(exec) + "\n";
 }
 
-bool ActivationFile::Write(const std::string& programPath,
+bool ActivationFile::Write(const EnvironmentLookup& env, const std::string& programPath,
                            const std::optional<std::string>& dataDirectory, QString* error) {
     const auto contents = Contents(programPath, dataDirectory);
     if (!contents) {
@@ -77,7 +85,7 @@ bool ActivationFile::Write(const std::string& programPath,
         }
         return false;
     }
-    const QString path = Path();
+    const QString path = Path(env);
     QFile existing(path);
     if (existing.open(QIODevice::ReadOnly) &&
         existing.readAll() == QByteArray::fromStdString(*contents)) {
@@ -93,8 +101,8 @@ bool ActivationFile::Write(const std::string& programPath,
     return true;
 }
 
-bool ActivationFile::Remove() {
-    QFile file(Path());
+bool ActivationFile::Remove(const EnvironmentLookup& env) {
+    QFile file(Path(env));
     return !file.exists() || file.remove();
 }
 

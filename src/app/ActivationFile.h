@@ -7,12 +7,15 @@
 #include <optional>
 #include <string>
 
+#include "platform/linux/Environment.h"
+
 namespace tavolin {
 
 class ActivationFile {
 public:
     /// $XDG_DATA_HOME/dbus-1/services/org.tavolin.Application.service (~/.local/share/...).
-    static QString Path();
+    /// env: the process's environment (Context::environment).
+    static QString Path(const EnvironmentLookup& env);
 
     /// The file's contents for the program at programPath (file-system bytes), started with
     /// TAVOLIN_DIR=dataDirectory when one is given. nullopt when a path cannot be written so
@@ -24,11 +27,11 @@ public:
 
     /// Writes the file (atomically, only when its contents differ). False when it cannot, or
     /// when Contents refuses the paths; error (when given) then says why.
-    static bool Write(const std::string& programPath,
+    static bool Write(const EnvironmentLookup& env, const std::string& programPath,
                       const std::optional<std::string>& dataDirectory = std::nullopt,
                       QString* error = nullptr);
     /// Removes the file; a missing file is no error.
-    static bool Remove();
+    static bool Remove(const EnvironmentLookup& env);
 };
 
 }  // namespace tavolin

@@ -3,31 +3,29 @@
 #include <QPushButton>
 
 #include "app/AppointmentList.h"
-#include "app/CTavolinDlg.h"
 #include "app/Reminders.h"
 
 namespace tavolin {
 
-AppointmentBook::AppointmentBook() = default;
+AppointmentBook::AppointmentBook(Context context, StoreWorker& worker)
+    : m_context(std::move(context)),
+      m_worker(worker),
+      // The reminders own timer 105; the program switches them through AlarmChanged.
+      m_reminders(std::make_unique<Reminders>(AppointmentStore(m_context), m_context.notifier)) {}
+
 AppointmentBook::~AppointmentBook() = default;
 
-void AppointmentBook::Initialise(CTavolinDlg& dialog) {
-    const Context& context = dialog.context();
-    const AppointmentStore store(context);
+void AppointmentBook::Attach(QTableWidget* list, QPushButton* add, QPushButton* edit,
+                             QPushButton* remove, QWidget* owner) {
+    if (m_list) return;
+    const Context context = m_context;
     m_list = std::make_unique<AppointmentList>(
-        dialog.appointmentList(), &dialog, store, [&dialog] { return dialog.deleteExpired(); },
-        [context] { return context.Now(); }, &dialog.storeWorker());
-    AppointmentList* list = m_list.get();
-    QObject::connect(dialog.appointmentButton(1041), &QPushButton::clicked, list,
-                     [list] { list->OnAdd(); });
-    QObject::connect(dialog.appointmentButton(1042), &QPushButton::clicked, list,
-                     [list] { list->OnEdit(); });
-    QObject::connect(dialog.appointmentButton(1043), &QPushButton::clicked, list,
-                     [list] { list->OnDelete(); });
-
-    // The reminders own timer 105; the dialog switches them through AlarmChanged.
-    m_reminders = std::make_unique<Reminders>(store);
-
+        list, owner, AppointmentStore(context), [this] { return m_deleteExpired; },
+        [context] { return context.Now(); }, &m_worker);
+    AppointmentList* l = m_list.get();
+    QObject::connect(add, &QPushButton::clicked, l, [l] { l->OnAdd(); });
+    QObject::connect(edit, &QPushButton::clicked, l, [l] { l->OnEdit(); });
+    QObject::connect(remove, &QPushButton::clicked, l, [l] { l->OnDelete(); });
     m_list->SetUpColumns();
     m_list->RefreshList();
     m_list->WatchFile();
@@ -37,21 +35,16 @@ void AppointmentBook::RefreshList() {
     if (m_list) m_list->RefreshList();
 }
 
-QTimer* AppointmentBook::ReminderTimer() {
-    return m_reminders ? &m_reminders->timer() : nullptr;
+QTimer& AppointmentBook::reminderTimer() {
+    return m_reminders->timer();
 }
 
 void AppointmentBook::AlarmChanged(bool on) {
-    if (!m_reminders) return;
     if (on) {
         m_reminders->Start();
     } else {
         m_reminders->Stop();
     }
-}
-
-std::unique_ptr<AppointmentsPart> MakeAppointmentsPart() {
-    return std::make_unique<AppointmentBook>();
 }
 
 }  // namespace tavolin

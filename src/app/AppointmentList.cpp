@@ -98,7 +98,9 @@ void AppointmentList::WaitIdle() {
 
 void AppointmentList::SetUpColumns() {
     m_list->setColumnCount(2);
-    m_list->setHorizontalHeaderLabels({QStringLiteral("Datum"), QStringLiteral("Bemerkung")});
+    m_list->setHorizontalHeaderLabels(
+        {QCoreApplication::translate("tavolin::AppointmentList", "Datum"),
+         QCoreApplication::translate("tavolin::AppointmentList", "Bemerkung")});
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_list->horizontalHeader()->setStretchLastSection(false);
     m_list->verticalHeader()->hide();
@@ -139,7 +141,8 @@ void AppointmentList::PostRead(bool tidy) {
         [store, tidy, deleteExpired, now, self](std::stop_token) -> StoreWorker::Completion {
             if (tidy) store.TidyUp(deleteExpired, now);
             auto status = std::make_shared<StoreStatus>(StoreStatus::Ok);
-            auto lines = std::make_shared<std::vector<std::string>>(store.ReadRecords(status.get()));
+            auto lines =
+                std::make_shared<std::vector<std::string>>(store.ReadRecords(status.get()));
             return [self, lines, status] {
                 if (self) self->Show(*lines, *status);
             };
@@ -149,7 +152,8 @@ void AppointmentList::PostRead(bool tidy) {
 void AppointmentList::Show(const std::vector<std::string>& lines, StoreStatus status) {
     // The selection follows its record across the reload, where it is still there.
     std::string selected;
-    if (const int row = SelectedRow(); row >= 0) selected = BytesOf(m_list->item(row, 0), kLineRole);
+    if (const int row = SelectedRow(); row >= 0)
+        selected = BytesOf(m_list->item(row, 0), kLineRole);
     // A file the list cannot show is said once, not after every refresh.
     const bool unreadable = status == StoreStatus::TooLarge || status == StoreStatus::Unreadable;
     if (unreadable && status != m_shownStatus) {
@@ -157,12 +161,12 @@ void AppointmentList::Show(const std::vector<std::string>& lines, StoreStatus st
             QCoreApplication::translate(
                 "tavolin::AppointmentList",
                 "Die Termindatei %1 kann nicht angezeigt werden: %2. Sie bleibt unverändert.")
-                .arg(QString::fromStdString(m_store.Path().string()),
-                     status == StoreStatus::TooLarge
-                         ? QCoreApplication::translate("tavolin::AppointmentList",
-                                                       "sie ist zu groß")
-                         : QCoreApplication::translate("tavolin::AppointmentList",
-                                                       "sie kann nicht gelesen werden"));
+                .arg(
+                    QString::fromStdString(m_store.Path().string()),
+                    status == StoreStatus::TooLarge
+                        ? QCoreApplication::translate("tavolin::AppointmentList", "sie ist zu groß")
+                        : QCoreApplication::translate("tavolin::AppointmentList",
+                                                      "sie kann nicht gelesen werden"));
         m_shownStatus = status;
         MessageBox::show(m_owner, text, QStringLiteral("Fehler"), MessageBox::Icon::Critical);
     } else if (!unreadable) {
@@ -195,18 +199,17 @@ void AppointmentList::PostChange(const QString& what,
                                  bool ignoreNotFound) {
     const AppointmentStore store = m_store;
     const QPointer<AppointmentList> self(this);
-    m_worker->Post(what, store.Path(),
-                   [store, change, self, ignoreNotFound](std::stop_token)
-                       -> StoreWorker::Completion {
-                       const StoreStatus s = change(store);
-                       return [self, s, ignoreNotFound] {
-                           if (!self) return;
-                           if (s != StoreStatus::Ok &&
-                               !(ignoreNotFound && s == StoreStatus::NotFound)) {
-                               self->ReportFailure(s);
-                           }
-                       };
-                   });
+    m_worker->Post(
+        what, store.Path(),
+        [store, change, self, ignoreNotFound](std::stop_token) -> StoreWorker::Completion {
+            const StoreStatus s = change(store);
+            return [self, s, ignoreNotFound] {
+                if (!self) return;
+                if (s != StoreStatus::Ok && !(ignoreNotFound && s == StoreStatus::NotFound)) {
+                    self->ReportFailure(s);
+                }
+            };
+        });
     RefreshList();
 }
 
@@ -264,9 +267,10 @@ void AppointmentList::OnAdd() {
     if (!m_runDialog(dialog)) return;
     const std::string line = RecordOf(dialog);
     if (line.empty()) return;
-    PostChange(QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: neuer Termin ")
-                   + QString::fromStdString(Cp1252ToUtf8(line)),
-               [line](const AppointmentStore& store) { return store.AppendRecord(line); }, false);
+    PostChange(
+        QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: neuer Termin ") +
+            QString::fromStdString(Cp1252ToUtf8(line)),
+        [line](const AppointmentStore& store) { return store.AppendRecord(line); }, false);
 }
 
 void AppointmentList::OnEdit(bool fromDoubleClick) {
@@ -301,12 +305,13 @@ void AppointmentList::OnEdit(bool fromDoubleClick) {
     // the store finds nothing to replace, and the person is told instead of a wrong line
     // being overwritten.
     const std::string oldLine = BytesOf(m_list->item(row, 0), kLineRole);
-    PostChange(QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: geänderter Termin ")
-                   + QString::fromStdString(Cp1252ToUtf8(line)),
-               [oldLine, line](const AppointmentStore& store) {
-                   return store.ReplaceRecord(oldLine, line);
-               },
-               false);
+    PostChange(
+        QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: geänderter Termin ") +
+            QString::fromStdString(Cp1252ToUtf8(line)),
+        [oldLine, line](const AppointmentStore& store) {
+            return store.ReplaceRecord(oldLine, line);
+        },
+        false);
 }
 
 void AppointmentList::OnDelete() {
@@ -314,9 +319,10 @@ void AppointmentList::OnDelete() {
     if (row < 0) return;
     const std::string line = BytesOf(m_list->item(row, 0), kLineRole);
     // Already gone is what was wanted.
-    PostChange(QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: gelöschter Termin ")
-                   + QString::fromStdString(Cp1252ToUtf8(line)),
-               [line](const AppointmentStore& store) { return store.RemoveRecord(line); }, true);
+    PostChange(
+        QCoreApplication::translate("tavolin::AppointmentList", "Termine.dat: gelöschter Termin ") +
+            QString::fromStdString(Cp1252ToUtf8(line)),
+        [line](const AppointmentStore& store) { return store.RemoveRecord(line); }, true);
 }
 
 }  // namespace tavolin

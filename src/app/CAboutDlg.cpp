@@ -14,7 +14,7 @@ const QString CAboutDlg::kMailTarget =
     QStringLiteral("mailto:pelmar@example.org?subject=Fragen und Anregungen zu Tavolin");
 const QString CAboutDlg::kWebTarget = QStringLiteral("https://tavolin.example.org");
 
-CAboutDlg::CAboutDlg(QWidget* parent)
+CAboutDlg::CAboutDlg(std::shared_ptr<UrlOpener> opener, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     EnsureResources();
@@ -42,12 +42,13 @@ CAboutDlg::CAboutDlg(QWidget* parent)
         " left: 6px; padding: 0 2px; }"));
     du.place(group, 7, 45, 177, 48);
 
-    auto link = [this, &du](int id, const QString& target, const QString& text, const QString& tip,
+    auto link = [this, &du, &opener](int id, const QString& target, const QString& text, const QString& tip,
                             int top) {
         auto* l = new ui::HyperLink(text, this);
         l->setObjectName(QStringLiteral("ctl%1").arg(id));
         du.place(l, 20, top, 140, 8);
         l->SetTarget(target);
+        l->SetOpener(opener);
         l->Attach();
         l->SetTipText(tip);
         return l;

@@ -2,6 +2,9 @@
 // "Info über Tavolin": the program's name and version and two links to the author.
 
 #include <QDialog>
+#include <memory>
+
+#include "platform/OpenUrl.h"
 
 namespace tavolin::ui {
 class HyperLink;
@@ -13,7 +16,8 @@ class CAboutDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    /// opener: what the links open their targets with (the program's Context::urlOpener).
+    explicit CAboutDlg(std::shared_ptr<UrlOpener> opener, QWidget* parent = nullptr);
 
     static const QString kMailTarget;
     static const QString kWebTarget;

@@ -14,8 +14,12 @@
 #include "app/AutomationServer.h"
 #include "platform/linux/X11Display.h"
 #endif
+#include "app/AppointmentBook.h"
 #include "app/CAboutDlg.h"
 #include "app/CTavolinDlg.h"
+#include "app/DesktopNotifier.h"
+#include "app/GenerationPresenter.h"
+#include "app/ImportCommands.h"
 #include "app/QtScreen.h"
 #include "app/StoreWorker.h"
 #include "app/Resources.h"
@@ -32,12 +36,18 @@ namespace tavolin {
 
 using ui::MessageBox;
 
-CTavolinApp::CTavolinApp(Context context) : m_context(std::move(context)) {}
+CTavolinApp::CTavolinApp(Context context, Options options)
+    : m_context(std::move(context)), m_options(std::move(options)) {}
 
 CTavolinApp::~CTavolinApp() {
-    // The dialog goes before the automation object it may still refer to, the store worker
-    // (whose completions refer to the dialog) before the dialog.
+    // The store worker first: its completions refer to the list and the dialog. Then the
+    // controllers (each waits for its own threads), the dialog they were attached to, and the
+    // automation object last, which the dialog may still refer to.
     m_store.reset();
+    m_imports.reset();
+    m_book.reset();
+    m_runner.reset();
+    m_presenter.reset();
     m_dialog.reset();
 #ifndef _WIN32
     m_automation.reset();
@@ -54,23 +64,23 @@ QString CTavolinApp::ProgramPath() {
 #endif
 }
 
-bool CTavolinApp::HasGraphicalSession() {
+bool CTavolinApp::HasGraphicalSession(const EnvironmentLookup& env) {
 #ifdef _WIN32
+    (void)env;
     return true;  // a Windows process always has its desktop
 #else
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        return true;
-    }
+    if (env("WAYLAND_DISPLAY") || env("QT_QPA_PLATFORM")) return true;
     // Qt ends the process when the X server DISPLAY names is not there; ask it first.
-    const QByteArray display = qgetenv("DISPLAY");
-    return !display.isEmpty() && X11DisplayAnswers(display.toStdString());
+    const auto display = env("DISPLAY");
+    return display && X11DisplayAnswers(*display);
 #endif
 }
 
 int CTavolinApp::Main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    // The environment is read once; everything after takes it from here (or the Context).
+    const EnvironmentLookup env = TableEnvironment(ReadProcessEnvironment());
 
 #ifdef _WIN32
     if (const auto code = RunWindowsRegistration(FindAutomationSwitch(arguments))) return *code;
@@ -79,10 +89,7 @@ int CTavolinApp::Main(int argc, char** argv) {
     switch (FindAutomationSwitch(arguments)) {
         case AutomationSwitch::Register: {
             QString error;
-            const QByteArray dataDir = qgetenv("TAVOLIN_DIR");
-            if (!ActivationFile::Write(OwnProgramPath().string(),
-                                       dataDir.isEmpty() ? std::nullopt
-                                                         : std::optional(dataDir.toStdString()),
+            if (!ActivationFile::Write(env, OwnProgramPath().string(), env("TAVOLIN_DIR"),
                                        &error)) {
                 std::fprintf(stderr, "tavolin: no activation file: %s\n",
                              error.toLocal8Bit().constData());
@@ -91,9 +98,9 @@ int CTavolinApp::Main(int argc, char** argv) {
             return 0;
         }
         case AutomationSwitch::Unregister:
-            if (!ActivationFile::Remove()) {
+            if (!ActivationFile::Remove(env)) {
                 std::fprintf(stderr, "tavolin: cannot remove %s\n",
-                             QFile::encodeName(ActivationFile::Path()).constData());
+                             QFile::encodeName(ActivationFile::Path(env)).constData());
                 return 1;
             }
             return 0;
@@ -102,7 +109,7 @@ int CTavolinApp::Main(int argc, char** argv) {
     }
 #endif
 
-    if (!HasGraphicalSession()) {
+    if (!HasGraphicalSession(env)) {
         std::fprintf(stderr,
                      "tavolin: no graphical session (neither DISPLAY nor WAYLAND_DISPLAY names "
                      "a running display).\nFor use without a desktop run tavolin-cli, for "
@@ -111,10 +118,12 @@ int CTavolinApp::Main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    InstallTranslations(app, LanguageFromEnvironment());
+    InstallTranslations(app, LanguageFromEnvironment(env));
     Context context = MakeSystemContext();
     // Qt knows the screen already: no tool is started (and waited for) to measure it.
     context.screen = QtScreen::FollowPrimary(&app);
+    // Notifications go through the session bus (or the icon's balloons), which need Qt.
+    context.notifier = MakeDesktopNotifier();
     CTavolinApp tavolin(std::move(context));
     return tavolin.Run(arguments);
 }
@@ -153,7 +162,6 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon128.png")));
     m_context.userMessages = MessageBox::userMessageSink(nullptr);
-    if (!m_store) m_store = std::make_shared<StoreWorker>();
 
     const AutomationSwitch automation = FindAutomationSwitch(arguments);
     const StartKind kind = ClassifyCommandText(CommandTextOfArguments(arguments));
@@ -174,7 +182,7 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
 
     switch (kind) {
         case StartKind::Info: {
-            CAboutDlg about;
+            CAboutDlg about(m_context.urlOpener);
             about.exec();
             return false;
         }
@@ -189,11 +197,11 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
                 m_exitCode = 1;
                 return false;
             }
-            m_dialog = std::make_unique<CTavolinDlg>(m_context, false);
+            Compose(false);
             break;
         }
         case StartKind::Normal:
-            m_dialog = std::make_unique<CTavolinDlg>(m_context, true);
+            Compose(true);
             break;
     }
 
@@ -205,7 +213,6 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
 #endif
     QObject::connect(m_dialog.get(), &CTavolinDlg::ended, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    m_dialog->setStoreWorker(m_store);
     if (!m_dialog->Start()) {
         m_exitCode = 1;
         return false;
@@ -215,19 +222,97 @@ bool CTavolinApp::Prepare(const QStringList& arguments) {
     if (kind == StartKind::Silent) {
         const Context context = m_context;
         const std::filesystem::path config = m_context.DataFile("config.ini");
-        CTavolinDlg* dialog = m_dialog.get();
+        GenerationRunner* runner = m_runner.get();
         m_store->Post(
             QCoreApplication::translate("tavolin::CTavolinApp", "Termine.dat: Aufräumen"),
             AppointmentStore(m_context).Path(),
-            [context, config, dialog](std::stop_token) -> StoreWorker::Completion {
+            [context, config, runner](std::stop_token) -> StoreWorker::Completion {
                 IniFile ini;
                 if (ini.Open(config, false)) {
                     AppointmentStore(context).TidyUp(SilentStartDeletesExpired(ini), context.Now());
                 }
-                return [dialog] { dialog->generationRunner().start(GenerationOrigin::Unattended); };
+                return [runner] { runner->start(GenerationOrigin::Unattended); };
             });
     }
     return true;
+}
+
+CTavolinDlg& CTavolinApp::Compose(bool visible) {
+    if (m_dialog) return *m_dialog;
+    m_store = std::make_unique<StoreWorker>(m_context.writeFaults);
+    m_dialog = std::make_unique<CTavolinDlg>(m_context, visible, m_options.trayAvailable);
+    CTavolinDlg* dialog = m_dialog.get();
+
+    m_runner = std::make_unique<GenerationRunner>();
+    m_runner->setJob(m_options.generationJob ? m_options.generationJob
+                                             : GenerationRunner::RecordingJob(m_context));
+    m_presenter = std::make_unique<GenerationPresenter>(
+        m_context,
+        [dialog](const UserMessage& message) {
+            MessageBox::userMessageSink(dialog->isVisible() ? dialog : nullptr)(message);
+        },
+        [dialog](const QString& caption, const QString& text) {
+            dialog->ShowNotice(caption, text);
+        });
+
+    m_book = std::make_unique<AppointmentBook>(m_context, *m_store);
+    AppointmentBook* book = m_book.get();
+    m_imports = std::make_unique<ImportCommands>(
+        m_context, *m_store, [book] { return book->DeleteExpired(); },
+        [book] { book->RefreshList(); }, m_options.autostartProgram);
+    m_imports->Attach(dialog, dialog->appointmentsMenu());
+    // Only a working Outlook gets an active import command.
+    dialog->setOutlookImportAvailable(m_imports->OutlookAvailable());
+
+    Wire();
+    return *dialog;
+}
+
+void CTavolinApp::Wire() {
+    CTavolinDlg* dialog = m_dialog.get();
+    StoreWorker* store = m_store.get();
+    GenerationRunner* runner = m_runner.get();
+    GenerationPresenter* presenter = m_presenter.get();
+    AppointmentBook* book = m_book.get();
+    ImportCommands* imports = m_imports.get();
+
+    // Every setting the window changes is written by the one worker, in order.
+    QObject::connect(dialog, &CTavolinDlg::settingsPosted, store,
+                     [store](const std::filesystem::path& file,
+                             const std::vector<IniFile::Value>& values) {
+                         store->PostSettings(file, values);
+                     });
+
+    // The generation: one run at a time; the window shows that one runs.
+    QObject::connect(dialog, &CTavolinDlg::generateRequested, runner,
+                     [runner](GenerationOrigin origin) { runner->start(origin); });
+    QObject::connect(runner, &GenerationRunner::started, dialog,
+                     [dialog] { dialog->setGenerationBusy(true); });
+    QObject::connect(runner, &GenerationRunner::finished, dialog,
+                     [dialog, presenter](GenerationResult result, GenerationOrigin origin) {
+                         dialog->setGenerationBusy(false);
+                         // The run's messages as the run met them; the presenter owns them.
+                         presenter->Present(std::move(result), origin);
+                     });
+
+    // The appointment book fills the list once the dialog has read config.ini.
+    QObject::connect(dialog, &CTavolinDlg::initialised, dialog, [dialog, book] {
+        book->SetDeleteExpired(dialog->deleteExpired());
+        const CTavolinDlg::AppointmentArea area = dialog->appointmentArea();
+        book->Attach(area.list, area.add, area.edit, area.remove, dialog);
+    });
+    QObject::connect(dialog, &CTavolinDlg::alarmSwitched, dialog,
+                     [book](bool on) { book->AlarmChanged(on); });
+    QObject::connect(dialog, &CTavolinDlg::deleteExpiredSwitched, dialog, [book](bool on) {
+        book->SetDeleteExpired(on);
+        book->RefreshList();
+    });
+
+    QObject::connect(dialog, &CTavolinDlg::autostartSwitched, dialog, [dialog, imports](bool on) {
+        dialog->setAutostartChecked(imports->AutostartToggled(on));
+    });
+    QObject::connect(dialog, &CTavolinDlg::outlookImportRequested, dialog,
+                     [imports] { imports->OutlookImport(); });
 }
 
 }  // namespace tavolin

@@ -19,10 +19,12 @@
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QThreadPool>
+#include <algorithm>
+#include <cstring>
 
 #include "app/CAboutDlg.h"
-#include "app/DesktopNotifier.h"
 #include "app/HelpBalloon.h"
+#include "app/MainDialogControls.h"
 #include "app/Resources.h"
 #include "app/TrayIcon.h"
 #include "controls/BuddyButton.h"
@@ -46,101 +48,16 @@ constexpr int kAnimationFrames = 26;
 constexpr int kAnimationPeriodMs = 100;
 
 // Only the dialog's own picture filter: the first entry lists every type the generator reads.
-const QString kPictureFilter = QStringLiteral(
+const char* const kPictureFilter = QT_TRANSLATE_NOOP(
+    "tavolin::CTavolinDlg",
     " Alle unterstützten Formate |*.jpg;*.jpeg;*.gif;*.tiff;*.tif;*.png;*.bmp;*.ico;*.tga;*.pcx;"
     "*.wbmp;*.wmf;*.emf| Bitmaps (*.bmp) |*.bmp| JPEG-Bilder (*.jpg;*.jpeg)|*.jpg;*.jpeg| "
     "GIF-Bilder (*.gif) |*.gif| PNG-Bilder (*.png) |*.png| TIFF-Bilder (*.tif;*.tiff) "
     "|*.tif;*.tiff||");
 
-struct HelpEntry {
-    int id;
-    const char* title;
-    const char* text;
-};
-
-const char* const kLayoutHelp =
-    "Hiermit wird festgelegt, ob auf dem Desktop der aktuelle Monat, der vergangene, der "
-    "aktuelle und der nächste Monat, das aktuelle Datum oder kein Datum angezeigt werden soll.";
-const char* const kPictureHelp = "Hier geben Sie bitte den Pfad für das Hintergrundbild ein.";
-
-const HelpEntry kHelp[] = {
-    {1002, "Hintergrundbild", kPictureHelp},
-    {1004, "Hintergrundbild", kPictureHelp},
-    {1003, "Hintergrundfarbe",
-     "Hiermit wählen Sie die Farbe, die später Ihre Hintergrundfarbe sein soll."},
-    {1008, "Hintergrundbild verwenden",
-     "Damit legen Sie fest, ob ein Bild, oder eine Farbe, als Hintergrund verwendet werden "
-     "soll."},
-    {1012, "Tagesfarbe",
-     "Hier wird angegeben, welche Farbe normale Tage (nicht der Aktuelle und keine Sonn- und "
-     "Feiertage) haben sollen. Zudem wird diese Farbe für die Beschriftung und den Rahmen der "
-     "Felder verwendet."},
-    {1014, "Layout", kLayoutHelp},
-    {1015, "Layout", kLayoutHelp},
-    {1016, "Layout", kLayoutHelp},
-    {1026, "Layout", kLayoutHelp},
-    {1018, "Feiertagsfarbe", "Diese Farbe wird für die Feiertage, sowie Sonntage verwendet."},
-    {1021, "Monatsfarbe",
-     "Damit geben Sie die Farbe an, in der die Monatsnamen und die Beschriftung in der Rahmen "
-     "gezeichnet werden."},
-    {1024, "akt. Tagesfarbe",
-     "Mit dieser Farbe wird der aktuelle Tag und alle Termine für diesen Tag gezeichnet."},
-    {1028, "Automatisch starten",
-     "Geben Sie hier an, ob der Kalender bei der Windowsanmeldung automatisch erstellt werden "
-     "soll. Dabei wird das Programm neben der Uhr in der Taskleiste abgelegt."},
-    {1029, "Termine anzeigen",
-     "Hiermit wird festgelegt, ob beim Erstellen des Hintergrundbildes die Termine "
-     "mitgezeichnet werden."},
-    {1030, "Termine löschen",
-     "Hiermit wird festgelegt, ob abgelaufene Termine aus der Liste gelöscht werden sollen oder "
-     "sie auf das aktuelle Datum verschoben werden."},
-    {1038, "Termintabelle",
-     "In dieser Tabelle werden alle eingetragenen Termine, die noch nicht abgelaufen sind, "
-     "angezeigt.\nDurch Doppelklick können sie bearbeitet werden."},
-    {1041, "Termin hinzufügen", "Damit öffnen Sie einen Dialog zum Eintragen neuer Termine."},
-    {1042, "Termin bearbeiten",
-     "Damit öffnen Sie einen Dialog zum Bearbeiten des markierten Termins."},
-    {1043, "Termine löschen", "Damit öffnen Sie einen Dialog zum Löschen des markierten Termins."},
-    {1046, "Kalenderwoche anzeigen",
-     "Wenn dieser Schalter gesetzt ist, werden bei den auf dem Desktop angezeigten Terminen die "
-     "Kalenderwochen mitgedruckt."},
-    {1050, "Meldung anzeigen",
-     "Mit Hilfe dieses Schalters legen Sie fest, ob beim Erreichen des Termins eine Nachricht "
-     "angezeigt werden soll."},
-    {1051, "Erster Wochentag",
-     "Mit dieser Einstellung legen Sie fest, ob der Sonntag oder der Montag als erster "
-     "Wochentag angezeigt werden soll."},
-    {1052, "Hintergrundbild zentrieren",
-     "Mit dieser Einstellung geben Sie an, ob das als Hintergrund gewählte Bild, falls es "
-     "kleiner als der Bildschirm ist, zentriert wird. Ansonsten wird es gestreckt."},
-};
-
-const HelpEntry* FindHelp(int id) {
-    for (const HelpEntry& e : kHelp) {
-        if (e.id == id) return &e;
-    }
-    return nullptr;
-}
-
-QString ControlName(int id) {
-    return QStringLiteral("ctl%1").arg(id);
-}
-
-// The five colour pickers' places in config.ini, in the order of m_pickers.
-struct ColourSetting {
-    const char* section;
-    const char* prefix;
-};
-const ColourSetting kColourSettings[5] = {
-    {"Background", "BG"}, {"Tag", "T"}, {"Feiertag", "FT"}, {"Monat", "M"}, {"Beschriftung", "B"}};
-
-// The id of a control from its object name, 0 for anything else.
+// The template's identifier of a control built from the table, 0 for anything else.
 int ControlId(const QWidget* w) {
-    const QString name = w->objectName();
-    if (!name.startsWith(QLatin1String("ctl"))) return 0;
-    bool ok = false;
-    const int id = name.mid(3).toInt(&ok);
-    return ok ? id : 0;
+    return w->property(kControlIdProperty).toInt();
 }
 
 QString Plain(QString text) {
@@ -153,17 +70,15 @@ int CTavolinDlg::TodayDayOfMonth() const {
     return LocalFields(m_context.Now()).tm_mday;
 }
 
-CTavolinDlg::CTavolinDlg(Context context, bool visible,
-                         std::unique_ptr<AppointmentsPart> appointments,
-                         std::unique_ptr<ImportsPart> imports, QWidget* parent)
+CTavolinDlg::CTavolinDlg(Context context, bool visible, std::function<bool()> trayAvailable,
+                         QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_appointments(appointments ? std::move(appointments) : MakeAppointmentsPart()),
-      m_imports(imports ? std::move(imports) : MakeImportsPart()),
       m_context(std::move(context)),
       m_visible(visible),
       m_lastDay(TodayDayOfMonth()),
-      m_midnight([clock = m_context.clock] { return clock ? clock() : SystemNow(); }) {
+      m_midnight([clock = m_context.clock] { return clock ? clock() : SystemNow(); }),
+      m_trayAvailable(std::move(trayAvailable)) {
     EnsureResources();
     m_windowIcon = QIcon(QStringLiteral(":/art/icon128.png"));
     m_trayImage = QIcon(QStringLiteral(":/art/tray140.png"));
@@ -172,18 +87,11 @@ CTavolinDlg::CTavolinDlg(Context context, bool visible,
     setAccessibleName(kTitle);
     BuildMenu();
     BuildControls();
+    // Grayed until the program has found an Outlook to drive.
+    command(OutlookImport)->setEnabled(false);
 
     m_timer101.setInterval(kAnimationPeriodMs);
     connect(&m_timer101, &QTimer::timeout, this, &CTavolinDlg::OnAnimationTick);
-    m_runner.setJob(GenerationRunner::RecordingJob(m_context));
-    connect(&m_runner, &GenerationRunner::started, this, &CTavolinDlg::OnGenerationStarted);
-    connect(&m_runner, &GenerationRunner::finished, this, &CTavolinDlg::OnGenerationFinished);
-    m_presenter = std::make_unique<GenerationPresenter>(
-        m_context,
-        [this](const UserMessage& message) {
-            MessageBox::userMessageSink(isVisible() ? this : nullptr)(message);
-        },
-        [this](const QString& caption, const QString& text) { ShowNotice(caption, text); });
     connect(&m_midnight, &MidnightTimer::dateMayHaveChanged, this, &CTavolinDlg::CheckDayChange);
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -200,24 +108,27 @@ CTavolinDlg::~CTavolinDlg() {
 
 void CTavolinDlg::BuildMenu() {
     m_menuBar = new QMenuBar(this);
-    m_menuBar->setObjectName(QStringLiteral("menu133"));
+    m_menuBar->setObjectName(QStringLiteral("mainMenuBar"));
     m_menuBar->setNativeMenuBar(false);
-    auto add = [this](QMenu* menu, Command id, const QString& text, auto slot) {
-        QAction* a = menu->addAction(text);
-        a->setObjectName(QStringLiteral("cmd%1").arg(int(id)));
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    QMenu* program = m_menuBar->addMenu(QStringLiteral("&Programm"));
-    add(program, Generate, QStringLiteral("&Erstellen"), &CTavolinDlg::OnGenerate);
-    program->addSeparator();
-    add(program, Quit, QStringLiteral("&Beenden"), &CTavolinDlg::OnCloseCommand);
-    m_appointmentsMenu = m_menuBar->addMenu(QStringLiteral("Term&ine"));
-    m_appointmentsMenu->setObjectName(QStringLiteral("menuTermine"));
-    add(m_appointmentsMenu, OutlookImport, QStringLiteral("&Outlook-Import"),
-        [this] { m_imports->OutlookImport(*this); });
-    QMenu* about = m_menuBar->addMenu(QStringLiteral("&?"));
-    add(about, Info, QStringLiteral("&Info ..."), &CTavolinDlg::OnInfo);
+    QMenu* menu = nullptr;
+    const char* menuText = nullptr;
+    for (const MenuCommandSpec& c : MainMenuCommands()) {
+        if (!menuText || std::strcmp(menuText, c.menu) != 0) {
+            menuText = c.menu;
+            menu = m_menuBar->addMenu(tr(c.menu));
+        }
+        if (c.separatorBefore) menu->addSeparator();
+        QAction* a = menu->addAction(tr(c.text));
+        a->setObjectName(QString::fromLatin1(c.name));
+        a->setProperty(kCommandIdProperty, c.id);
+        if (c.id == OutlookImport) m_appointmentsMenu = menu;
+    }
+    connect(command(Generate), &QAction::triggered, this, &CTavolinDlg::OnGenerate);
+    connect(command(Quit), &QAction::triggered, this, &CTavolinDlg::OnCloseCommand);
+    connect(command(OutlookImport), &QAction::triggered, this,
+            [this] { emit outlookImportRequested(); });
+    connect(command(Info), &QAction::triggered, this, &CTavolinDlg::OnInfo);
+    m_appointmentsMenu->setObjectName(QStringLiteral("appointmentsMenu"));
 }
 
 void CTavolinDlg::BuildControls() {
@@ -231,125 +142,91 @@ void CTavolinDlg::BuildControls() {
         " left: 6px; padding: 0 2px; }"));
     const ui::DialogUnits du = ui::DialogUnits::of(this);
 
-    auto place = [&](QWidget* w, int id, int l, int t, int wd, int h) {
-        if (id) w->setObjectName(ControlName(id));
-        du.place(w, l, t, wd, h);
-        return w;
-    };
-    // A label may run on up to the control beside it (at "room"), since Linux fonts are often
-    // wider than the one the layout was made for.
-    auto label = [&](int id, const QString& text, int l, int t, int wd, int room = 0) {
-        auto* w = new QLabel(text, m_page);
-        place(w, id, l, t, wd, 8);
-        if (room > l + wd) {
-            const int most = du.x(room) - du.x(l) - 1;
+    for (const ControlSpec& c : MainDialogControls()) {
+        const QString text = c.text ? tr(c.text, c.textComment) : QString();
+        QWidget* w = nullptr;
+        switch (c.kind) {
+            case ControlKind::Picture: {
+                auto* banner = new QLabel(m_page);
+                banner->setPixmap(QPixmap(QStringLiteral(":/art/banner129.png")));
+                banner->setScaledContents(true);
+                w = banner;
+                break;
+            }
+            case ControlKind::Check: w = new QCheckBox(text, m_page); break;
+            case ControlKind::Radio: w = new QRadioButton(text, m_page); break;
+            case ControlKind::Label: w = new QLabel(text, m_page); break;
+            case ControlKind::Group: w = new QGroupBox(text, m_page); break;
+            case ControlKind::Button: w = new QPushButton(text, m_page); break;
+            case ControlKind::Picker: w = new ui::CColourPicker(m_page); break;
+            case ControlKind::Edit: w = new QLineEdit(m_page); break;
+            case ControlKind::Combo: w = new QComboBox(m_page); break;
+            case ControlKind::List: w = new QTableWidget(m_page); break;
+            case ControlKind::Line: {
+                auto* line = new QFrame(m_page);
+                line->setFrameShape(QFrame::HLine);
+                line->setFrameShadow(QFrame::Sunken);
+                w = line;
+                break;
+            }
+        }
+        w->setObjectName(QString::fromLatin1(c.name));
+        if (c.id) w->setProperty(kControlIdProperty, c.id);
+        du.place(w, c.left, c.top, c.width, c.height);
+        // Screen readers name every control: by its own words, or by what it stands for.
+        w->setAccessibleName(c.accessibleName ? tr(c.accessibleName) : Plain(text));
+        if (c.kind == ControlKind::Label && c.room > c.left + c.width) {
+            // A label may run on up to the control beside it, since Linux fonts are often
+            // wider than the one the layout was made for.
+            const int most = du.x(c.room) - du.x(c.left) - 1;
             w->resize(qMax(w->width(), qMin(w->sizeHint().width(), most)), w->height());
         }
-        return w;
-    };
-    auto check = [&](int id, const QString& text, int l, int t, int wd) {
-        auto* w = new QCheckBox(text, m_page);
-        place(w, id, l, t, wd, 10);
-        w->setAccessibleName(Plain(text));
-        return w;
-    };
-    auto group = [&](int id, const QString& text, int l, int t, int wd, int h) {
-        auto* w = new QGroupBox(text, m_page);
-        place(w, id, l, t, wd, h);
-        return w;
-    };
-    auto picker = [&](int id, const QString& name, int l, int t) {
-        auto* w = new ui::CColourPicker(m_page);
-        place(w, id, l, t, 39, 14);
-        w->setAccessibleName(name);
-        return w;
-    };
+    }
+    for (const ControlSpec& c : MainDialogControls()) {
+        if (c.buddy) Named<QLabel>(c.name)->setBuddy(control(c.buddy));
+    }
 
-    m_banner = new QLabel(m_page);
-    place(m_banner, 1009, 26, 7, 260, 33);
-    m_banner->setPixmap(QPixmap(QStringLiteral(":/art/banner129.png")));
-    m_banner->setScaledContents(true);
-    m_banner->setAccessibleName(kTitle);
+    m_pictureBox = Find<QCheckBox>(1008);
+    m_centreBox = Find<QCheckBox>(1052);
+    m_colourLabel = Find<QLabel>(1007);
+    m_backgroundPicker = Find<ui::CColourPicker>(1003);
+    m_pathLabel = Find<QLabel>(1006);
+    m_pathEdit = Find<QLineEdit>(1004);
+    m_browse = Find<QPushButton>(1002);
+    m_autostart = Find<QCheckBox>(1028);
+    m_showAppointments = Find<QCheckBox>(1029);
+    m_firstWeekday = Find<QComboBox>(1051);
+    m_separator = Find<QWidget>(1039);
+    m_deleteBox = Find<QCheckBox>(1030);
+    m_alarm = Find<QCheckBox>(1050);
+    m_list = Find<QTableWidget>(1038);
+    const int layoutIds[4] = {1014, 1015, 1016, 1026};
+    for (int i = 0; i < 4; ++i) m_layout[i] = Find<QRadioButton>(layoutIds[i]);
+    for (int i = 0; i < 3; ++i) m_listButtons[i] = Find<QPushButton>(1041 + i);
 
-    m_pictureBox = check(1008, QStringLiteral("Hintergrundbild"), 7, 54, 65);
-    m_centreBox = check(1052, QStringLiteral("Hintergrundbild &zentrieren"), 75, 55, 99);
-    m_colourLabel = label(1007, QStringLiteral("Hintergrundfarbe:"), 7, 73, 59, 74);
-    m_backgroundPicker = picker(1003, QStringLiteral("Hintergrundfarbe"), 74, 70);
-    m_pickers[0] = m_backgroundPicker;
-    m_pathLabel = label(1006, QStringLiteral("Hintergrundbild:"), 7, 73, 52, 71);
-    m_pathEdit = new QLineEdit(m_page);
-    place(m_pathEdit, 1004, 71, 70, 241, 14);
     m_pathEdit->setReadOnly(true);
-    m_pathEdit->setAccessibleName(QStringLiteral("Hintergrundbild"));
     QPalette white = m_pathEdit->palette();
     white.setColor(QPalette::Base, Qt::white);
     white.setColor(QPalette::Text, Qt::black);
     m_pathEdit->setPalette(white);
-    m_browse = new QPushButton(QStringLiteral("..."), m_page);
-    place(m_browse, 1002, 295, 70, 17, 14);
-    m_browse->setAccessibleName(QStringLiteral("Hintergrundbild wählen"));
     m_colourLabel->hide();
     m_backgroundPicker->hide();
     m_centreBox->hide();
+    CentrePickersOnLabels();
 
-    label(1011, QStringLiteral("Tagesfarbe:"), 7, 89, 59, 74);
-    m_pickers[1] = picker(1012, QStringLiteral("Tagesfarbe"), 74, 86);
-    label(1017, QStringLiteral("Feiertagsfarbe:"), 7, 105, 59, 74);
-    m_pickers[2] = picker(1018, QStringLiteral("Feiertagsfarbe"), 74, 102);
-    label(1020, QStringLiteral("Monatsfarbe:"), 7, 121, 59, 74);
-    m_pickers[3] = picker(1021, QStringLiteral("Monatsfarbe"), 74, 118);
-    label(1023, QStringLiteral("akt. Tagesfarbe:"), 7, 137, 59, 74);
-    m_pickers[4] = picker(1024, QStringLiteral("akt. Tagesfarbe"), 74, 134);
-
-    group(1027, QStringLiteral("Layout"), 117, 87, 95, 61);
-    const int layoutIds[4] = {1014, 1015, 1016, 1026};
-    const char* layoutTexts[4] = {"&1 Monat", "&3 Monate", "&Aktueller Tag", "&Ohne Datum"};
-    for (int i = 0; i < 4; ++i) {
-        m_layout[i] = new QRadioButton(QString::fromUtf8(layoutTexts[i]), m_page);
-        place(m_layout[i], layoutIds[i], 121, 98 + 12 * i, 85, 10);
-        m_layout[i]->setAccessibleName(Plain(m_layout[i]->text()));
-        connect(m_layout[i], &QRadioButton::clicked, this, &CTavolinDlg::OnLayout);
-        connect(m_layout[i], &QRadioButton::toggled, this, &CTavolinDlg::UpdateLayoutTabStops);
+    for (QRadioButton* b : m_layout) {
+        connect(b, &QRadioButton::clicked, this, &CTavolinDlg::OnLayout);
+        connect(b, &QRadioButton::toggled, this, &CTavolinDlg::UpdateLayoutTabStops);
     }
+    // The entries stay in this order (the template's list is sorted): index 1 is Sunday.
+    m_firstWeekday->addItems({tr("Montag"), tr("Sonntag")});
+    m_separator->setFixedHeight(qMax(2, du.y(1)));
 
-    group(1032, QStringLiteral("Autostart"), 217, 87, 95, 20);
-    m_autostart = check(1028, QStringLiteral("A&utomatisch starten"), 223, 95, 85);
-    group(1033, QStringLiteral("Termine"), 217, 108, 95, 22);
-    m_showAppointments = check(1029, QStringLiteral("&Termine anzeigen"), 223, 117, 85);
-    label(0, QStringLiteral("Erster W-Tag:"), 217, 134, 48, 268)
-        ->setObjectName(QStringLiteral("lblFirstWeekday"));
-    m_firstWeekday = new QComboBox(m_page);
-    place(m_firstWeekday, 1051, 268, 132, 44, 12);
-    m_firstWeekday->addItems({QStringLiteral("Montag"), QStringLiteral("Sonntag")});  // sorted
-    m_firstWeekday->setAccessibleName(QStringLiteral("Erster Wochentag"));
-
-    auto* line = new QFrame(m_page);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    place(line, 1039, 7, 154, 305, 1);
-    line->setFixedHeight(qMax(2, du.y(1)));
-    m_separator = line;
-
-    group(0, QStringLiteral("Zusätzliche Termineinstellungen"), 7, 157, 206, 25);
-    m_calendarWeeks = check(1046, QStringLiteral("&Kalenderwoche anzeigen"), 16, 168, 100);
-    m_deleteBox = check(1030, QStringLiteral("T&ermine löschen"), 121, 168, 85);
-    group(0, QStringLiteral("Alarmeistellungen"), 218, 156, 94, 25);
-    m_alarm = check(1050, QStringLiteral("&Meldung anzeigen"), 226, 168, 80);
-
-    m_list = new QTableWidget(m_page);
-    place(m_list, 1038, 47, 184, 265, 78);
-    m_list->setAccessibleName(QStringLiteral("Termine"));
     m_list->verticalHeader()->hide();
     m_list->setShowGrid(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const char* buttonTexts[3] = {"&Hinzfügen", "&Bearbeiten", "&Löschen"};
-    for (int i = 0; i < 3; ++i) {
-        m_listButtons[i] = new QPushButton(QString::fromUtf8(buttonTexts[i]), m_page);
-        place(m_listButtons[i], 1041 + i, 7, 185 + 16 * i, 37, 14);
-        m_listButtons[i]->setAccessibleName(Plain(m_listButtons[i]->text()));
-    }
 
     // Enter never presses a button here: the dialog has no OK action.
     for (QPushButton* b : m_page->findChildren<QPushButton*>()) {
@@ -357,19 +234,21 @@ void CTavolinDlg::BuildControls() {
         b->setDefault(false);
     }
 
-    connect(m_pictureBox, &QCheckBox::clicked, this, &CTavolinDlg::OnBackgroundKind);
-    connect(m_centreBox, &QCheckBox::clicked, this, [this](bool on) {
-        WriteSetting("Background", "BGCenter", on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
+    // Every switch writes its key the moment it is clicked; what else it does follows.
+    for (const ControlSpec& c : MainDialogControls()) {
+        if (c.kind != ControlKind::Check || !c.setting) continue;
+        auto* box = Find<QCheckBox>(c.id);
+        if (box == m_autostart) {
+            // The entry is made first; its outcome decides what is stored.
+            connect(box, &QCheckBox::clicked, this, [this](bool on) { emit autostartSwitched(on); });
+            continue;
+        }
+        connect(box, &QCheckBox::clicked, this, [this, key = c.setting](bool on) {
+            PostSetting(*key, SwitchText(on));
+            SwitchChanged(*key, on);
+        });
+    }
     connect(m_browse, &QPushButton::clicked, this, &CTavolinDlg::OnBrowse);
-    connect(m_autostart, &QCheckBox::clicked, this,
-            [this](bool on) { m_imports->AutostartToggled(*this, on); });
-    connect(m_showAppointments, &QCheckBox::clicked, this, &CTavolinDlg::OnAppointmentsShown);
-    connect(m_deleteBox, &QCheckBox::clicked, this, &CTavolinDlg::OnDeleteExpired);
-    connect(m_calendarWeeks, &QCheckBox::clicked, this, [this](bool on) {
-        WriteSetting("Layout", "KKW", on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
-    connect(m_alarm, &QCheckBox::clicked, this, &CTavolinDlg::OnAlarm);
     connect(m_firstWeekday, &QComboBox::activated, this, &CTavolinDlg::OnFirstWeekday);
 
     const QSize page = du.size(319, 270);
@@ -418,46 +297,116 @@ void CTavolinDlg::FitTexts() {
     }
 }
 
-QPushButton* CTavolinDlg::appointmentButton(int id) const {
-    return (id >= 1041 && id <= 1043) ? m_listButtons[id - 1041] : nullptr;
+CTavolinDlg::AppointmentArea CTavolinDlg::appointmentArea() const {
+    return {m_list, m_listButtons[0], m_listButtons[1], m_listButtons[2]};
 }
 
 QAction* CTavolinDlg::command(Command id) const {
-    return m_menuBar->findChild<QAction*>(QStringLiteral("cmd%1").arg(int(id)));
+    for (QAction* a : m_menuBar->findChildren<QAction*>()) {
+        if (a->property(kCommandIdProperty).toInt() == int(id)) return a;
+    }
+    return nullptr;
 }
 
 QWidget* CTavolinDlg::control(int id) const {
-    return m_page->findChild<QWidget*>(ControlName(id));
-}
-
-QString CTavolinDlg::ReadDialogValue(const char* section, const char* key) const {
-    std::string value;
-    if (!m_ini.ReadValue(section, key, value)) {
-        const SettingKey* setting = FindSetting(section, key);
-        value = setting ? setting->dialogFallback : "";
+    if (id == 0) return nullptr;
+    for (QWidget* w : m_page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (ControlId(w) == id) return w;
     }
-    return QString::fromLatin1(value);
+    return nullptr;
 }
 
-void CTavolinDlg::PostSetting(const char* section, const char* key, std::string value) {
-    m_store->PostSettings(m_settingsPath, {IniFile::Value{section, key, std::move(value)}});
+template <class T>
+T* CTavolinDlg::Find(int id) const {
+    // The table and the code around it name the same controls; a mismatch is a build fault.
+    T* w = qobject_cast<T*>(control(id));
+    if (!w) qFatal("main dialog: control %d is missing or of another kind", id);
+    return w;
 }
 
-void CTavolinDlg::WriteSetting(const char* section, const char* key, const QString& value) {
-    // A failed write is not reported; the control keeps its new state.
-    PostSetting(section, key, value.toStdString());
+template <class T>
+T* CTavolinDlg::Named(const char* name) const {
+    T* w = m_page->findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    if (!w) qFatal("main dialog: control %s is missing or of another kind", name);
+    return w;
 }
 
-void CTavolinDlg::StoreColour(int picker, ui::ColourValue colour) {
+void CTavolinDlg::CentrePickersOnLabels() {
+    // The pickers are as tall as the template says, not only as tall as their arrow, and sit
+    // centred on the label that names them.
+    const ui::DialogUnits du = ui::DialogUnits::of(this);
+    for (const ControlSpec& label : MainDialogControls()) {
+        const ControlSpec* named = FindMainDialogControl(label.buddy);
+        if (label.kind != ControlKind::Label || !named || named->kind != ControlKind::Picker)
+            continue;
+        auto* picker = Find<ui::CColourPicker>(named->id);
+        const int height = du.y(named->top + named->height) - du.y(named->top);
+        picker->SetTemplateHeight(height);
+        const QWidget* text = Named<QLabel>(label.name);
+        const int twiceCentre = 2 * text->y() + text->height();
+        picker->move(picker->x(), (twiceCentre - height + 1) / 2);
+    }
+}
+
+std::string CTavolinDlg::ReadDialogValue(const SettingKey& key) const {
+    std::string value;
+    if (!ReadSetting(m_ini, key, value)) value = key.dialogFallback;
+    return value;
+}
+
+void CTavolinDlg::PostSetting(const SettingKey& key, std::string value) {
+    PostSettings({SettingValue(key, std::move(value))});
+}
+
+void CTavolinDlg::PostSettings(std::vector<IniFile::Value> values) {
+    // Every change of config.ini the window makes passes here, on to the program's store
+    // worker. A failed write is not reported; the control keeps its new state.
+    emit settingsPosted(m_settingsPath, values);
+}
+
+void CTavolinDlg::StoreColour(const ColourKeys& keys, ui::ColourValue colour) {
     // Automatic has no colour bytes: it is stored as black, as it always was. The three
     // components are one write, so no reader ever sees half a colour.
     const ui::ColourValue c = colour == ui::kAutomaticColour ? 0 : colour;
-    const std::string prefix = kColourSettings[picker].prefix;
-    const std::string section = kColourSettings[picker].section;
-    m_store->PostSettings(m_settingsPath,
-                          {{section, prefix + "Rot", std::to_string(c & 0xFF)},
-                           {section, prefix + "Gruen", std::to_string((c >> 8) & 0xFF)},
-                           {section, prefix + "Blau", std::to_string((c >> 16) & 0xFF)}});
+    PostSettings({SettingValue(keys.red, std::to_string(c & 0xFF)),
+                  SettingValue(keys.green, std::to_string((c >> 8) & 0xFF)),
+                  SettingValue(keys.blue, std::to_string((c >> 16) & 0xFF))});
+}
+
+void CTavolinDlg::LoadControls() {
+    for (const ControlSpec& c : MainDialogControls()) {
+        if (c.colour) {
+            auto component = [&](const SettingKey& k) { return Atoi(ReadDialogValue(k)); };
+            Find<ui::CColourPicker>(c.id)->ChangeColour(PackColour(
+                component(c.colour->red), component(c.colour->green), component(c.colour->blue)));
+        }
+        if (!c.setting) continue;
+        const std::string value = ReadDialogValue(*c.setting);
+        switch (c.kind) {
+            case ControlKind::Check:
+                Find<QCheckBox>(c.id)->setChecked(
+                    c.read == SwitchRead::ExactOne ? value == "1" : IsSwitchOn(value));
+                break;
+            case ControlKind::Radio:
+                if (Atoi(value) == c.value) Find<QRadioButton>(c.id)->setChecked(true);
+                break;
+            case ControlKind::Combo:
+                Find<QComboBox>(c.id)->setCurrentIndex(IsSwitchOn(value) ? 1 : 0);
+                break;
+            case ControlKind::Edit:
+                // The path as stored (a missing key is an empty path).
+                m_picturePath = QFile::decodeName(QByteArray::fromStdString(value));
+                Find<QLineEdit>(c.id)->setText(m_picturePath);
+                break;
+            default:
+                break;
+        }
+    }
+    // A layout value without its button selects the first one.
+    if (std::none_of(std::begin(m_layout), std::end(m_layout),
+                     [](const QRadioButton* b) { return b->isChecked(); })) {
+        m_layout[0]->setChecked(true);
+    }
 }
 
 bool CTavolinDlg::Initialise() {
@@ -466,11 +415,6 @@ bool CTavolinDlg::Initialise() {
     m_settingsPath = m_context.DataFile("config.ini");
     ui::AttachBuddyButton(m_pathEdit, m_browse, ui::BuddyRight);
 
-    // Outlook check: only a working Outlook gets an active import command.
-    command(OutlookImport)->setEnabled(m_imports->OutlookAvailable());
-    m_imports->Initialise(*this);
-
-    if (!m_store) m_store = std::make_shared<StoreWorker>();
     if (EnsureConfigFile(m_settingsPath) == ConfigCreation::Failed ||
         !m_ini.Load(m_settingsPath)) {
         MessageBox::showW1252(nullptr, ConfigCreationFailedText(), "Fehler",
@@ -478,48 +422,29 @@ bool CTavolinDlg::Initialise() {
         return false;
     }
 
-    for (int i = 0; i < 5; ++i) {
-        m_pickers[i]->ChangeDefaultText(QStringLiteral("Automatisch"));
-        m_pickers[i]->ChangeCustomText(QStringLiteral("Weitere ..."));
-        connect(m_pickers[i], &ui::CColourPicker::colourConfirmed, this,
-                [this, i](ui::ColourValue colour) { StoreColour(i, colour); });
+    for (const ControlSpec& c : MainDialogControls()) {
+        if (!c.colour) continue;
+        auto* picker = Find<ui::CColourPicker>(c.id);
+        picker->ChangeDefaultText(tr("Automatisch"));
+        picker->ChangeCustomText(tr("Weitere ..."));
+        connect(picker, &ui::CColourPicker::colourConfirmed, this,
+                [this, keys = c.colour](ui::ColourValue colour) { StoreColour(*keys, colour); });
     }
-
-    m_pictureBox->setChecked(ReadDialogValue("Background", "BGArt") == QLatin1String("1"));
-    {
-        std::string path;
-        if (!m_ini.ReadValue("Background", "BGBild", path)) path.clear();
-        m_picturePath = QFile::decodeName(QByteArray::fromStdString(path));
-        m_pathEdit->setText(m_picturePath);
-    }
-    m_centreBox->setChecked(Atoi(ReadDialogValue("Background", "BGCenter").toStdString()) == 1);
-    ColourValueFromSettings();
-    const int layout = Atoi(ReadDialogValue("Layout", "KArt").toStdString());
-    m_layout[(layout >= 1 && layout <= 4) ? layout - 1 : 0]->setChecked(true);
-    m_autostart->setChecked(Atoi(ReadDialogValue("Programm", "Autostart").toStdString()) == 1);
-    if (Atoi(ReadDialogValue("Programm", "Alarm").toStdString()) == 1) m_alarm->setChecked(true);
+    LoadControls();
 
     m_fullHeight = height();
     m_collapsedHeight = m_page->y() + m_separator->y();
-    if (Atoi(ReadDialogValue("Programm", "Termine").toStdString()) == 1) {
-        m_showAppointments->setChecked(true);
-    } else {
-        ApplyAppointmentArea(false);
-    }
+    if (!m_showAppointments->isChecked()) ApplyAppointmentArea(false);
+    m_deleteExpired = m_deleteBox->isChecked();
 
-    m_deleteExpired = Atoi(ReadDialogValue("Programm", "DelTermine").toStdString()) == 1;
-    m_deleteBox->setChecked(m_deleteExpired);
-    m_calendarWeeks->setChecked(Atoi(ReadDialogValue("Layout", "KKW").toStdString()) == 1);
-    m_firstWeekday->setCurrentIndex(
-        Atoi(ReadDialogValue("Layout", "Sunday").toStdString()) == 1 ? 1 : 0);
-
-    OnBackgroundKind();  // shows the right pair and writes BGArt back
+    // The background rule: the right pair shows, and BGArt is written back as the box shows.
+    PostSetting(keys::BackgroundKind, SwitchText(m_pictureBox->isChecked()));
+    ApplyBackgroundKind(m_pictureBox->isChecked());
     UpdateLayoutTabStops();
 
     if (!m_animation.Load(QStringLiteral(":/art/anim132.png"), kAnimationFrames)) {
         MessageBox::show(this,
-                         QStringLiteral("Beim Initialisieren des Programmes ist ein Fehler "
-                                        "aufgetreten."),
+                         tr("Beim Initialisieren des Programmes ist ein Fehler aufgetreten."),
                          QApplication::applicationName());
     }
     {
@@ -530,22 +455,10 @@ bool CTavolinDlg::Initialise() {
     }
     if (m_visible) m_timer101.start(kAnimationPeriodMs);
 
-    m_appointments->Initialise(*this);
-    m_appointments->AlarmChanged(m_alarm->isChecked());
     m_initialised = true;
+    emit initialised();
+    emit alarmSwitched(m_alarm->isChecked());
     return true;
-}
-
-void CTavolinDlg::ColourValueFromSettings() {
-    for (int i = 0; i < 5; ++i) {
-        const std::string prefix = kColourSettings[i].prefix;
-        auto component = [&](const char* name) {
-            const std::string key = prefix + name;
-            return Atoi(ReadDialogValue(kColourSettings[i].section, key.c_str()).toStdString());
-        };
-        const int r = component("Rot"), g = component("Gruen"), b = component("Blau");
-        m_pickers[i]->ChangeColour(PackColour(r, g, b));
-    }
 }
 
 bool CTavolinDlg::Start() {
@@ -561,10 +474,6 @@ bool CTavolinDlg::Start() {
         EnterHiddenMode();
     }
     return true;
-}
-
-void CTavolinDlg::setTrayAvailableForTesting(std::function<bool()> available) {
-    m_trayAvailable = std::move(available);
 }
 
 bool CTavolinDlg::TrayAvailable() const {
@@ -588,15 +497,22 @@ void CTavolinDlg::ApplyBackgroundKind(bool picture) {
     m_backgroundPicker->setVisible(!picture);
 }
 
-void CTavolinDlg::OnBackgroundKind() {
-    const bool picture = m_pictureBox->isChecked();
-    WriteSetting("Background", "BGArt", picture ? QStringLiteral("1") : QStringLiteral("0"));
-    ApplyBackgroundKind(picture);
+void CTavolinDlg::SwitchChanged(const SettingKey& key, bool on) {
+    if (&key == &keys::BackgroundKind) {
+        ApplyBackgroundKind(on);
+    } else if (&key == &keys::ShowAppointments) {
+        ApplyAppointmentArea(on);
+    } else if (&key == &keys::DeleteExpired) {
+        m_deleteExpired = on;
+        emit deleteExpiredSwitched(on);
+    } else if (&key == &keys::Alarm) {
+        emit alarmSwitched(on);
+    }
 }
 
 void CTavolinDlg::OnBrowse() {
     const QString file =
-        ui::FileDialog::getOpenFileName(this, QString(), QString(), kPictureFilter);
+        ui::FileDialog::getOpenFileName(this, QString(), QString(), tr(kPictureFilter));
     if (file.isEmpty()) return;
     const auto stored = PicturePathToStore(kPicturePathRule == PicturePathRule::Windows1252
                                                ? file.toStdString()
@@ -609,21 +525,17 @@ void CTavolinDlg::OnBrowse() {
                              tr("Fehler"), ui::MessageBox::Icon::Critical);
         return;
     }
-    PostSetting("Background", "BGBild", *stored);
+    PostSetting(keys::BackgroundPicture, *stored);
     m_picturePath = file;
     m_pathEdit->setText(file);
 }
 
 void CTavolinDlg::OnLayout() {
-    QString value = QStringLiteral("1");
-    for (int i = 0; i < 4; ++i) {
-        if (m_layout[i]->isChecked()) value = QString::number(i + 1);
+    int value = 1;
+    for (const ControlSpec& c : MainDialogControls()) {
+        if (c.kind == ControlKind::Radio && Find<QRadioButton>(c.id)->isChecked()) value = c.value;
     }
-    WriteSetting("Layout", "KArt", value);
-}
-
-void CTavolinDlg::SetAppointmentAreaOpen(bool open) {
-    ApplyAppointmentArea(open);
+    PostSetting(keys::Layout, std::to_string(value));
 }
 
 void CTavolinDlg::ApplyAppointmentArea(bool open) {
@@ -647,50 +559,36 @@ void CTavolinDlg::UpdateLayoutTabStops() {
     }
 }
 
-void CTavolinDlg::OnAppointmentsShown() {
-    const bool open = m_showAppointments->isChecked();
-    WriteSetting("Programm", "Termine", open ? QStringLiteral("1") : QStringLiteral("0"));
-    SetAppointmentAreaOpen(open);
-}
-
-void CTavolinDlg::OnDeleteExpired() {
-    m_deleteExpired = m_deleteBox->isChecked();
-    WriteSetting("Programm", "DelTermine",
-                 m_deleteExpired ? QStringLiteral("1") : QStringLiteral("0"));
-    m_appointments->RefreshList();
-}
-
-void CTavolinDlg::OnAlarm() {
-    const bool on = m_alarm->isChecked();
-    WriteSetting("Programm", "Alarm", on ? QStringLiteral("1") : QStringLiteral("0"));
-    m_appointments->AlarmChanged(on);
-}
-
 void CTavolinDlg::OnFirstWeekday() {
-    const bool sunday = m_firstWeekday->currentText() == QLatin1String("Sonntag");
-    WriteSetting("Layout", "Sunday", sunday ? QStringLiteral("1") : QStringLiteral("0"));
+    // By position, not by text: the entries are translated.
+    PostSetting(keys::SundayFirst, SwitchText(m_firstWeekday->currentIndex() == 1));
 }
 
 // --- Commands --------------------------------------------------------------------------------
 
 void CTavolinDlg::OnGenerate() {
-    // One run at a time; a second request while one is going is dropped.
-    m_runner.start();
+    // One run at a time; a second request while one is going is dropped by the runner.
+    emit generateRequested(GenerationOrigin::Requested);
 }
 
-void CTavolinDlg::OnGenerationStarted() {
-    command(Generate)->setEnabled(false);
-    if (m_trayIcon) m_trayIcon->action(TrayIcon::Generate)->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+void CTavolinDlg::setGenerationBusy(bool busy) {
+    if (busy == m_generating) return;
+    m_generating = busy;
+    command(Generate)->setEnabled(!busy);
+    if (m_trayIcon) m_trayIcon->action(TrayIcon::Generate)->setEnabled(!busy);
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
-void CTavolinDlg::OnGenerationFinished(GenerationResult result, GenerationOrigin origin) {
-    QApplication::restoreOverrideCursor();
-    command(Generate)->setEnabled(true);
-    if (m_trayIcon) m_trayIcon->action(TrayIcon::Generate)->setEnabled(true);
-    // The run's messages ("Fehler beim Speichern", a refused hand-over, characters without a
-    // glyph), as the run met them; the presenter owns them from here.
-    m_presenter->Present(std::move(result), origin);
+void CTavolinDlg::setAutostartChecked(bool checked) {
+    m_autostart->setChecked(checked);
+}
+
+void CTavolinDlg::setOutlookImportAvailable(bool available) {
+    command(OutlookImport)->setEnabled(available);
 }
 
 void CTavolinDlg::ShowNotice(const QString& caption, const QString& text) {
@@ -711,11 +609,14 @@ void CTavolinDlg::ShowNotice(const QString& caption, const QString& text) {
         return;
     }
     // Hidden without a tray: the desktop's notification (it may take a moment; off this thread).
-    QThreadPool::globalInstance()->start([caption, text] { SendDesktopNotification(caption, text); });
+    if (const std::shared_ptr<Notifier> notifier = m_context.notifier) {
+        const Notification notice{caption.toStdString(), text.toStdString()};
+        QThreadPool::globalInstance()->start([notifier, notice] { notifier->Send(notice); });
+    }
 }
 
 void CTavolinDlg::OnInfo() {
-    CAboutDlg about(isVisible() ? this : nullptr);
+    CAboutDlg about(m_context.urlOpener, isVisible() ? this : nullptr);
     about.exec();
 }
 
@@ -731,7 +632,7 @@ void CTavolinDlg::EndDialog() {
     if (m_ended) return;
     m_ended = true;
     m_timer101.stop();
-    m_appointments->AlarmChanged(false);
+    emit alarmSwitched(false);
     m_midnight.Disarm();
     DestroyTrayIcon();
     hide();
@@ -750,7 +651,7 @@ void CTavolinDlg::CreateTrayIcon() {
             Qt::QueuedConnection);
     connect(m_trayIcon.get(), &TrayIcon::quitRequested, this, &CTavolinDlg::OnTrayQuit,
             Qt::QueuedConnection);
-    if (m_runner.isBusy()) m_trayIcon->action(TrayIcon::Generate)->setEnabled(false);
+    if (m_generating) m_trayIcon->action(TrayIcon::Generate)->setEnabled(false);
 }
 
 void CTavolinDlg::DestroyTrayIcon() {
@@ -816,7 +717,7 @@ void CTavolinDlg::OnTrayQuit() {
 void CTavolinDlg::OnAnimationTick() {
     if (!m_animation.HasFrames()) {
         m_timer101.stop();
-        MessageBox::show(isVisible() ? this : nullptr, QStringLiteral("Fehler bei aktualisieren"),
+        MessageBox::show(isVisible() ? this : nullptr, tr("Fehler bei aktualisieren"),
                          QApplication::applicationName());
         return;
     }
@@ -834,13 +735,14 @@ void CTavolinDlg::CheckDayChange() {
     const int day = TodayDayOfMonth();
     if (day == m_lastDay) return;
     // A run still going is not interrupted; the next check tries again (and once it ends).
-    if (!m_runner.start(GenerationOrigin::Unattended)) {
+    if (m_generating) {
         QTimer::singleShot(1000, this, [this] {
             if (!m_visible) CheckDayChange();
         });
         return;
     }
     m_lastDay = day;
+    emit generateRequested(GenerationOrigin::Unattended);
 }
 
 // --- Window events ---------------------------------------------------------------------------
@@ -888,13 +790,11 @@ void CTavolinDlg::accept() {}
 void CTavolinDlg::ShowHelp() {
     if (m_balloon) return;  // one balloon at a time
     for (QWidget* w = focusWidget(); w && w != this; w = w->parentWidget()) {
-        const int id = ControlId(w);
-        if (!id) continue;
-        const HelpEntry* entry = FindHelp(id);
-        if (!entry) return;  // a control without help shows nothing
+        const ControlSpec* spec = FindMainDialogControl(ControlId(w));
+        if (!spec) continue;
+        if (!spec->helpTitle) return;  // a control without help shows nothing
         const QPoint centre = w->mapToGlobal(w->rect().center());
-        m_balloon = new HelpBalloon(QString::fromUtf8(entry->title), QString::fromUtf8(entry->text),
-                                    centre, this);
+        m_balloon = new HelpBalloon(tr(spec->helpTitle), tr(spec->helpText), centre, this);
         m_balloon->show();
         return;
     }

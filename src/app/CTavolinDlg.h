@@ -1,6 +1,9 @@
 #pragma once
 // The program's one main window: the settings page, the appointment area below the separator,
-// the menu bar, the notification-area mode and the timers 101 and 105.
+// the menu bar, the notification-area mode and timer 101. A view: it reads config.ini once at
+// its initialisation and tells every change and request through its signals; the program
+// (CTavolinApp) writes the files, runs the generation and owns the appointment book, the
+// reminders and the imports.
 
 #include <QDialog>
 #include <QIcon>
@@ -9,18 +12,18 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "app/AppointmentsPart.h"
 #include "controls/ColourValue.h"
-#include "app/GenerationPresenter.h"
 #include "app/GenerationRunner.h"
 #include "app/HelpBalloon.h"
-#include "app/ImportsPart.h"
 #include "app/MidnightTimer.h"
-#include "app/StoreWorker.h"
 #include "app/TitleIconAnimation.h"
 #include "platform/Context.h"
+#include "settings/IniFile.h"
 #include "settings/IniSnapshot.h"
+#include "settings/Settings.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -45,37 +48,30 @@ class CTavolinDlg : public QDialog {
     Q_OBJECT
 
 public:
-    /// Menu commands, kept as the actions' object names ("cmd134").
+    /// Menu commands; each action keeps its id in the property "commandId".
     enum Command { Generate = 134, Quit = 135, OutlookImport = 154, Info = 136 };
 
     /// visible: show the window (normal start); false: start in the notification area ("/go").
-    /// The parts default to MakeAppointmentsPart() and MakeImportsPart().
-    /// context: the data directory, clock, screen and desktop every step of the dialog uses.
-    CTavolinDlg(Context context, bool visible,
-                std::unique_ptr<AppointmentsPart> appointments = nullptr,
-                std::unique_ptr<ImportsPart> imports = nullptr, QWidget* parent = nullptr);
+    /// context: the data directory, clock, links and notifications the dialog uses.
+    /// trayAvailable: whether the desktop offers a notification area; empty asks Qt.
+    CTavolinDlg(Context context, bool visible, std::function<bool()> trayAvailable = {},
+                QWidget* parent = nullptr);
     ~CTavolinDlg() override;
 
     /// The initialisation: creates config.ini when missing, loads every setting into the
-    /// controls, starts the timers, sets up the appointment area and, for "/go", goes to the
-    /// notification area. False when config.ini could not be created (the message was shown;
-    /// the program ends).
+    /// controls, starts the timer, then emits initialised() and alarmSwitched() with the loaded
+    /// state. False when config.ini could not be created (the message was shown; the program
+    /// ends).
     bool Initialise();
 
     /// Initialise, then show the window (normal start) or stay hidden ("/go").
     bool Start();
 
-    /// Test hook: whether the desktop offers a notification area (default: asks Qt).
-    void setTrayAvailableForTesting(std::function<bool()> available);
-
-    /// The worker that writes the dialog's settings and the appointment book's changes. The
-    /// program gives its own (it outlives the dialog, to finish the writes at the end); without
-    /// one the dialog makes one at its initialisation.
-    void setStoreWorker(std::shared_ptr<StoreWorker> worker) { m_store = std::move(worker); }
-    StoreWorker& storeWorker() { return *m_store; }
-
-    /// Posts one change of config.ini to the store worker: the window never waits for the file.
-    void PostSetting(const char* section, const char* key, std::string value);
+    /// Posts changes of config.ini, all in one write, through settingsPosted: the window never
+    /// waits for the file. Every settings write of the window goes through here.
+    void PostSettings(std::vector<IniFile::Value> values);
+    /// One key, through PostSettings.
+    void PostSetting(const SettingKey& key, std::string value);
 
     /// A notice that does not wait for an answer: a balloon from the tray icon, the window's
     /// status balloon, or a desktop notification while neither is there.
@@ -89,18 +85,21 @@ public:
     QTimer& animationTimer() { return m_timer101; }
     /// The hidden program's only timer besides the reminders'.
     MidnightTimer& midnightTimer() { return m_midnight; }
-    GenerationPresenter& generationPresenter() { return *m_presenter; }
     /// The status balloon of the last notice, while it is open.
     HelpBalloon* noticeBalloon() const { return m_notice; }
-    QTimer* reminderTimer() { return m_appointments->ReminderTimer(); }
-    GenerationRunner& generationRunner() { return m_runner; }
-    const Context& context() const { return m_context; }
-    AppointmentsPart& appointments() { return *m_appointments; }
-    QTableWidget* appointmentList() const { return m_list; }
-    QPushButton* appointmentButton(int id) const;  // 1041, 1042, 1043
+    /// The widgets the appointment book fills and answers.
+    struct AppointmentArea {
+        QTableWidget* list;   // 1038
+        QPushButton* add;     // 1041
+        QPushButton* edit;    // 1042
+        QPushButton* remove;  // 1043
+    };
+    AppointmentArea appointmentArea() const;
+    /// The menu "Term&ine", for the import commands.
     QMenu* appointmentsMenu() const { return m_appointmentsMenu; }
+    bool isGenerating() const { return m_generating; }
     QAction* command(Command command) const;
-    /// The control with the given id ("ctl1008"), or nullptr.
+    /// The control with the given template id (its property "controlId"), or nullptr.
     QWidget* control(int id) const;
     int fullHeight() const { return m_fullHeight; }
     int collapsedHeight() const { return m_collapsedHeight; }
@@ -112,6 +111,13 @@ public:
     bool hasAutomationProxy() const { return m_automationProxy; }
 
 public slots:
+    /// A generation started (true) or ended: "Erstellen" is grayed meanwhile.
+    void setGenerationBusy(bool busy);
+    /// The autostart switch shows the entry's real state after a switch that failed.
+    void setAutostartChecked(bool checked);
+    /// "&Outlook-Import" is grayed where no Outlook can be driven.
+    void setOutlookImportAvailable(bool available);
+
     void OnGenerate();       // 134, 142
     void OnCloseCommand();   // 135 and the close box
     void OnInfo();           // 136, 144
@@ -123,6 +129,23 @@ public slots:
     void CheckDayChange();   // hidden: at midnight, after a clock jump, and on hiding
 
 signals:
+    /// Values for config.ini (file), to be written in one rewrite, in the order posted.
+    void settingsPosted(const std::filesystem::path& file,
+                        const std::vector<tavolin::IniFile::Value>& values);
+    /// A wallpaper is wanted: "Erstellen" (Requested) or the day changed (Unattended). The
+    /// request is dropped while a generation runs.
+    void generateRequested(tavolin::GenerationOrigin origin);
+    /// The reminders are to run or stop ("&Meldung anzeigen"; at the initialisation with the
+    /// stored state, off at the end).
+    void alarmSwitched(bool on);
+    /// "A&utomatisch starten" was switched by the person.
+    void autostartSwitched(bool on);
+    /// "T&ermine löschen" was switched: the list is to be tidied and shown anew.
+    void deleteExpiredSwitched(bool on);
+    /// Menu command 154.
+    void outlookImportRequested();
+    /// The initialisation is complete: the controls show config.ini.
+    void initialised();
     /// The dialog has ended; the program ends with it.
     void ended();
 
@@ -136,33 +159,29 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    template <class T>
+    T* Find(int id) const;
+    template <class T>
+    T* Named(const char* name) const;
+    void LoadControls();
+    void CentrePickersOnLabels();
+    void SwitchChanged(const SettingKey& key, bool on);
     void ApplyBackgroundKind(bool picture);
     void ApplyAppointmentArea(bool open);
     void UpdateLayoutTabStops();
     void FitTexts();
     void EnterHiddenMode();
     void LeaveHiddenMode();
-    void ColourValueFromSettings();
-    void SetAppointmentAreaOpen(bool open);
-    void WriteSetting(const char* section, const char* key, const QString& value);
-    void StoreColour(int picker, ui::ColourValue colour);
-    QString ReadDialogValue(const char* section, const char* key) const;
-    void OnBackgroundKind();
+    void StoreColour(const ColourKeys& keys, ui::ColourValue colour);
+    std::string ReadDialogValue(const SettingKey& key) const;
     void OnBrowse();
     void OnLayout();
-    void OnAppointmentsShown();
-    void OnDeleteExpired();
-    void OnAlarm();
     void OnFirstWeekday();
-    void OnGenerationStarted();
-    void OnGenerationFinished(GenerationResult result, GenerationOrigin origin);
     void CreateTrayIcon();
     void DestroyTrayIcon();
     bool TrayAvailable() const;
     void EndDialog();
 
-    std::unique_ptr<AppointmentsPart> m_appointments;
-    std::unique_ptr<ImportsPart> m_imports;
     int TodayDayOfMonth() const;
 
     Context m_context;
@@ -171,12 +190,11 @@ private:
     bool m_automationProxy = false;
     bool m_initialised = false;
     bool m_ended = false;
+    bool m_generating = false;
     int m_lastDay = 0;
     int m_fullHeight = 0;
     int m_collapsedHeight = 0;
-    IniSnapshot m_ini;  // config.ini as read at the initialisation; writes go to m_store
-    std::shared_ptr<StoreWorker> m_store;
-    std::unique_ptr<GenerationPresenter> m_presenter;
+    IniSnapshot m_ini;  // config.ini as read at the initialisation; writes leave as signals
     MidnightTimer m_midnight;
     QPointer<HelpBalloon> m_notice;
     QPoint m_shownAt;  // where the window was when it went to the tray
@@ -188,7 +206,6 @@ private:
     QIcon m_trayImage;
     TitleIconAnimation m_animation;
     QTimer m_timer101;
-    GenerationRunner m_runner;
     std::unique_ptr<TrayIcon> m_trayIcon;
     std::function<bool()> m_trayAvailable;
     QPointer<HelpBalloon> m_balloon;
@@ -196,12 +213,10 @@ private:
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_appointmentsMenu = nullptr;
     QWidget* m_page = nullptr;
-    QLabel* m_banner = nullptr;
     QCheckBox* m_pictureBox = nullptr;                // 1008
     QCheckBox* m_centreBox = nullptr;                 // 1052
     QLabel* m_colourLabel = nullptr;                  // 1007
     ui::CColourPicker* m_backgroundPicker = nullptr;  // 1003
-    ui::CColourPicker* m_pickers[5] = {};             // 1003, 1012, 1018, 1021, 1024
     QLabel* m_pathLabel = nullptr;                    // 1006
     QLineEdit* m_pathEdit = nullptr;                  // 1004
     QPushButton* m_browse = nullptr;                  // 1002
@@ -210,7 +225,6 @@ private:
     QCheckBox* m_showAppointments = nullptr;          // 1029
     QComboBox* m_firstWeekday = nullptr;              // 1051
     QWidget* m_separator = nullptr;                   // 1039
-    QCheckBox* m_calendarWeeks = nullptr;             // 1046
     QCheckBox* m_deleteBox = nullptr;                 // 1030
     QCheckBox* m_alarm = nullptr;                     // 1050
     QTableWidget* m_list = nullptr;                   // 1038

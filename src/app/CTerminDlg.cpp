@@ -43,8 +43,10 @@ private:
 
 namespace {
 
-QString Id(int id) {
-    return QStringLiteral("ctl%1").arg(id);
+// A readable object name, with the template's identifier kept in the property "controlId".
+void Name(QWidget* w, const char* name, int id) {
+    w->setObjectName(QLatin1String(name));
+    w->setProperty("controlId", id);
 }
 
 // The first character of text that Windows-1252 cannot store, or an empty string.
@@ -68,7 +70,7 @@ CTerminDlg::CTerminDlg(QWidget* parent) : QDialog(parent) {
 
     // Created in tab order.
     m_remarkEdit = new QLineEdit(this);
-    m_remarkEdit->setObjectName(Id(1042));
+    Name(m_remarkEdit, "remarkEdit", 1042);
     m_remarkEdit->setAccessibleName(tr("Bemerkung"));
     m_remarkLimit = new RemarkLimit(m_remarkEdit, kMaxRemark);
     m_remarkEdit->setValidator(m_remarkLimit);
@@ -77,23 +79,23 @@ CTerminDlg::CTerminDlg(QWidget* parent) : QDialog(parent) {
     du.place(m_remarkEdit, 7, 24, 160, 14);
 
     m_ok = new QPushButton(tr("OK"), this);
-    m_ok->setObjectName(Id(1));
+    Name(m_ok, "okButton", 1);
     m_ok->setDefault(true);
     du.place(m_ok, 7, 40, 50, 14);
     connect(m_ok, &QPushButton::clicked, this, &CTerminDlg::accept);
 
     m_cancel = new QPushButton(tr("Abbrechen"), this);
-    m_cancel->setObjectName(Id(2));
+    Name(m_cancel, "cancelButton", 2);
     du.place(m_cancel, 60, 40, 50, 14);
     connect(m_cancel, &QPushButton::clicked, this, &CTerminDlg::reject);
 
     m_noteBox = new QCheckBox(tr("&Notiz"), this);
-    m_noteBox->setObjectName(Id(1047));
+    Name(m_noteBox, "noteCheck", 1047);
     du.place(m_noteBox, 7, 9, 32, 10);
     connect(m_noteBox, &QCheckBox::clicked, this, &CTerminDlg::OnNote);
 
     m_dateEdit = new QDateEdit(this);
-    m_dateEdit->setObjectName(Id(1043));
+    Name(m_dateEdit, "dateEdit", 1043);
     m_dateEdit->setAccessibleName(tr("Datum"));
     m_dateEdit->setCalendarPopup(true);
     // Always day.month.four-digit year: a two-digit year would be read back as 19xx, and the
@@ -103,7 +105,7 @@ CTerminDlg::CTerminDlg(QWidget* parent) : QDialog(parent) {
     // The calendar marks Sundays and holidays only (Qt paints Saturdays red as well), and
     // opens right-aligned under the field.
     QCalendarWidget* calendar = m_dateEdit->calendarWidget();
-    calendar->setObjectName(QStringLiteral("ctl1043Calendar"));
+    calendar->setObjectName(QStringLiteral("dateCalendar"));
     QTextCharFormat plain;
     plain.setForeground(calendar->palette().brush(QPalette::Text));
     calendar->setWeekdayTextFormat(Qt::Saturday, plain);
@@ -115,12 +117,12 @@ CTerminDlg::CTerminDlg(QWidget* parent) : QDialog(parent) {
     calendar->window()->installEventFilter(this);
 
     m_upDown = new UpDownArrows(this);
-    m_upDown->setObjectName(Id(1048));
+    Name(m_upDown, "timeArrows", 1048);
     du.place(m_upDown, 156, 7, 11, 14);
     connect(m_upDown, &UpDownArrows::deltaPos, this, &CTerminDlg::OnDeltaPos);
 
     m_timeEdit = new ui::COXMaskedEdit(this);
-    m_timeEdit->setObjectName(Id(1044));
+    Name(m_timeEdit, "timeEdit", 1044);
     m_timeEdit->setAccessibleName(tr("Zeit"));
     du.place(m_timeEdit, 114, 7, 40, 14);
 
@@ -133,7 +135,10 @@ CTerminDlg::CTerminDlg(QWidget* parent) : QDialog(parent) {
 }
 
 QWidget* CTerminDlg::control(int id) const {
-    return findChild<QWidget*>(Id(id));
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (w->property("controlId").toInt() == id) return w;
+    }
+    return nullptr;
 }
 
 void CTerminDlg::MarkHolidays(int year, int month) {
@@ -158,7 +163,8 @@ bool CTerminDlg::eventFilter(QObject* watched, QEvent* event) {
         int x = fieldRight.x() - popup->width();
         if (const QScreen* screen = m_dateEdit->screen()) {
             const QRect area = screen->availableGeometry();
-            x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - popup->width()));
+            x = std::clamp(x, area.left(),
+                           std::max(area.left(), area.right() + 1 - popup->width()));
         }
         popup->move(x, popup->y());
     }
@@ -208,8 +214,7 @@ bool CTerminDlg::UpdateData(bool saveAndValidate) {
     const QString remark = m_remarkEdit->text();
     // Typing stops at the limit; a longer imported remark may stay as long as it was.
     if (remark.size() > m_remarkAllowed) {
-        Warn(tr("Bitte geben Sie nicht mehr als %1 Zeichen ein.").arg(kMaxRemark),
-             m_remarkEdit);
+        Warn(tr("Bitte geben Sie nicht mehr als %1 Zeichen ein.").arg(kMaxRemark), m_remarkEdit);
         return false;
     }
     // Termine.dat holds Windows-1252; a character outside it would be stored as "?".

@@ -34,7 +34,7 @@ public:
     bool m_note = false;
     QString m_timeText;
 
-    /// The control with the given id ("ctl1044"), or nullptr.
+    /// The control with the given template id (its property "controlId"), or nullptr.
     QWidget* control(int id) const;
 
     /// One step of the up-down control 1048: -1 a quarter hour later, +1 earlier. Steps from

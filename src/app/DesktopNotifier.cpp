@@ -34,4 +34,17 @@ bool SendDesktopNotification(const QString& summary, const QString& body,
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
+std::shared_ptr<Notifier> MakeDesktopNotifier() {
+    class SessionBusNotifier final : public Notifier {
+    public:
+        bool Send(const Notification& n) override {
+            return SendDesktopNotification(
+                QString::fromStdString(n.summary), QString::fromStdString(n.body),
+                n.persistent ? NotificationStyle::Persistent : NotificationStyle::Transient,
+                QString::fromStdString(n.acknowledge));
+        }
+    };
+    return std::make_shared<SessionBusNotifier>();
+}
+
 }  // namespace tavolin

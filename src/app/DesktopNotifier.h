@@ -3,6 +3,9 @@
 // reminder also reaches the lock screen and the notification history.
 
 #include <QString>
+#include <memory>
+
+#include "platform/Notifications.h"
 
 namespace tavolin {
 
@@ -18,5 +21,9 @@ enum class NotificationStyle {
 bool SendDesktopNotification(const QString& summary, const QString& body,
                              NotificationStyle style = NotificationStyle::Transient,
                              const QString& acknowledge = QString(), int timeoutMs = 2000);
+
+/// The program's notifications for Context::notifier: SendDesktopNotification (Linux) or the
+/// notification icon's balloons (Windows).
+std::shared_ptr<Notifier> MakeDesktopNotifier();
 
 }  // namespace tavolin

@@ -1,50 +1,63 @@
 #pragma once
 // The main dialog's autostart switch and its import commands: "&Outlook-Import" (Outlook's
 // automation interface; Linux has none, so it stays grayed there) and "&iCalendar-Import ...".
+// The program builds them beside the dialog and connects the dialog's requests to them.
 
+#include <QObject>
+#include <QPointer>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
-#include "app/ImportsPart.h"
+#include "app/StoreWorker.h"
 #include "appointments/IcsImport.h"
-#include "platform/Automation.h"
-#include "platform/linux/Environment.h"
+#include "platform/Context.h"
+
+class QMenu;
+class QWidget;
 
 namespace tavolin {
 
-class ImportCommands : public ImportsPart {
+class ImportCommands {
 public:
-    /// The command id of "&iCalendar-Import ..." (action "cmd155").
+    /// The command id of "&iCalendar-Import ..." (action "icalendarImportAction").
     static constexpr int kICalendarImport = 155;
 
-    /// What the commands reach outside the program; the defaults are the system's.
-    struct Seams {
-        std::function<std::unique_ptr<AutomationHost>()> automation = CreateSystemAutomationHost;
-        std::shared_ptr<const ClassRegistry> registry = CreateSystemClassRegistry();
-        EnvironmentLookup environment = TableEnvironment(ReadProcessEnvironment());
-        std::filesystem::path program;  // the program autostart runs; empty: this one
-    };
+    /// context: Termine.dat and the clock, the autostart entry, the environment (TAVOLIN_DIR)
+    /// and the automation servers. worker writes config.ini and must outlive the commands.
+    /// deleteExpired: the list's expiry mode, for the tidy-up after an import. refreshList:
+    /// shows Termine.dat anew after an import. program: what autostart starts; empty: this
+    /// program.
+    ImportCommands(Context context, StoreWorker& worker, std::function<bool()> deleteExpired,
+                   std::function<void()> refreshList, std::filesystem::path program = {});
+    ~ImportCommands();
 
-    ImportCommands();
-    explicit ImportCommands(Seams seams);
-    ~ImportCommands() override;
-
-    void Initialise(CTavolinDlg& dialog) override;
-    bool OutlookAvailable() const override;
-    void OutlookImport(CTavolinDlg& dialog) override;
-    void AutostartToggled(CTavolinDlg& dialog, bool checked) override;
+    /// The window that owns the file dialog and the messages; adds "&iCalendar-Import ..." to
+    /// menu. Once.
+    void Attach(QWidget* owner, QMenu* menu);
+    /// Whether the Outlook import can run here; "&Outlook-Import" is grayed otherwise.
+    bool OutlookAvailable() const;
+    /// Menu command 154.
+    void OutlookImport();
+    /// "A&utomatisch starten" changed to checked: writes or deletes the entry and, when that
+    /// worked, the setting. Returns the state the check box is to show (the entry's).
+    bool AutostartToggled(bool checked);
     /// Reads and imports the chosen file on a worker thread; the window stays responsive and
     /// shows the summary when it is done. A second import waits for the first to end.
-    void ICalendarImport(CTavolinDlg& dialog);
+    void ICalendarImport();
 
 private:
-    void ICalendarImported(CTavolinDlg& dialog, const std::string& name,
-                           const IcsImportResult& result);
+    void ICalendarImported(const std::string& name, const IcsImportResult& result);
 
-    Seams m_seams;
+    Context m_context;
+    StoreWorker& m_worker;
+    std::function<bool()> m_deleteExpired;
+    std::function<void()> m_refreshList;
+    std::filesystem::path m_program;
+    QPointer<QWidget> m_owner;
+    QObject m_receiver;  // the import thread's result arrives here
     std::jthread m_icsWorker;
     bool m_icsBusy = false;
 };

@@ -9,7 +9,6 @@
 #include <exception>
 #include <memory>
 
-#include "app/DesktopNotifier.h"
 #include "controls/MessageBox.h"
 #include "util/Cp1252.h"
 
@@ -34,12 +33,17 @@ TimePoint Seconds(qint64 ms) {
 
 }  // namespace
 
-Reminders::Reminders(AppointmentStore store, QObject* parent)
+Reminders::Reminders(AppointmentStore store, std::shared_ptr<tavolin::Notifier> notifier,
+                     QObject* parent)
     : QObject(parent),
       m_store(std::move(store)),
       m_clock([] { return QDateTime::currentMSecsSinceEpoch(); }),
-      m_present(&Reminders::ShowReminderBox),
-      m_notify(&Reminders::SendReminderNotification) {
+      m_present(&Reminders::ShowReminderBox) {
+    if (notifier) {
+        m_notify = [notifier](const Appointment& due) {
+            return notifier->Send(ReminderNotification(due));
+        };
+    }
     m_timer.setObjectName(QStringLiteral("timer105"));
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Reminders::Tick);
@@ -134,11 +138,12 @@ QString Reminders::Caption() {
     return tr("Termin-Erinnerung");
 }
 
-bool Reminders::SendReminderNotification(const Appointment& due) {
+Notification Reminders::ReminderNotification(const Appointment& due) {
     // Persistent (no expiry, critical urgency) until the person acknowledges it.
-    return SendDesktopNotification(Caption(),
-                                   FromW1252(due.key) + QLatin1Char('\n') + FromW1252(due.remark),
-                                   NotificationStyle::Persistent, tr("Gesehen"));
+    return Notification{
+        Caption().toStdString(),
+        (FromW1252(due.key) + QLatin1Char('\n') + FromW1252(due.remark)).toStdString(), true,
+        tr("Gesehen").toStdString()};
 }
 
 void Reminders::ShowReminderBox(const Appointment& due, std::function<void()> done) {

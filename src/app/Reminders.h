@@ -16,6 +16,7 @@
 #include "appointments/Appointment.h"
 #include "appointments/AppointmentStore.h"
 #include "appointments/ReminderCheck.h"
+#include "platform/Notifications.h"
 
 namespace tavolin {
 
@@ -33,7 +34,10 @@ public:
     /// the server took it: then no box is shown for it.
     using Notifier = std::function<bool(const Appointment&)>;
 
-    explicit Reminders(AppointmentStore store, QObject* parent = nullptr);
+    /// notifier: the desktop's notifications (Context::notifier); null shows every reminder as
+    /// a box.
+    Reminders(AppointmentStore store, std::shared_ptr<tavolin::Notifier> notifier,
+              QObject* parent = nullptr);
     ~Reminders() override;
 
     /// Reminders on: the first check is the next minute's.
@@ -62,9 +66,8 @@ public:
     static void ShowReminderBox(const Appointment& due, std::function<void()> done);
     static QString ReminderText(const Appointment& due);
     static QString Caption();
-    /// A persistent desktop notification with an acknowledge action; false when no
-    /// notification server takes it. Blocks up to 2 s: worker threads only.
-    static bool SendReminderNotification(const Appointment& due);
+    /// The notification of one reminder: persistent, with an acknowledge action.
+    static Notification ReminderNotification(const Appointment& due);
 
 private:
     void Arm(qint64 nowMs);

@@ -7,7 +7,8 @@
 
 namespace tavolin {
 
-StoreWorker::StoreWorker(QObject* parent) : QObject(parent) {
+StoreWorker::StoreWorker(std::shared_ptr<WriteFaults> faults, QObject* parent)
+    : QObject(parent), m_faults(std::move(faults)) {
     m_thread = std::jthread([this](std::stop_token stop) { Loop(stop); });
 }
 
@@ -36,9 +37,11 @@ void StoreWorker::PostSettings(const std::filesystem::path& path,
                                                 QString::fromLocal8Bit(v.value));
     }
     const QString what = QStringLiteral("config.ini: ") + keys.join(QStringLiteral(", "));
-    Post(what, path, [path, values = std::move(values), create](std::stop_token) -> Completion {
+    Post(what, path, [path, values = std::move(values), create,
+                      faults = m_faults](std::stop_token) -> Completion {
         // A failed write is not reported (as before); the control keeps its new state.
         IniFile ini;
+        ini.SetWriteFaults(faults);
         if (ini.Open(path, false)) (void)ini.WriteValues(values, create);
         return {};
     });

@@ -29,7 +29,8 @@ public:
     /// Runs on the worker. stop is requested when the program ends before the work could run.
     using Work = std::function<Completion(std::stop_token stop)>;
 
-    explicit StoreWorker(QObject* parent = nullptr);
+    /// faults: what the writes meet (Context::writeFaults); none by default.
+    explicit StoreWorker(std::shared_ptr<WriteFaults> faults = nullptr, QObject* parent = nullptr);
     /// Stops at once: whatever has not run yet is dropped (call Finish first to keep it).
     ~StoreWorker() override;
 
@@ -66,6 +67,7 @@ private:
     uint64_t m_posted = 0;     // user-interface thread only
     uint64_t m_delivered = 0;  // user-interface thread only
     bool m_finished = false;   // user-interface thread only
+    std::shared_ptr<WriteFaults> m_faults;
     std::jthread m_thread;
 };
 

@@ -33,18 +33,22 @@ UiLanguage LanguageForLocaleName(const QString& name) {
     return UiLanguage::English;
 }
 
-UiLanguage LanguageFromEnvironment() {
+UiLanguage LanguageFromEnvironment(const EnvironmentLookup& env) {
+    auto variable = [&env](const char* name) {
+        const auto value = env ? env(name) : std::nullopt;
+        return value ? QString::fromLocal8Bit(QByteArray::fromStdString(*value)) : QString();
+    };
     // LANGUAGE only counts with a real locale set, as gettext does.
     QString locale;
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        locale = qEnvironmentVariable(name);
+        locale = variable(name);
         if (!locale.isEmpty()) break;
     }
     if (LanguageForLocaleName(locale) == UiLanguage::German &&
         locale.section(QLatin1Char('_'), 0, 0).toLower() != QLatin1String("de")) {
         return UiLanguage::German;  // C, POSIX or nothing: the program's own language
     }
-    const QString first = qEnvironmentVariable("LANGUAGE").section(QLatin1Char(':'), 0, 0);
+    const QString first = variable("LANGUAGE").section(QLatin1Char(':'), 0, 0);
     return LanguageForLocaleName(first.isEmpty() ? locale : first);
 }
 

@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QString>
 
+#include "platform/linux/Environment.h"
+
 class QCoreApplication;
 
 namespace tavolin {
@@ -17,9 +19,9 @@ enum class UiLanguage { German, English };
 /// "en_GB", "C", "POSIX", empty).
 UiLanguage LanguageForLocaleName(const QString& name);
 
-/// The language the environment asks for: the first of LANGUAGE (its first entry), LC_ALL,
-/// LC_MESSAGES, LANG that is set and not empty.
-UiLanguage LanguageFromEnvironment();
+/// The language the environment (the process's, read once) asks for: the first of LANGUAGE
+/// (its first entry), LC_ALL, LC_MESSAGES, LANG that is set and not empty.
+UiLanguage LanguageFromEnvironment(const EnvironmentLookup& env);
 
 /// Installs the translators for language into the application and makes its locale the
 /// default (dates, month names); replaces any installed earlier. False when a translation

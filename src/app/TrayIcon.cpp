@@ -6,17 +6,19 @@ namespace tavolin {
 
 TrayIcon::TrayIcon(const QIcon& icon, const QString& tip, QObject* parent)
     : QObject(parent), m_menu(std::make_unique<QMenu>()), m_icon(new QSystemTrayIcon(icon, this)) {
-    m_menu->setObjectName(QStringLiteral("menu138"));
-    auto add = [this](Command command, const QString& text, void (TrayIcon::*signal)()) {
+    m_menu->setObjectName(QStringLiteral("trayMenu"));
+    auto add = [this](Command command, const char* name, const QString& text,
+                      void (TrayIcon::*signal)()) {
         QAction* a = m_menu->addAction(text);
-        a->setObjectName(QStringLiteral("cmd%1").arg(int(command)));
+        a->setObjectName(QLatin1String(name));
+        a->setProperty("commandId", int(command));
         connect(a, &QAction::triggered, this, signal);
     };
-    add(Restore, QStringLiteral("&Wiederherstellen"), &TrayIcon::restoreRequested);
-    add(Generate, QStringLiteral("&Kalender erstellen"), &TrayIcon::generateRequested);
-    add(Info, QStringLiteral("&Informationen"), &TrayIcon::infoRequested);
+    add(Restore, "restoreAction", tr("&Wiederherstellen"), &TrayIcon::restoreRequested);
+    add(Generate, "trayGenerateAction", tr("&Kalender erstellen"), &TrayIcon::generateRequested);
+    add(Info, "trayInfoAction", tr("&Informationen"), &TrayIcon::infoRequested);
     m_menu->addSeparator();
-    add(Quit, QStringLiteral("&Beenden"), &TrayIcon::quitRequested);
+    add(Quit, "trayQuitAction", tr("&Beenden"), &TrayIcon::quitRequested);
 
     m_icon->setToolTip(tip);
     m_icon->setContextMenu(m_menu.get());
@@ -31,7 +33,10 @@ TrayIcon::~TrayIcon() {
 }
 
 QAction* TrayIcon::action(Command command) const {
-    return m_menu->findChild<QAction*>(QStringLiteral("cmd%1").arg(int(command)));
+    for (QAction* a : m_menu->actions()) {
+        if (a->property("commandId").toInt() == int(command)) return a;
+    }
+    return nullptr;
 }
 
 void TrayIcon::activate(QSystemTrayIcon::ActivationReason reason) {

@@ -14,7 +14,7 @@ class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    /// Command ids of the notification menu, kept as the actions' object names ("cmd143").
+    /// Command ids of the notification menu, kept in the actions' property "commandId".
     enum Command { Restore = 143, Generate = 142, Info = 144, Quit = 145 };
 
     /// Puts the icon with its tip into the notification area at once.

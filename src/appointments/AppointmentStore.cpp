@@ -78,9 +78,10 @@ std::string JoinRecordLines(const std::vector<std::string>& lines) {
 }
 
 AppointmentStore::AppointmentStore(const Context& context)
-    : m_path(context.DataFile("Termine.dat")) {}
+    : m_path(context.DataFile("Termine.dat")), m_faults(context.writeFaults) {}
 
-AppointmentStore::AppointmentStore(std::filesystem::path path) : m_path(std::move(path)) {}
+AppointmentStore::AppointmentStore(std::filesystem::path path, std::shared_ptr<WriteFaults> faults)
+    : m_path(std::move(path)), m_faults(std::move(faults)) {}
 
 StoreStatus AppointmentStore::Load(std::string& bytes) const {
     // Only regular files, opened without blocking: a FIFO or a device could block or never end.
@@ -103,7 +104,7 @@ StoreStatus AppointmentStore::Rewrite(const std::string& oldBytes, const std::st
     if (bytes == oldBytes) return StoreStatus::Ok;
     // What one command refuses to read, no command writes.
     if (bytes.size() > kMaxAppointmentFileBytes) return StoreStatus::TooLarge;
-    return AtomicWriteFile(m_path, bytes) ? StoreStatus::Ok : StoreStatus::WriteFailed;
+    return AtomicWriteFile(m_path, bytes, Durability::Sync, m_faults.get()) ? StoreStatus::Ok : StoreStatus::WriteFailed;
 }
 
 std::vector<std::string> AppointmentStore::ReadRecords(StoreStatus* status) const {
@@ -137,7 +138,9 @@ StoreStatus AppointmentStore::AppendRecord(std::string_view line) const {
         return StoreStatus::TooLarge;
     }
     // A full disk leaves no part of the record behind.
-    if (!AppendAllOrNothing(fd.Get(), st.st_size, data)) return StoreStatus::WriteFailed;
+    if (!AppendAllOrNothing(fd.Get(), st.st_size, data, m_faults.get())) {
+        return StoreStatus::WriteFailed;
+    }
     return StoreStatus::Ok;
 }
 
@@ -203,7 +206,7 @@ StoreStatus AppointmentStore::AddAndTidy(const std::vector<std::string>& lines, 
     const std::string tidied = TidyRecordBytes(joined, deleteExpired, todayStart, stats);
     if (s == StoreStatus::Missing) {
         if (tidied.size() > kMaxAppointmentFileBytes) return StoreStatus::TooLarge;
-        return AtomicWriteFile(m_path, tidied) ? StoreStatus::Ok : StoreStatus::WriteFailed;
+        return AtomicWriteFile(m_path, tidied, Durability::Sync, m_faults.get()) ? StoreStatus::Ok : StoreStatus::WriteFailed;
     }
     return Rewrite(bytes, tidied);
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,9 @@ class AppointmentStore {
 public:
     /// The store of the context's data directory's Termine.dat.
     explicit AppointmentStore(const Context& context);
-    explicit AppointmentStore(std::filesystem::path path);
+    /// faults: what the writes meet (tests); none by default.
+    explicit AppointmentStore(std::filesystem::path path,
+                              std::shared_ptr<WriteFaults> faults = nullptr);
     const std::filesystem::path& Path() const { return m_path; }
 
     /// The lines in file order; empty for a missing or unreadable file, which is not created.
@@ -78,6 +81,7 @@ private:
     StoreStatus Rewrite(const std::string& oldBytes, const std::string& bytes) const;
 
     std::filesystem::path m_path;
+    std::shared_ptr<WriteFaults> m_faults;
 };
 
 }  // namespace tavolin

@@ -65,12 +65,18 @@ QRect CColourPicker::ArrowRect() const {
 }
 
 void CColourPicker::ApplySizeLimits() {
-    // The button keeps the arrow's height and at least twice its width, whatever the
-    // dialog template said; the limits hold for every later setGeometry as well.
+    // The button keeps the arrow's height (or the taller one its dialog asks for) and at least
+    // twice its width; the limits hold for every later setGeometry as well.
     const QSize required = RequiredSize();
-    setMinimumSize(required);
-    setMaximumHeight(required.height());
-    resize(std::max(width(), required.width()), required.height());
+    const int height = std::max(required.height(), m_templateHeight);
+    setMinimumSize(required.width(), height);
+    setMaximumHeight(height);
+    resize(std::max(width(), required.width()), height);
+}
+
+void CColourPicker::SetTemplateHeight(int pixels) {
+    m_templateHeight = std::max(0, pixels);
+    ApplySizeLimits();
 }
 
 void CColourPicker::changeEvent(QEvent* event) {

@@ -5,7 +5,7 @@
 // section of config.ini (ConfigureStorage).
 //
 // The five notifications of the popup reach the parent as signals carrying the colour and the
-// control's identifier (its object name "ctlNNNN").
+// control's identifier (ui::ControlId).
 
 #include <QPointer>
 #include <QPushButton>
@@ -56,6 +56,10 @@ public:
     /// The size the button takes: the arrow's height and at least twice its width.
     QSize RequiredSize() const;
 
+    /// A dialog that lays the button out taller than its arrow needs keeps that height (0: the
+    /// arrow's height, the default).
+    void SetTemplateHeight(int pixels);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -91,6 +95,7 @@ private:
     std::string m_section;
     std::string m_keyPrefix;
     QPointer<ColourDropDown> m_popup;
+    int m_templateHeight = 0;
 };
 
 }  // namespace tavolin::ui

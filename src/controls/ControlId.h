@@ -1,12 +1,13 @@
 #pragma once
-// Controls keep their dialog-template identifiers as object names ("ctl1008"); notifications
-// that carried the identifier on Windows carry this number.
+// Controls keep their dialog-template identifiers, in the property "controlId" (or, in older
+// dialogs, as object names "ctlNNNN"); notifications that carried the identifier on Windows
+// carry this number.
 
 class QObject;
 
 namespace tavolin::ui {
 
-/// The identifier in an object name "ctlNNNN", or 0 when the name has no such form.
+/// The identifier in the property "controlId" or an object name "ctlNNNN"; 0 without either.
 int ControlId(const QObject* control);
 
 }  // namespace tavolin::ui

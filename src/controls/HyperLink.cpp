@@ -10,7 +10,7 @@
 
 #include "controls/MessageBox.h"
 #include "controls/Sound.h"
-#include "platform/OpenUrl.h"
+#include "platform/linux/Environment.h"
 
 namespace tavolin::ui {
 
@@ -161,8 +161,10 @@ void HyperLink::Open() {
     // The desktop's handler may take a while to start; the dialog stays responsive.
     QPointer<HyperLink> self(this);
     const std::string target = m_target.toStdString();
-    QThreadPool::globalInstance()->start([self, target] {
-        const int result = OpenUrl(target);
+    std::shared_ptr<UrlOpener> opener = m_opener;
+    if (!opener) opener = MakeSystemUrlOpener(EnvironmentEntries(ReadProcessEnvironment()));
+    QThreadPool::globalInstance()->start([self, target, opener] {
+        const int result = opener->Open(target);
         if (QCoreApplication* app = QCoreApplication::instance()) {
             QMetaObject::invokeMethod(
                 app,

@@ -1,7 +1,7 @@
 #pragma once
 // A label that is a link: underlined text in the link colour (the visited colour once it was
 // opened, the hover colour while the mouse is over it), a pointing-hand cursor, the target as
-// tooltip, and on a click the target opened with the desktop's default handler (OpenUrl). A
+// tooltip, and on a click the target opened with the desktop's default handler (its UrlOpener). A
 // failed open beeps and shows "Unable to open hyperlink:" with the reason.
 //
 // The label becomes a link when it is first shown (or on Attach()): an empty target is
@@ -11,6 +11,9 @@
 #include <QColor>
 #include <QLabel>
 #include <QString>
+#include <memory>
+
+#include "platform/OpenUrl.h"
 
 namespace tavolin::ui {
 
@@ -22,6 +25,8 @@ public:
     explicit HyperLink(const QString& text, QWidget* parent = nullptr);
 
     void SetTarget(const QString& target) { m_target = target; }
+    /// What opens the target; without one the system's opener for this process's environment.
+    void SetOpener(std::shared_ptr<UrlOpener> opener) { m_opener = std::move(opener); }
     QString Target() const { return m_target; }
     /// Sizes the label to its text (once attached) and replaces the tooltip.
     void SetTipText(const QString& text);
@@ -78,6 +83,7 @@ private:
     bool m_attached = false;
     bool m_opening = false;
     QString m_target;
+    std::shared_ptr<UrlOpener> m_opener;
 };
 
 }  // namespace tavolin::ui

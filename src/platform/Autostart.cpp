@@ -105,6 +105,25 @@ AutostartResult ApplyAutostart(bool enable, const std::optional<std::filesystem:
     return AutostartResult::Done;
 }
 
+std::shared_ptr<AutostartSwitch> MakeAutostartSwitch(EnvironmentLookup env) {
+    class FolderSwitch final : public AutostartSwitch {
+    public:
+        explicit FolderSwitch(EnvironmentLookup env) : m_env(std::move(env)) {}
+        AutostartResult Apply(bool enable, const std::filesystem::path& program,
+                              const std::optional<std::string>& dataDirectory) override {
+            const EnvironmentLookup none = [](const std::string&) {
+                return std::optional<std::string>();
+            };
+            return ApplyAutostart(enable, AutostartFolder(m_env ? m_env : none), program,
+                                  dataDirectory);
+        }
+
+    private:
+        EnvironmentLookup m_env;
+    };
+    return std::make_shared<FolderSwitch>(std::move(env));
+}
+
 std::string AutostartErrorText(bool enable) {
     return enable ? W1252(
                         "Beim Setzen des Kennzeichens \"Automatisch starten\" ist ein Fehler "

@@ -3,6 +3,7 @@
 // On Linux the shortcut is $XDG_CONFIG_HOME/autostart/Tavolin.desktop.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -46,6 +47,19 @@ enum class AutostartResult {
 AutostartResult ApplyAutostart(bool enable, const std::optional<std::filesystem::path>& folder,
                                const std::filesystem::path& program,
                                const std::optional<std::string>& dataDirectory = std::nullopt);
+
+/// The autostart entry of one user, as the program switches it.
+class AutostartSwitch {
+public:
+    virtual ~AutostartSwitch() = default;
+    /// Writes (enable) or deletes the entry that starts program with "/go", with dataDirectory
+    /// as its TAVOLIN_DIR when given.
+    virtual AutostartResult Apply(bool enable, const std::filesystem::path& program,
+                                  const std::optional<std::string>& dataDirectory) = 0;
+};
+
+/// The entry in AutostartFolder(env) (ApplyAutostart).
+std::shared_ptr<AutostartSwitch> MakeAutostartSwitch(EnvironmentLookup env);
 
 /// The error message (caption "Fehler") for a failed switch on or off; Windows-1252.
 std::string AutostartErrorText(bool enable);

@@ -15,6 +15,10 @@ void Context::ShowMessage(const std::string& text, const std::string& caption,
     if (userMessages) userMessages(UserMessage{text, caption, icon});
 }
 
+std::optional<std::string> Context::Variable(const std::string& name) const {
+    return environment ? environment(name) : std::nullopt;
+}
+
 ScreenReading Context::MeasureScreen(std::stop_token stop) const {
     if (!screen) return {kDefaultScreenSize, false, "no screen to measure: default size"};
     ScreenReading reading = screen->Read(std::move(stop));

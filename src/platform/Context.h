@@ -14,13 +14,20 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Automation.h"
+#include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
+#include "platform/Notifications.h"
+#include "platform/OpenUrl.h"
 #include "platform/ProcessRunner.h"
 #include "platform/Screen.h"
 #include "platform/UserMessages.h"
+#include "platform/linux/Environment.h"
 
 namespace tavolin {
+
+struct WriteFaults;
 
 struct Context {
     /// The current time; empty means the system clock.
@@ -42,6 +49,33 @@ struct Context {
     /// Shows the German message boxes of the core; empty means they are dropped.
     UserMessageSink userMessages;
 
+    /// The process's environment variables as they were at start (TAVOLIN_DIR, XDG_*, HOME,
+    /// DISPLAY, ...); empty means none is set.
+    EnvironmentLookup environment;
+
+    /// Writes and deletes the entry that starts the program at logon; null means there is no
+    /// autostart.
+    std::shared_ptr<AutostartSwitch> autostart;
+
+    /// Opens links with the desktop's default handler; null leaves the choice to the link.
+    std::shared_ptr<UrlOpener> urlOpener;
+
+    /// The desktop's notifications; null means there are none.
+    std::shared_ptr<Notifier> notifier;
+
+    /// Late-bound automation servers (the Outlook import); empty means none can be created.
+    std::function<std::unique_ptr<AutomationHost>()> automationHost;
+
+    /// The registered automation classes; null means none is registered.
+    std::shared_ptr<const ClassRegistry> classRegistry;
+
+    /// Faults the writes of config.ini, Termine.dat and the wallpaper meet, as a full disk
+    /// would cause them (tests); null, the program's, means none.
+    std::shared_ptr<WriteFaults> writeFaults;
+
+    /// The variable name from environment; nullopt when unset or empty.
+    std::optional<std::string> Variable(const std::string& name) const;
+
     TimePoint Now() const;
 
     /// dataDirectory / name.
@@ -57,7 +91,9 @@ struct Context {
 
 /// The context of this process: the clock ($TAVOLIN_NOW fixes it, for end-to-end runs), the
 /// data directory (made when missing), the running session's screen and desktop, the helper
-/// programs' runner and messages printed to stderr. Reads the environment once, here.
+/// programs' runner, autostart, link opening, automation, messages printed to stderr and the
+/// environment itself. Reads the environment once, here. Notifications need the program's
+/// own event loop: the program adds them.
 Context MakeSystemContext();
 
 }  // namespace tavolin

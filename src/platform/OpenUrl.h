@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tavolin {
 
@@ -21,14 +22,9 @@ public:
     virtual int Open(const std::string& target) = 0;
 };
 
-/// The opener of this platform (on Linux: xdg-open, never through a shell).
-std::shared_ptr<UrlOpener> MakeSystemUrlOpener();
-
-/// Opens target through the installed opener, by default the system one.
-int OpenUrl(const std::string& target);
-
-/// Installs the opener OpenUrl uses (tests) and returns the previous one; nullptr restores the
-/// system opener.
-std::shared_ptr<UrlOpener> SetUrlOpener(std::shared_ptr<UrlOpener> opener);
+/// The opener of this platform (on Linux: xdg-open, never through a shell), started with the
+/// given environment ("NAME=value" entries: the user's own, so the handler runs as it would
+/// from the desktop).
+std::shared_ptr<UrlOpener> MakeSystemUrlOpener(std::vector<std::string> environment);
 
 }  // namespace tavolin

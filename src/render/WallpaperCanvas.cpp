@@ -340,7 +340,7 @@ void WallpaperCanvas::WriteHeadersToBuffer() {
                 4 * static_cast<size_t>(m_paletteEntries));
 }
 
-int WallpaperCanvas::Save(const std::filesystem::path& path) const {
+int WallpaperCanvas::Save(const std::filesystem::path& path, WriteFaults* faults) const {
     if (m_block.empty()) return kCanvasWriteFailed;
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) return kCanvasCannotCreate;
@@ -359,7 +359,7 @@ int WallpaperCanvas::Save(const std::filesystem::path& path) const {
                                       m_block.size());
     // The wallpaper is made anew on every run: readers must never see half a file, but a
     // disk sync would buy nothing.
-    return AtomicWriteFile(path, {headBytes, blockBytes}, Durability::NoSync) ? kCanvasOk
+    return AtomicWriteFile(path, {headBytes, blockBytes}, Durability::NoSync, faults) ? kCanvasOk
                                                                               : kCanvasWriteFailed;
 }
 

@@ -22,6 +22,8 @@
 
 namespace tavolin {
 
+struct WriteFaults;
+
 /// The 14-byte BMP file header (little-endian on disk).
 struct BmpFileHeader {
     uint16_t type = 0;  // "BM" = 0x4D42
@@ -96,7 +98,7 @@ public:
 
     /// Writes the image as a BMP file, replacing any old file atomically: 0, or
     /// kCanvasCannotCreate / kCanvasWriteFailed (the old file is untouched).
-    int Save(const std::filesystem::path& path) const;
+    int Save(const std::filesystem::path& path, WriteFaults* faults = nullptr) const;
 
     /// The colour at (x, y) (x to the right, y downwards from the top-left corner), read
     /// through the palette at 8 bits or fewer; kNoPixel outside the image, below 8 bits or

@@ -53,35 +53,34 @@ struct Snapshot {
 
 Snapshot ReadSnapshot(const IniSnapshot& ini, const std::function<void(int)>& log) {
     // One log line per missing key, in the order the keys are read.
-    auto read = [&](const char* section, const char* key) {
+    auto read = [&](const SettingKey& key) {
         std::string value;
-        if (!ini.ReadValue(section, key, value)) {
+        if (!ReadSetting(ini, key, value)) {
             log(kErrorSettingMissing);
-            value = FindSetting(section, key)->generatorFallback;
+            value = key.generatorFallback;
         }
         return value;
     };
-    auto number = [&](const char* section, const char* key) { return Atoi(read(section, key)); };
-    auto colour = [&](const char* section, const char* prefix) {
-        const std::string p = prefix;
-        const int r = number(section, (p + "Rot").c_str());
-        const int g = number(section, (p + "Gruen").c_str());
-        const int b = number(section, (p + "Blau").c_str());
+    auto number = [&](const SettingKey& key) { return Atoi(read(key)); };
+    auto colour = [&](const ColourKeys& keys) {
+        const int r = number(keys.red);
+        const int g = number(keys.green);
+        const int b = number(keys.blue);
         return PackColour(r, g, b);
     };
     Snapshot s;
-    s.picture = number("Background", "BGArt") == 1;
-    s.picturePath = read("Background", "BGBild");
-    s.centre = number("Background", "BGCenter") == 1;
-    s.background = colour("Background", "BG");
-    s.day = colour("Tag", "T");
-    s.holiday = colour("Feiertag", "FT");
-    s.month = colour("Monat", "M");
-    s.currentDay = colour("Beschriftung", "B");
-    s.layout = number("Layout", "KArt");
-    s.calendarWeeks = number("Layout", "KKW") == 1;
-    s.sundayFirst = number("Layout", "Sunday") == 1;
-    s.appointments = number("Programm", "Termine") == 1;
+    s.picture = number(keys::BackgroundKind) == 1;
+    s.picturePath = read(keys::BackgroundPicture);
+    s.centre = number(keys::BackgroundCentre) == 1;
+    s.background = colour(keys::BackgroundColour);
+    s.day = colour(keys::DayColour);
+    s.holiday = colour(keys::HolidayColour);
+    s.month = colour(keys::MonthColour);
+    s.currentDay = colour(keys::CurrentDayColour);
+    s.layout = number(keys::Layout);
+    s.calendarWeeks = number(keys::CalendarWeeks) == 1;
+    s.sundayFirst = number(keys::SundayFirst) == 1;
+    s.appointments = number(keys::ShowAppointments) == 1;
     return s;
 }
 
@@ -422,7 +421,7 @@ GenerationResult WallpaperGenerator::Render(std::stop_token stop) {
     if (stopped()) return result;
 
     errno = 0;
-    if (canvas.Save(run.Paths().background) != kCanvasOk) {
+    if (canvas.Save(run.Paths().background, m_context.writeFaults.get()) != kCanvasOk) {
         const int error = errno;
         result.detail = "Background.bmp could not be written to " +
                         m_context.dataDirectory.string() +

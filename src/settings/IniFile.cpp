@@ -126,9 +126,9 @@ bool IniFile::WriteValue(const std::string& section, const std::string& key,
         case IniWrite::SectionMissing:
             return false;
         case IniWrite::Written:
-            return AtomicWriteFile(m_path, out);
+            return AtomicWriteFile(m_path, out, Durability::Sync, m_faults.get());
         case IniWrite::KeyMissing:
-            (void)AtomicWriteFile(m_path, out);
+            (void)AtomicWriteFile(m_path, out, Durability::Sync, m_faults.get());
             return false;
     }
     return false;
@@ -146,7 +146,7 @@ bool IniFile::WriteValues(const std::vector<Value>& values, bool create) {
         }
         text = std::move(out);
     }
-    return AtomicWriteFile(m_path, text);
+    return AtomicWriteFile(m_path, text, Durability::Sync, m_faults.get());
 }
 
 IniWrite WriteIniValue(std::string_view text, const std::string& section, const std::string& key,

@@ -5,6 +5,7 @@
 // Strings are raw bytes (Windows-1252 in practice).
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "settings/IniSnapshot.h"
 
 namespace tavolin {
+
+struct WriteFaults;
 
 class IniFile {
 public:
@@ -46,9 +49,13 @@ public:
     bool IsOpen() const { return m_open; }
     const std::filesystem::path& Path() const { return m_path; }
 
+    /// Faults the rewrites meet (tests); none by default.
+    void SetWriteFaults(std::shared_ptr<WriteFaults> faults) { m_faults = std::move(faults); }
+
 private:
     bool m_open = false;
     std::filesystem::path m_path;
+    std::shared_ptr<WriteFaults> m_faults;
 };
 
 /// ReadValue's rules on the text of a file.

@@ -14,34 +14,32 @@
 namespace tavolin {
 namespace {
 
-// section, key, default, dialog fallback, generator fallback. Only KArt has readers that
-// disagree: the dialog shows layout 1, the generator draws layout 2.
 constexpr std::array<SettingKey, 25> kTable = {{
-    {"Background", "BGArt", "0", "0", "0"},
-    {"Background", "BGBild", "", "", ""},
-    {"Background", "BGCenter", "0", "0", "0"},
-    {"Background", "BGRot", "58", "58", "58"},
-    {"Background", "BGBlau", "165", "165", "165"},
-    {"Background", "BGGruen", "110", "110", "110"},
-    {"Tag", "TRot", "255", "255", "255"},
-    {"Tag", "TGruen", "255", "255", "255"},
-    {"Tag", "TBlau", "255", "255", "255"},
-    {"Feiertag", "FTRot", "255", "255", "255"},
-    {"Feiertag", "FTGruen", "0", "0", "0"},
-    {"Feiertag", "FTBlau", "0", "0", "0"},
-    {"Monat", "MRot", "255", "255", "255"},
-    {"Monat", "MGruen", "255", "255", "255"},
-    {"Monat", "MBlau", "255", "255", "255"},
-    {"Beschriftung", "BRot", "255", "255", "255"},
-    {"Beschriftung", "BGruen", "215", "215", "215"},
-    {"Beschriftung", "BBlau", "0", "0", "0"},
-    {"Programm", "Autostart", "0", "0", "0"},
-    {"Programm", "Termine", "0", "0", "0"},
-    {"Programm", "DelTermine", "1", "1", "1"},
-    {"Programm", "Alarm", "0", "0", "0"},
-    {"Layout", "KArt", "2", "1", "2"},
-    {"Layout", "KKW", "0", "0", "0"},
-    {"Layout", "Sunday", "0", "0", "0"},
+    keys::BackgroundKind,
+    keys::BackgroundPicture,
+    keys::BackgroundCentre,
+    keys::BackgroundColour.red,
+    keys::BackgroundColour.blue,
+    keys::BackgroundColour.green,
+    keys::DayColour.red,
+    keys::DayColour.green,
+    keys::DayColour.blue,
+    keys::HolidayColour.red,
+    keys::HolidayColour.green,
+    keys::HolidayColour.blue,
+    keys::MonthColour.red,
+    keys::MonthColour.green,
+    keys::MonthColour.blue,
+    keys::CurrentDayColour.red,
+    keys::CurrentDayColour.green,
+    keys::CurrentDayColour.blue,
+    keys::Autostart,
+    keys::ShowAppointments,
+    keys::DeleteExpired,
+    keys::Alarm,
+    keys::Layout,
+    keys::CalendarWeeks,
+    keys::SundayFirst,
 }};
 
 }  // namespace
@@ -57,6 +55,14 @@ const SettingKey* FindSetting(std::string_view section, std::string_view key) {
     return nullptr;
 }
 
+bool ReadSetting(const IniSnapshot& ini, const SettingKey& key, std::string& value) {
+    return ini.ReadValue(key.section, key.key, value);
+}
+
+IniFile::Value SettingValue(const SettingKey& key, std::string value) {
+    return {key.section, key.key, std::move(value)};
+}
+
 bool IsSwitchOn(std::string_view value) {
     return Atoi(value) == 1;
 }
@@ -66,7 +72,7 @@ namespace {
 template <class Ini>
 bool DeletesExpired(const Ini& ini) {
     std::string value;
-    if (!ini.ReadValue("Programm", "DelTermine", value)) return true;
+    if (!ini.ReadValue(keys::DeleteExpired.section, keys::DeleteExpired.key, value)) return true;
     return Atoi(value) != 0;
 }
 
@@ -90,7 +96,7 @@ std::string DefaultConfigText() {
     return text;
 }
 
-ConfigCreation EnsureConfigFile(const std::filesystem::path& path) {
+ConfigCreation EnsureConfigFile(const std::filesystem::path& path, WriteFaults* faults) {
     // Under the lock, so that two first starts make the file once.
     const FileLock lock(path);
     IniFile ini;
@@ -101,7 +107,7 @@ ConfigCreation EnsureConfigFile(const std::filesystem::path& path) {
     if (::stat(path.c_str(), &st) == 0 || errno != ENOENT) return ConfigCreation::Failed;
     // One atomic write: a kill or a full disk leaves no config.ini or the whole one, never a
     // part that would later pass for existing settings.
-    return AtomicWriteFile(path, DefaultConfigText()) ? ConfigCreation::Created
+    return AtomicWriteFile(path, DefaultConfigText(), Durability::Sync, faults) ? ConfigCreation::Created
                                                       : ConfigCreation::Failed;
 }
 

@@ -17,8 +17,6 @@
 namespace tavolin {
 namespace {
 
-std::atomic<bool> g_failAtomicWrite{false};
-std::atomic<int64_t> g_writeLimit{-1};
 
 constexpr std::string_view kTemporaryInfix = ".tmp-";
 constexpr size_t kTemporarySuffixLength = 6;
@@ -26,12 +24,13 @@ constexpr char kTemporaryAlphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int kMaxSymlinkHops = 40;
 
-// How many bytes the write-limit hook still lets through; false when it has run out.
-bool TakeFromWriteLimit(size_t& length) {
-    int64_t limit = g_writeLimit.load();
+// How many bytes the injected write limit still lets through; false when it has run out.
+bool TakeFromWriteLimit(WriteFaults* faults, size_t& length) {
+    if (!faults) return true;
+    int64_t limit = faults->bytesLeft.load();
     while (limit >= 0) {
         const int64_t allowed = std::min<int64_t>(limit, static_cast<int64_t>(length));
-        if (g_writeLimit.compare_exchange_weak(limit, limit - allowed)) {
+        if (faults->bytesLeft.compare_exchange_weak(limit, limit - allowed)) {
             length = static_cast<size_t>(allowed);
             return allowed > 0;
         }
@@ -84,11 +83,11 @@ void SyncDirectory(const std::filesystem::path& dir) {
 
 }  // namespace
 
-bool WriteAll(int fd, std::string_view data) {
+bool WriteAll(int fd, std::string_view data, WriteFaults* faults) {
     size_t done = 0;
     while (done < data.size()) {
         size_t length = data.size() - done;
-        if (!TakeFromWriteLimit(length)) {
+        if (!TakeFromWriteLimit(faults, length)) {
             errno = ENOSPC;
             return false;
         }
@@ -100,14 +99,6 @@ bool WriteAll(int fd, std::string_view data) {
         done += static_cast<size_t>(n);
     }
     return true;
-}
-
-void SetAtomicWriteFailureForTesting(bool fail) {
-    g_failAtomicWrite = fail;
-}
-
-void SetWriteLimitForTesting(int64_t bytes) {
-    g_writeLimit = bytes;
 }
 
 UniqueFd OpenRegularFile(const std::filesystem::path& path, ReadStatus& status) {
@@ -225,12 +216,13 @@ int RemoveStaleTemporaries(const std::filesystem::path& target) {
 }
 
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
-                     Durability durability) {
-    return AtomicWriteFile(path, {data}, durability);
+                     Durability durability, WriteFaults* faults) {
+    return AtomicWriteFile(path, {data}, durability, faults);
 }
 
 bool AtomicWriteFile(const std::filesystem::path& path,
-                     std::initializer_list<std::string_view> pieces, Durability durability) {
+                     std::initializer_list<std::string_view> pieces, Durability durability,
+                     WriteFaults* faults) {
     const std::optional<std::filesystem::path> resolved = ResolveWriteTarget(path);
     if (!resolved) return false;
     const std::filesystem::path& target = *resolved;
@@ -246,9 +238,9 @@ bool AtomicWriteFile(const std::filesystem::path& path,
     if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         ok = ::fchmod(fd.Get(), st.st_mode & 07777) == 0;
     }
-    for (const std::string_view piece : pieces) ok = ok && WriteAll(fd.Get(), piece);
+    for (const std::string_view piece : pieces) ok = ok && WriteAll(fd.Get(), piece, faults);
     ok = ok && (durability == Durability::NoSync || ::fsync(fd.Get()) == 0);
-    if (ok && g_failAtomicWrite) {
+    if (ok && faults && faults->failRewrites) {
         errno = ENOSPC;
         ok = false;
     }
@@ -265,8 +257,8 @@ bool AtomicWriteFile(const std::filesystem::path& path,
     return true;
 }
 
-bool AppendAllOrNothing(int fd, off_t oldSize, std::string_view data) {
-    if (WriteAll(fd, data)) return true;
+bool AppendAllOrNothing(int fd, off_t oldSize, std::string_view data, WriteFaults* faults) {
+    if (WriteAll(fd, data, faults)) return true;
     const int error = errno;
     // Cut the partial record off again; shrinking needs no space, so this works on a full disk.
     while (::ftruncate(fd, oldSize) != 0 && errno == EINTR) {
@@ -275,7 +267,8 @@ bool AppendAllOrNothing(int fd, off_t oldSize, std::string_view data) {
     return false;
 }
 
-bool AppendToFile(const std::filesystem::path& path, std::string_view data) {
+bool AppendToFile(const std::filesystem::path& path, std::string_view data,
+                  WriteFaults* faults) {
     const FileLock lock(path);
     UniqueFd fd(::open(path.c_str(),
                        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
@@ -286,7 +279,7 @@ bool AppendToFile(const std::filesystem::path& path, std::string_view data) {
         errno = EINVAL;
         return false;
     }
-    if (!AppendAllOrNothing(fd.Get(), st.st_size, data)) return false;
+    if (!AppendAllOrNothing(fd.Get(), st.st_size, data, faults)) return false;
     return fd.Reset() == 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -39,6 +40,16 @@ ReadStatus ReadWholeFile(const std::filesystem::path& path, std::string& out,
 /// for a loop of links, or another errno when a link cannot be read.
 std::optional<std::filesystem::path> ResolveWriteTarget(const std::filesystem::path& path);
 
+/// Faults handed to the writes below, as a disk that fills up would cause them: the code under
+/// test is given one (the program never is). Several threads may share one.
+struct WriteFaults {
+    /// AtomicWriteFile fails with ENOSPC after writing its temporary file.
+    std::atomic<bool> failRewrites{false};
+    /// WriteAll fails with ENOSPC once this many more bytes have gone through it; negative
+    /// means no limit.
+    std::atomic<int64_t> bytesLeft{-1};
+};
+
 /// Sync: the data reaches the disk before the rename (settings, appointments). NoSync: readers
 /// still never see half a file, but a crash may lose the new contents (files that are made
 /// again on every run, such as the wallpaper).
@@ -52,25 +63,27 @@ enum class Durability { Sync, NoSync };
 /// file remains and errno tells why (ENOSPC for a full disk). Callers that read the file, change
 /// it and write it back hold its FileLock throughout.
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
-                     Durability durability = Durability::Sync);
+                     Durability durability = Durability::Sync, WriteFaults* faults = nullptr);
 
 /// The same for contents in pieces, written one after another, so a large file need not be
 /// joined in memory first.
 bool AtomicWriteFile(const std::filesystem::path& path,
                      std::initializer_list<std::string_view> pieces,
-                     Durability durability = Durability::Sync);
+                     Durability durability = Durability::Sync, WriteFaults* faults = nullptr);
 
 /// Writes all of data to an open descriptor, going on after short writes and interrupts.
-bool WriteAll(int fd, std::string_view data);
+bool WriteAll(int fd, std::string_view data, WriteFaults* faults = nullptr);
 
 /// Appends data at oldSize (the file's length, taken under its lock) through a descriptor opened
 /// with O_APPEND. On failure the file is cut back to oldSize, so no part of data remains, and
 /// errno tells why.
-bool AppendAllOrNothing(int fd, off_t oldSize, std::string_view data);
+bool AppendAllOrNothing(int fd, off_t oldSize, std::string_view data,
+                        WriteFaults* faults = nullptr);
 
 /// Appends data to the regular file at path (following symlinks), creating it when missing,
 /// under the file's FileLock; all of data or nothing. On false errno tells why.
-bool AppendToFile(const std::filesystem::path& path, std::string_view data);
+bool AppendToFile(const std::filesystem::path& path, std::string_view data,
+                  WriteFaults* faults = nullptr);
 
 /// Temporary files of AtomicWriteFile for target ("<name>.tmp-XXXXXX" beside it) that no running
 /// rewrite holds and that were last written longer than this ago are stale.
@@ -82,13 +95,5 @@ int RemoveStaleTemporaries(const std::filesystem::path& target);
 
 /// Whether name is one of AtomicWriteFile's temporary names for a file named targetName.
 bool IsTemporaryNameFor(std::string_view name, std::string_view targetName);
-
-/// Test hook: while set, AtomicWriteFile fails after writing its temporary file, as a full disk
-/// would.
-void SetAtomicWriteFailureForTesting(bool fail);
-
-/// Test hook: WriteAll fails with ENOSPC once this many more bytes have gone through it, as a
-/// disk filling up would; a negative value switches the hook off.
-void SetWriteLimitForTesting(int64_t bytes);
 
 }  // namespace tavolin

@@ -13,6 +13,11 @@ Context AppSandbox::context() const {
     Context context;
     context.clock = [this] { return m_now.load(); };
     context.dataDirectory = File("");
+    // The autostart entry goes to the sandbox's own "config/autostart", never the user's.
+    const std::string home = File("").string();
+    context.environment = TableEnvironment({{"XDG_CONFIG_HOME", File("config").string()},
+                                            {"HOME", home}});
+    context.autostart = MakeAutostartSwitch(context.environment);
     return context;
 }
 

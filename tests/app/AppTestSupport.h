@@ -24,8 +24,9 @@ public:
     QString Path(const char* name) const;
     void SetNow(TimePoint t) { m_now = t; }
 
-    /// A context on this directory and clock, without screen, desktop or helper programs. The
-    /// sandbox must outlive it.
+    /// A context on this directory and clock, without screen, desktop, helper programs, links
+    /// or notifications; its environment names only the sandbox (HOME, XDG_CONFIG_HOME: the
+    /// autostart entry is File("config/autostart/...")). The sandbox must outlive it.
     Context context() const;
 
     /// Every key of config.ini as "Section/Key" -> value.

@@ -7,12 +7,14 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include "ControlLookup.h"
 #include "app/AppointmentList.h"
 #include "app/CTerminDlg.h"
 #include "controls/DialogRecorder.h"
 #include "support/TestSupport.h"
 
 using namespace tavolin;
+using tavolin::test::Control;
 using ui::DialogRecorder;
 
 namespace {
@@ -57,12 +59,12 @@ private:
             m_offered.time = d.m_timeText;
             m_offered.remark = d.m_remark;
             m_offered.note = d.m_note;
-            auto* edit = qobject_cast<QLineEdit*>(d.control(1042));
+            auto* edit = Control<QLineEdit>(d, "remarkEdit");
             edit->clear();
             edit->insert(remark);
-            auto* box = qobject_cast<QCheckBox*>(d.control(1047));
+            auto* box = Control<QCheckBox>(d, "noteCheck");
             if (note && box->isChecked() != *note) QTest::mouseClick(box, Qt::LeftButton);
-            if (date.isValid()) qobject_cast<QDateEdit*>(d.control(1043))->setDate(date);
+            if (date.isValid()) Control<QDateEdit>(d, "dateEdit")->setDate(date);
             if (!ok) {
                 d.reject();
                 return false;
@@ -83,10 +85,9 @@ private slots:
         m_table->resize(400, 150);
         m_deleteExpired = true;
         m_offered = {};
-        m_list =
-            std::make_unique<AppointmentList>(m_table, m_owner.get(), AppointmentStore(Termine()),
-                                              [this] { return m_deleteExpired; },
-                                              [this] { return m_clock->Now(); });
+        m_list = std::make_unique<AppointmentList>(
+            m_table, m_owner.get(), AppointmentStore(Termine()), [this] { return m_deleteExpired; },
+            [this] { return m_clock->Now(); });
         m_list->SetUpColumns();
     }
     void cleanup() {
@@ -288,7 +289,8 @@ private slots:
         m_list->WatchFile();
         QCOMPARE(m_table->rowCount(), 1);
         // As tavolin-cli writes: a new file renamed over the old one.
-        test::WriteBytes(*m_dir / "Termine.tmp", "09.03.2003 - 10:00 # x\r\n10.03.2003 - 11:00 # y");
+        test::WriteBytes(*m_dir / "Termine.tmp",
+                         "09.03.2003 - 10:00 # x\r\n10.03.2003 - 11:00 # y");
         std::filesystem::rename(*m_dir / "Termine.tmp", Termine());
         QTRY_COMPARE(m_table->rowCount(), 2);
         QCOMPARE(Cell(1, 1), QStringLiteral("y"));
@@ -301,7 +303,8 @@ private slots:
         m_list->WaitIdle();
         QCOMPARE(Bytes(), "10.03.2003 - 11:00 # y");
         QVERIFY(!recorder.messages().empty());
-        QVERIFY(recorder.messages()[0].text.contains(QStringLiteral("nicht mehr in der Termindatei")));
+        QVERIFY(
+            recorder.messages()[0].text.contains(QStringLiteral("nicht mehr in der Termindatei")));
     }
 
     void aFailedWriteIsReportedNotSwallowed() {

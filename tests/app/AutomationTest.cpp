@@ -83,7 +83,6 @@ private slots:
         AutomationServer server(QDBusConnection::sessionBus());
         QVERIFY(server.Register());
         CTavolinDlg dlg(box.context(), true);
-        dlg.generationRunner().setJob([](std::stop_token) { return GenerationResult{}; });
         QVERIFY(dlg.Initialise());
         connect(&server, &AutomationServer::instancesChanged, &dlg,
                 [&dlg](int n) { dlg.setAutomationProxy(n > 0); });

@@ -38,8 +38,12 @@ class CTavolinAppTest : public QObject {
         timer->start(10);
     }
 
+    EnvironmentLookup m_env;
+
 private slots:
-    void initTestCase() { qputenv("XDG_DATA_HOME", m_xdg.path().toLocal8Bit()); }
+    void initTestCase() {
+        m_env = TableEnvironment({{"XDG_DATA_HOME", QFile::encodeName(m_xdg.path()).toStdString()}});
+    }
     void init() { m_box = std::make_unique<AppSandbox>(); }
     void cleanup() {
         m_box.reset();
@@ -117,23 +121,23 @@ private slots:
             dataDir.isEmpty() ? std::nullopt : std::optional(dataDir.toStdString());
         const auto contents = ActivationFile::Contents(program.toStdString(), dir);
         QString error;
-        const bool written = ActivationFile::Write(program.toStdString(), dir, &error);
+        const bool written = ActivationFile::Write(m_env, program.toStdString(), dir, &error);
         if (exec.isEmpty()) {
             QVERIFY(!contents);
             QVERIFY(!written);
             QVERIFY(!error.isEmpty());
-            QVERIFY(!QFile::exists(ActivationFile::Path()));
+            QVERIFY(!QFile::exists(ActivationFile::Path(m_env)));
             return;
         }
         QVERIFY(contents);
         QVERIFY(written);
-        QFile file(ActivationFile::Path());
+        QFile file(ActivationFile::Path(m_env));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("[D-BUS Service]\nName=org.tavolin.Application\n"
                                             "Exec=" + exec + "\n"));
-        QVERIFY(ActivationFile::Remove());
-        QVERIFY(!QFile::exists(ActivationFile::Path()));
-        QVERIFY(ActivationFile::Remove());  // already gone: no error
+        QVERIFY(ActivationFile::Remove(m_env));
+        QVERIFY(!QFile::exists(ActivationFile::Path(m_env)));
+        QVERIFY(ActivationFile::Remove(m_env));  // already gone: no error
     }
 
     void usageIsAskedForWithHelpOnly() {
@@ -212,7 +216,7 @@ private slots:
         QVERIFY(app.dialog());
         QVERIFY(app.dialog()->isVisible());
         QVERIFY(m_box->Exists("config.ini"));
-        QVERIFY(!QFile::exists(ActivationFile::Path()));
+        QVERIFY(!QFile::exists(ActivationFile::Path(m_env)));
     }
 
     void uncreatableConfigEndsTheNormalStart() {
@@ -230,7 +234,7 @@ private slots:
     }
 
     void aboutDialog() {
-        CAboutDlg about;
+        CAboutDlg about(nullptr);
         QCOMPARE(about.windowTitle(), QString("Info über Tavolin"));
         QVERIFY(about.findChild<QLabel*>() != nullptr);
         bool version = false;

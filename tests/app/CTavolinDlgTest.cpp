@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -15,46 +16,26 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "ControlLookup.h"
+#include "TestProgram.h"
 #include "app/CTavolinDlg.h"
 #include "app/HelpBalloon.h"
+#include "app/Translations.h"
 #include "app/TrayIcon.h"
 #include "controls/CColourPicker.h"
 #include "controls/DialogRecorder.h"
+#include "controls/DialogUnits.h"
 #include "controls/FileDialog.h"
 #include "settings/Settings.h"
 #include "util/FileIO.h"
 
 using namespace tavolin;
 using tavolin::test::AppSandbox;
+using tavolin::test::Control;
 using tavolin::test::LocalTime;
+using tavolin::test::TestProgram;
 
 namespace {
-
-// Records what the dialog asks of the appointment book.
-class RecordingAppointments : public AppointmentsPart {
-public:
-    int initialised = 0, refreshed = 0, ticks = 0;
-    QTimer timer;
-    RecordingAppointments() {
-        QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
-    }
-    void Initialise(CTavolinDlg&) override { ++initialised; }
-    void RefreshList() override { ++refreshed; }
-    QTimer* ReminderTimer() override { return &timer; }
-    void AlarmChanged(bool on) override {
-        if (on) {
-            timer.start(60000);
-        } else {
-            timer.stop();
-        }
-    }
-};
-
-class RecordingImports : public ImportsPart {
-public:
-    QList<bool> autostart;
-    void AutostartToggled(CTavolinDlg&, bool checked) override { autostart << checked; }
-};
 
 const char* const kAllKeys =
     "[Background]\r\nBGArt=0\r\nBGBild=\r\nBGCenter=0\r\nBGRot=58\r\nBGBlau=165\r\nBGGruen=110\r\n"
@@ -70,29 +51,21 @@ class CTavolinDlgTest : public QObject {
 
 private:
     std::unique_ptr<AppSandbox> m_box;
-    RecordingAppointments* m_appointments = nullptr;
-    RecordingImports* m_imports = nullptr;
 
-    std::unique_ptr<CTavolinDlg> MakeDialog(bool visible = true) {
-        auto a = std::make_unique<RecordingAppointments>();
-        auto i = std::make_unique<RecordingImports>();
-        m_appointments = a.get();
-        m_imports = i.get();
-        auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), visible, std::move(a),
-                                                 std::move(i));
+    // The dialog as the program wires it; tray: whether a notification area is there (none
+    // given: Qt's answer, none on the offscreen platform).
+    TestProgram MakeDialog(bool visible = true, std::function<bool()> tray = {}) {
+        CTavolinApp::Options options;
+        options.trayAvailable = std::move(tray);
         // Generation is not under test here: count the runs instead.
-        dlg->generationRunner().setJob([this](std::stop_token) {
+        options.generationJob = [this](std::stop_token) {
             ++m_generations;
             return GenerationResult{};
-        });
-        return dlg;
+        };
+        return TestProgram(m_box->context(), visible, std::move(options));
     }
-    template <class T>
-    T* Control(CTavolinDlg& dlg, int id) {
-        auto* w = qobject_cast<T*>(dlg.control(id));
-        if (!w) qFatal("control %d missing", id);
-        return w;
-    }
+    static bool Always() { return true; }
+    static bool Never() { return false; }
     std::atomic<int> m_generations{0};
 
 private slots:
@@ -106,107 +79,141 @@ private slots:
     }
     void cleanup() { m_box.reset(); }
 
-    void freshStartCreatesDefaultsAndShowsThem() {
+    void freshStartCreatesDefaults() {
         auto dlg = MakeDialog();
+        QSignalSpy initialised(dlg.get(), &CTavolinDlg::initialised);
+        QSignalSpy alarm(dlg.get(), &CTavolinDlg::alarmSwitched);
         QVERIFY(dlg->Initialise());
-        const auto config = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        const auto config = (dlg.store().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(config.size(), 25);
         QCOMPARE(config.value("Layout/KArt"), QString("2"));
         QCOMPARE(config.value("Background/BGRot"), QString("58"));
-        QVERIFY(!Control<QCheckBox>(*dlg, 1008)->isChecked());
-        QVERIFY(Control<QRadioButton>(*dlg, 1015)->isChecked());
-        QVERIFY(Control<QCheckBox>(*dlg, 1030)->isChecked());
         QVERIFY(dlg->deleteExpired());
-        QVERIFY(!Control<QCheckBox>(*dlg, 1029)->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, 1050)->isChecked());
-        QVERIFY(!dlg->reminderTimer()->isActive());
         QVERIFY(dlg->animationTimer().isActive());
-        QCOMPARE(Control<QComboBox>(*dlg, 1051)->currentText(), QString("Montag"));
-        QCOMPARE(m_appointments->initialised, 1);
+        QCOMPARE(initialised.count(), 1);
+        QCOMPARE(alarm.count(), 1);
+        QCOMPARE(alarm.at(0).at(0).toBool(), false);
         // No Outlook here: the import is grayed.
         QVERIFY(!dlg->command(CTavolinDlg::OutlookImport)->isEnabled());
     }
 
-    void storedSettingsAreShown() {
-        m_box->WriteConfig(
-            "[Background]\r\nBGArt=1\r\nBGBild=/pics/Sommer.jpg\r\nBGCenter=1\r\n[Programm]\r\n"
-            "Autostart=1\r\nTermine=1\r\nDelTermine=0\r\nAlarm=1\r\n[Layout]\r\nKArt=4\r\nKKW=1\r\n"
-            "Sunday=1\r\n");
-        auto dlg = MakeDialog();
-        QVERIFY(dlg->Initialise());
-        QVERIFY(Control<QCheckBox>(*dlg, 1008)->isChecked());
-        QCOMPARE(Control<QLineEdit>(*dlg, 1004)->text(), QString("/pics/Sommer.jpg"));
-        QVERIFY(Control<QCheckBox>(*dlg, 1052)->isChecked());
-        QVERIFY(Control<QRadioButton>(*dlg, 1026)->isChecked());
-        QVERIFY(Control<QCheckBox>(*dlg, 1028)->isChecked());
-        QVERIFY(Control<QCheckBox>(*dlg, 1046)->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, 1030)->isChecked());
-        QVERIFY(!dlg->deleteExpired());
-        QVERIFY(Control<QCheckBox>(*dlg, 1050)->isChecked());
-        QVERIFY(dlg->reminderTimer()->isActive());
-        QCOMPARE(dlg->reminderTimer()->interval(), 60000);
-        QCOMPARE(Control<QComboBox>(*dlg, 1051)->currentText(), QString("Sonntag"));
+    // What config.ini holds, as the window shows it: the boxes and buttons that are checked,
+    // the first weekday, whether the appointment area is open and the reminders run.
+    void settingsAreShown_data() {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QStringList>("checked");
+        QTest::addColumn<int>("weekday");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("fresh") << QString()
+                               << QStringList{"layoutThreeMonthsRadio", "deleteExpiredCheck"} << 0
+                               << false;
+        QTest::newRow("all set")
+            << "[Background]\r\nBGArt=1\r\nBGBild=/pics/Sommer.jpg\r\nBGCenter=1\r\n"
+               "[Programm]\r\nAutostart=1\r\nTermine=1\r\nDelTermine=0\r\nAlarm=1\r\n"
+               "[Layout]\r\nKArt=4\r\nKKW=1\r\nSunday=1\r\n"
+            << QStringList{"backgroundPictureCheck",
+                           "centrePictureCheck",
+                           "layoutNoDateRadio",
+                           "autostartCheck",
+                           "showAppointmentsCheck",
+                           "calendarWeeksCheck",
+                           "alarmCheck"}
+            << 1 << true;
+        // Out-of-range layout, a trailing blank (the text must be exactly "1"), non-numbers,
+        // an enormous number.
+        QTest::newRow("odd values")
+            << "[Background]\r\nBGArt=1 \r\nBGCenter=abc\r\n[Programm]\r\nTermine=\r\n"
+               "DelTermine=99999999999999999999\r\nAlarm=2\r\n[Layout]\r\nKArt=7\r\n"
+               "Sunday=x\r\n"
+            << QStringList{"layoutOneMonthRadio"} << 0 << false;
+        QTest::newRow("layout 0") << "[Layout]\r\nKArt=0\r\n"
+                                  << QStringList{"layoutOneMonthRadio", "deleteExpiredCheck"} << 0
+                                  << false;
+        // The dialog's fallback for a missing KArt is layout 1 (the generator's is 2).
+        QTest::newRow("no KArt") << "[Programm]\r\nTermine=1\r\n"
+                                 << QStringList{"layoutOneMonthRadio", "showAppointmentsCheck",
+                                                "deleteExpiredCheck"}
+                                 << 0 << true;
     }
-
-    void oddValuesFallBack() {
-        // Out-of-range layout, a trailing blank, non-numbers, an enormous number.
-        m_box->WriteConfig(
-            "[Background]\r\nBGArt=1 \r\nBGCenter=abc\r\n[Programm]\r\nTermine=\r\n"
-            "DelTermine=99999999999999999999\r\nAlarm=2\r\n[Layout]\r\nKArt=7\r\nSunday=x\r\n");
+    void settingsAreShown() {
+        QFETCH(QString, config);
+        QFETCH(QStringList, checked);
+        QFETCH(int, weekday);
+        QFETCH(bool, open);
+        if (!config.isEmpty()) m_box->WriteConfig(config.toStdString());
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
-        QVERIFY(Control<QRadioButton>(*dlg, 1014)->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, 1008)->isChecked());  // the text must be exactly "1"
-        QVERIFY(!Control<QCheckBox>(*dlg, 1052)->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, 1030)->isChecked());
-        QVERIFY(!Control<QCheckBox>(*dlg, 1050)->isChecked());
-        QCOMPARE(dlg->height(), dlg->collapsedHeight());
-        // The background rule writes BGArt back as the dialog shows it.
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGArt"), QString("0"));
-
-        m_box->WriteConfig("[Layout]\r\nKArt=0\r\n");
-        auto second = MakeDialog();
-        QVERIFY(second->Initialise());
-        QVERIFY(Control<QRadioButton>(*second, 1014)->isChecked());
+        QStringList shown;
+        for (QAbstractButton* b : dlg->findChildren<QAbstractButton*>()) {
+            if (b->isChecked()) shown << b->objectName();
+        }
+        shown.sort();
+        checked.sort();
+        QCOMPARE(shown, checked);
+        QCOMPARE(Control<QComboBox>(*dlg, "firstWeekdayCombo")->currentIndex(), weekday);
+        QCOMPARE(dlg->height(), open ? dlg->fullHeight() : dlg->collapsedHeight());
+        const bool alarm = checked.contains("alarmCheck");
+        // The reminders run, aimed at the next minute's start.
+        QCOMPARE(dlg.reminderTimer()->isActive(), alarm);
+        if (alarm) QVERIFY(dlg.reminderTimer()->interval() <= 60000 + 250);
+        QCOMPARE(dlg->deleteExpired(), checked.contains("deleteExpiredCheck"));
+        if (config.contains("Sommer.jpg")) {
+            QCOMPARE(Control<QLineEdit>(*dlg, "picturePathEdit")->text(),
+                     QString("/pics/Sommer.jpg"));
+        }
+        // The background rule writes BGArt back as the window shows it.
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Background/BGArt"),
+                 checked.contains("backgroundPictureCheck") ? QString("1") : QString("0"));
     }
 
     void eachHandlerWritesExactlyItsKey_data() {
-        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("Hintergrundbild") << 1008 << "Background/BGArt"
+        QTest::newRow("Hintergrundbild") << "backgroundPictureCheck"
+                                         << "Background/BGArt"
                                          << "1";
-        QTest::newRow("zentrieren") << 1052 << "Background/BGCenter"
+        QTest::newRow("zentrieren") << "centrePictureCheck"
+                                    << "Background/BGCenter"
                                     << "1";
-        QTest::newRow("1 Monat") << 1014 << "Layout/KArt"
+        QTest::newRow("1 Monat") << "layoutOneMonthRadio"
+                                 << "Layout/KArt"
                                  << "1";
-        QTest::newRow("Aktueller Tag") << 1016 << "Layout/KArt"
+        QTest::newRow("Aktueller Tag") << "layoutCurrentDayRadio"
+                                       << "Layout/KArt"
                                        << "3";
-        QTest::newRow("Ohne Datum") << 1026 << "Layout/KArt"
+        QTest::newRow("Ohne Datum") << "layoutNoDateRadio"
+                                    << "Layout/KArt"
                                     << "4";
-        QTest::newRow("Termine anzeigen") << 1029 << "Programm/Termine"
+        QTest::newRow("Termine anzeigen") << "showAppointmentsCheck"
+                                          << "Programm/Termine"
                                           << "0";
-        QTest::newRow("Termine loeschen") << 1030 << "Programm/DelTermine"
+        QTest::newRow("Termine loeschen") << "deleteExpiredCheck"
+                                          << "Programm/DelTermine"
                                           << "0";
-        QTest::newRow("Kalenderwoche") << 1046 << "Layout/KKW"
+        QTest::newRow("Kalenderwoche") << "calendarWeeksCheck"
+                                       << "Layout/KKW"
                                        << "1";
-        QTest::newRow("Meldung") << 1050 << "Programm/Alarm"
+        QTest::newRow("Meldung") << "alarmCheck"
+                                 << "Programm/Alarm"
                                  << "1";
     }
     void eachHandlerWritesExactlyItsKey() {
-        QFETCH(int, id);
+        QFETCH(QString, control);
         QFETCH(QString, key);
         QFETCH(QString, value);
         m_box->WriteConfig(kAllKeys);
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        if (id == 1052) Control<QCheckBox>(*dlg, 1008)->click();  // make the box visible first
-        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
-        auto* button = Control<QAbstractButton>(*dlg, id);
+        if (control == "centrePictureCheck") {
+            Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();  // makes it visible
+        }
+        auto before = (dlg.store().WaitIdle(), m_box->ReadConfig());
+        auto* button = Control<QAbstractButton>(*dlg, qPrintable(control));
         QVERIFY(button->isVisible());
         button->click();
-        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto after = (dlg.store().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value(key), value);
         after.remove(key);
         before.remove(key);
@@ -218,22 +225,23 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        auto picker = [&](int id) { return Control<ui::CColourPicker>(*dlg, id); };
-        QCOMPARE(picker(1003)->CurrentColour(), PackColour(58, 110, 165));
-        QCOMPARE(picker(1018)->CurrentColour(), PackColour(255, 0, 0));
-        QCOMPARE(picker(1021)->CurrentColour(), PackColour(44, 255, 255));  // 300 wraps
-        QCOMPARE(picker(1024)->CurrentColour(), PackColour(255, 215, 0));
-        QCOMPARE(picker(1012)->DefaultText(), QString("Automatisch"));
-        QCOMPARE(picker(1012)->CustomText(), QString("Weitere ..."));
+        auto picker = [&](const char* name) { return Control<ui::CColourPicker>(*dlg, name); };
+        QCOMPARE(picker("backgroundColourPicker")->CurrentColour(), PackColour(58, 110, 165));
+        QCOMPARE(picker("holidayColourPicker")->CurrentColour(), PackColour(255, 0, 0));
+        QCOMPARE(picker("monthColourPicker")->CurrentColour(),
+                 PackColour(44, 255, 255));  // 300 wraps
+        QCOMPARE(picker("currentDayColourPicker")->CurrentColour(), PackColour(255, 215, 0));
+        QCOMPARE(picker("dayColourPicker")->DefaultText(), QString("Automatisch"));
+        QCOMPARE(picker("dayColourPicker")->CustomText(), QString("Weitere ..."));
 
         // Choosing "Rot" for the day colour writes exactly its three keys.
-        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
-        picker(1012)->OpenPopup();
-        ui::ColourDropDown* popup = picker(1012)->Popup();
+        auto before = (dlg.store().WaitIdle(), m_box->ReadConfig());
+        picker("dayColourPicker")->OpenPopup();
+        ui::ColourDropDown* popup = picker("dayColourPicker")->Popup();
         QVERIFY(popup);
         QTest::mouseClick(popup, Qt::LeftButton, {}, popup->CellRect(16).center());
-        QTRY_VERIFY(!picker(1012)->IsPopupOpen());
-        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        QTRY_VERIFY(!picker("dayColourPicker")->IsPopupOpen());
+        auto after = (dlg.store().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value("Tag/TRot"), QString("255"));
         QCOMPARE(after.value("Tag/TGruen"), QString("0"));
         QCOMPARE(after.value("Tag/TBlau"), QString("0"));
@@ -249,12 +257,12 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        auto* list = Control<QComboBox>(*dlg, 1051);
-        auto before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto* list = Control<QComboBox>(*dlg, "firstWeekdayCombo");
+        auto before = (dlg.store().WaitIdle(), m_box->ReadConfig());
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(list->currentText(), QString("Sonntag"));
-        auto after = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig());
+        auto after = (dlg.store().WaitIdle(), m_box->ReadConfig());
         QCOMPARE(after.value("Layout/Sunday"), QString("1"));
         after.remove("Layout/Sunday");
         before.remove("Layout/Sunday");
@@ -265,15 +273,19 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        auto* alarm = Control<QCheckBox>(*dlg, 1050);
-        Control<QCheckBox>(*dlg, 1029)->click();  // open the area so the box can be clicked
+        auto* alarm = Control<QCheckBox>(*dlg, "alarmCheck");
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")
+            ->click();  // open the area so the box can be clicked
+        QSignalSpy switched(dlg.get(), &CTavolinDlg::alarmSwitched);
         alarm->click();
-        QVERIFY(dlg->reminderTimer()->isActive());
-        QMetaObject::invokeMethod(dlg->reminderTimer(), "timeout", Qt::DirectConnection);
-        QCOMPARE(m_appointments->ticks, 1);
+        QVERIFY(dlg.reminderTimer()->isActive());
         alarm->click();
-        QVERIFY(!dlg->reminderTimer()->isActive());
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Alarm"), QString("0"));
+        QVERIFY(!dlg.reminderTimer()->isActive());
+        QCOMPARE(switched.count(), 2);
+        QCOMPARE(switched.at(0).at(0).toBool(), true);
+        QCOMPARE(switched.at(1).at(0).toBool(), false);
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Alarm"),
+                 QString("0"));
     }
 
     void deleteModeRefreshesTheList() {
@@ -281,30 +293,37 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        Control<QCheckBox>(*dlg, 1030)->click();
+        QSignalSpy switched(dlg.get(), &CTavolinDlg::deleteExpiredSwitched);
+        Control<QCheckBox>(*dlg, "deleteExpiredCheck")->click();
         QVERIFY(!dlg->deleteExpired());
-        QCOMPARE(m_appointments->refreshed, 1);
+        QCOMPARE(switched.count(), 1);
+        QVERIFY(!dlg.book().DeleteExpired());  // the list is tidied the new way
     }
 
-    void autostartGoesToItsHook() {
+    void autostartGoesToItsSwitch() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        Control<QCheckBox>(*dlg, 1028)->click();
-        QCOMPARE(m_imports->autostart, QList<bool>{true});
+        QSignalSpy switched(dlg.get(), &CTavolinDlg::autostartSwitched);
+        Control<QCheckBox>(*dlg, "autostartCheck")->click();
+        QCOMPARE(switched.count(), 1);
+        QCOMPARE(switched.at(0).at(0).toBool(), true);
+        QVERIFY(std::filesystem::exists(m_box->File("config/autostart/Tavolin.desktop")));
     }
 
     void unwritableConfigKeepsTheControlState() {
         m_box->WriteConfig(kAllKeys);
-        auto dlg = MakeDialog();
+        Context context = m_box->context();
+        context.writeFaults = std::make_shared<WriteFaults>();
+        TestProgram dlg(context, true);
         QVERIFY(dlg->Initialise());
         dlg->show();
+        dlg.store().WaitIdle();
         ui::DialogRecorder recorder;
-        auto* kkw = Control<QCheckBox>(*dlg, 1046);
-        SetAtomicWriteFailureForTesting(true);  // as a full disk would
+        auto* kkw = Control<QCheckBox>(*dlg, "calendarWeeksCheck");
+        context.writeFaults->failRewrites = true;  // as a full disk would
         kkw->click();
-        dlg->storeWorker().WaitIdle();
-        SetAtomicWriteFailureForTesting(false);
+        dlg.store().WaitIdle();
         QVERIFY(kkw->isChecked());
         QCOMPARE(m_box->ReadConfig().value("Layout/KKW"), QString("0"));
         QVERIFY(recorder.messages().empty());
@@ -319,54 +338,71 @@ private slots:
         const int width = dlg->width();
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
         QVERIFY(dlg->collapsedHeight() < dlg->fullHeight());
-        QCOMPARE(dlg->collapsedHeight(), dlg->control(1039)->mapTo(dlg.get(), QPoint(0, 0)).y());
-        QVERIFY(!dlg->appointmentList()->isVisible());
-        QVERIFY(!dlg->appointmentButton(1041)->isVisible());
+        QCOMPARE(dlg->collapsedHeight(),
+                 Control(*dlg, "separatorLine")->mapTo(dlg.get(), QPoint(0, 0)).y());
+        QVERIFY(!dlg->appointmentArea().list->isVisible());
+        QVERIFY(!dlg->appointmentArea().add->isVisible());
 
-        Control<QCheckBox>(*dlg, 1029)->click();
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();
         QCOMPARE(dlg->height(), dlg->fullHeight());
         QCOMPARE(dlg->pos(), pos);
         QCOMPARE(dlg->width(), width);
-        QVERIFY(dlg->appointmentList()->isVisible());
-        for (int id : {1041, 1042, 1043}) QVERIFY(dlg->appointmentButton(id)->isVisible());
-        QVERIFY(dlg->control(1046)->isVisible());
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Termine"), QString("1"));
+        QVERIFY(dlg->appointmentArea().list->isVisible());
+        const CTavolinDlg::AppointmentArea area = dlg->appointmentArea();
+        for (QPushButton* b : {area.add, area.edit, area.remove}) QVERIFY(b->isVisible());
+        QVERIFY(Control(*dlg, "calendarWeeksCheck")->isVisible());
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Termine"),
+                 QString("1"));
 
-        Control<QCheckBox>(*dlg, 1029)->click();
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
-        QVERIFY(!dlg->appointmentList()->isVisible());
+        QVERIFY(!dlg->appointmentArea().list->isVisible());
     }
 
     void backgroundPairsSwap() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        auto visible = [&](int id) { return dlg->control(id)->isVisible(); };
-        QVERIFY(visible(1007) && visible(1003));
-        QVERIFY(!visible(1006) && !visible(1004) && !visible(1002) && !visible(1052));
-        QCOMPARE(dlg->control(1003)->geometry().topLeft().y(),
-                 dlg->control(1004)->geometry().topLeft().y());
-        Control<QCheckBox>(*dlg, 1008)->click();
-        QVERIFY(!visible(1007) && !visible(1003));
-        QVERIFY(visible(1006) && visible(1004) && visible(1002) && visible(1052));
-        Control<QCheckBox>(*dlg, 1008)->click();
-        QVERIFY(visible(1007) && visible(1003) && !visible(1004));
+        // Each pair is wholly shown or wholly hidden.
+        auto shown = [&](std::initializer_list<const char*> names) {
+            int visible = 0;
+            for (const char* n : names) visible += Control(*dlg, n)->isVisible();
+            return visible == int(names.size()) ? 1 : visible == 0 ? 0 : -1;
+        };
+        auto colour = [&] { return shown({"backgroundColourLabel", "backgroundColourPicker"}); };
+        auto picture = [&] {
+            return shown({"picturePathLabel", "picturePathEdit", "browsePictureButton",
+                          "centrePictureCheck"});
+        };
+        QCOMPARE(colour(), 1);
+        QCOMPARE(picture(), 0);
+        // Both occupy the same row.
+        QVERIFY(qAbs(Control(*dlg, "backgroundColourPicker")->geometry().center().y() -
+                     Control(*dlg, "picturePathEdit")->geometry().center().y()) <= 1);
+        Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();
+        QCOMPARE(colour(), 0);
+        QCOMPARE(picture(), 1);
+        Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();
+        QCOMPARE(colour(), 1);
+        QCOMPARE(picture(), 0);
     }
 
     void browseWritesThePicturePath() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        Control<QCheckBox>(*dlg, 1008)->click();
+        Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();
         ui::DialogRecorder recorder;
         ui::FileDialog::setNextFileName(QString());  // cancelled: nothing changes
-        Control<QPushButton>(*dlg, 1002)->click();
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"), QString());
+        Control<QPushButton>(*dlg, "browsePictureButton")->click();
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"),
+                 QString());
         const QString picture = m_box->Path("Ferien Bild.png");
         ui::FileDialog::setNextFileName(picture);
-        Control<QPushButton>(*dlg, 1002)->click();
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"), picture);
-        QCOMPARE(Control<QLineEdit>(*dlg, 1004)->text(), picture);
+        Control<QPushButton>(*dlg, "browsePictureButton")->click();
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Background/BGBild"),
+                 picture);
+        QCOMPARE(Control<QLineEdit>(*dlg, "picturePathEdit")->text(), picture);
         QCOMPARE(int(recorder.fileDialogs().size()), 2);
         const QString filter = recorder.fileDialogs().front().filter;
         for (const char* type : {"*.tif;", "*.ico", "*.tga", "*.pcx", "*.wbmp", "*.wmf", "*.emf"})
@@ -379,10 +415,11 @@ private slots:
         QSignalSpy ended(dlg.get(), &CTavolinDlg::ended);
         dlg->show();
         ui::DialogRecorder recorder;
-        for (int id : {1008, 1002, 1014}) {
-            dlg->control(id)->setFocus();
+        for (const char* name :
+             {"backgroundPictureCheck", "browsePictureButton", "layoutOneMonthRadio"}) {
+            Control(*dlg, name)->setFocus();
             for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-                QTest::keyClick(dlg->control(id), key);
+                QTest::keyClick(Control(*dlg, name), key);
         }
         QVERIFY(dlg->isVisible());
         QCOMPARE(ended.count(), 0);
@@ -415,7 +452,7 @@ private slots:
     void aRunsMessagesAreShownWhenItEnds() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
-        dlg->generationRunner().setJob([](std::stop_token) {
+        dlg.generation().setJob([](std::stop_token) {
             GenerationResult result;
             result.messages.push_back({"Fehler beim Speichern", "Tavolin", MessageIcon::Warning});
             result.messages.push_back({"0", "Tavolin", MessageIcon::Warning});
@@ -423,7 +460,7 @@ private slots:
         });
         ui::DialogRecorder recorder;
         dlg->OnGenerate();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(int(recorder.messages().size()), 2);
         QCOMPARE(recorder.messages()[0].text, QStringLiteral("Fehler beim Speichern"));
         QCOMPARE(recorder.messages()[0].caption, QStringLiteral("Tavolin"));
@@ -434,7 +471,7 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         std::atomic<bool> stopped{false};
-        dlg->generationRunner().setJob([&](std::stop_token stop) {
+        dlg.generation().setJob([&](std::stop_token stop) {
             // A hand-over that would take long, unless it is asked to stop.
             for (int i = 0; i < 30000 && !stop.stop_requested(); ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -442,7 +479,7 @@ private slots:
             stopped = stop.stop_requested();
             return GenerationResult{};
         });
-        QVERIFY(dlg->generationRunner().start());
+        QVERIFY(dlg.generation().start());
         dlg.reset();
         QVERIFY(stopped);
     }
@@ -451,25 +488,24 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         std::atomic<bool> release{false};
-        dlg->generationRunner().setJob([&](std::stop_token) {
+        dlg.generation().setJob([&](std::stop_token) {
             while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             ++m_generations;
             return GenerationResult{};
         });
         dlg->command(CTavolinDlg::Generate)->trigger();
-        QVERIFY(dlg->generationRunner().isBusy());
+        QVERIFY(dlg.generation().isBusy());
         QVERIFY(!dlg->command(CTavolinDlg::Generate)->isEnabled());
         dlg->OnGenerate();  // refused while busy
         release = true;
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
         QVERIFY(dlg->command(CTavolinDlg::Generate)->isEnabled());
     }
 
     void silentStartWaitsInTheTray() {
         m_box->WriteConfig(kAllKeys);
-        auto dlg = MakeDialog(false);
-        dlg->setTrayAvailableForTesting([] { return true; });
+        auto dlg = MakeDialog(false, Always);
         QVERIFY(dlg->Start());
         QVERIFY(!dlg->isVisible());
         QVERIFY(dlg->trayIcon());
@@ -492,7 +528,7 @@ private slots:
         QVERIFY(dlg->trayIcon());
         QVERIFY(!dlg->isVisibleFlag());
         dlg->trayIcon()->action(TrayIcon::Generate)->trigger();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
         QVERIFY(!dlg->isVisible());
 
@@ -504,41 +540,39 @@ private slots:
     void dayChangeRegeneratesOncePerDateAndNotWhileVisible() {
         m_box->WriteConfig(kAllKeys);
         m_box->SetNow(LocalTime(2026, 12, 7, 23, 59));
-        auto dlg = MakeDialog(true);
-        dlg->setTrayAvailableForTesting([] { return true; });
+        auto dlg = MakeDialog(true, Always);
         QVERIFY(dlg->Start());
         dlg->animationTimer().stop();  // ticks are driven by hand
 
         m_box->SetNow(LocalTime(2026, 12, 8, 0, 0));
         dlg->OnAnimationTick();  // visible: no check, the last day stays
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 0);
         QCOMPARE(dlg->lastDay(), 7);
 
         dlg->GoToTray();
         dlg->OnAnimationTick();  // first tick in the tray notices the new date
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
         QCOMPARE(dlg->lastDay(), 8);
         for (int i = 0; i < 5; ++i) dlg->OnAnimationTick();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
 
         // Any change of the day of month counts, even into another month.
         m_box->SetNow(LocalTime(2027, 1, 8, 0, 0));
         dlg->OnAnimationTick();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);  // same day number: the check only compares that
         m_box->SetNow(LocalTime(2027, 1, 9, 0, 0));
         dlg->OnAnimationTick();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 2);
     }
 
     void withoutTrayItWaitsInTheTaskBar() {
         m_box->WriteConfig(kAllKeys);
-        auto dlg = MakeDialog(false);
-        dlg->setTrayAvailableForTesting([] { return false; });
+        auto dlg = MakeDialog(false, Never);
         QVERIFY(dlg->Start());
         QVERIFY(dlg->isVisible());
         QVERIFY(dlg->isMinimized());
@@ -546,12 +580,11 @@ private slots:
         dlg->animationTimer().stop();
         m_box->SetNow(LocalTime(2026, 12, 8, 0, 1));
         dlg->OnAnimationTick();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(m_generations.load(), 1);
 
         // A visible window minimised by the user stays in the task bar too.
-        auto second = MakeDialog(true);
-        second->setTrayAvailableForTesting([] { return false; });
+        auto second = MakeDialog(true, Never);
         QVERIFY(second->Start());
         second->showMinimized();
         second->GoToTray();
@@ -568,39 +601,54 @@ private slots:
         QVERIFY(dlg->animationTimer().interval() == 100);
     }
 
-    void helpBalloonForControlsWithHelp() {
+    // F1 on a control shows its help, one balloon at a time, closed by a click; controls
+    // without help show nothing.
+    void helpBalloonForTheFocusedControl_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("title");  // empty: no balloon
+        QTest::addColumn<QString>("text");   // a part of the text
+        QTest::newRow("list") << "appointmentList"
+                              << "Termintabelle"
+                              << "angezeigt.\nDurch Doppelklick können sie bearbeitet werden.";
+        QTest::newRow("weekday") << "firstWeekdayCombo"
+                                 << "Erster Wochentag"
+                                 << "ob der Sonntag oder der Montag";
+        QTest::newRow("a layout") << "layoutCurrentDayRadio"
+                                  << "Layout"
+                                  << "das aktuelle Datum oder kein Datum";
+        QTest::newRow("browse") << "browsePictureButton"
+                                << "Hintergrundbild"
+                                << "Pfad für das Hintergrundbild";
+        QTest::newRow("delete button") << "deleteAppointmentButton"
+                                       << "Termine löschen"
+                                       << "zum Löschen des markierten Termins";
+        QTest::newRow("separator") << "separatorLine" << QString() << QString();
+        QTest::newRow("label") << "dayColourLabel" << QString() << QString();
+    }
+    void helpBalloonForTheFocusedControl() {
+        QFETCH(QString, control);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        m_box->WriteConfig(kAllKeys);
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
+        Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();  // the browse button shows
         dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-        Control<QCheckBox>(*dlg, 1029)->click();
-        dlg->appointmentList()->setFocus();
+        Control(*dlg, qPrintable(control))->setFocus();
         dlg->ShowHelp();
-        QVERIFY(dlg->helpBalloon());
-        QCOMPARE(dlg->helpBalloon()->title(), QString("Termintabelle"));
-        QVERIFY(dlg->helpBalloon()->text().contains(
-            "angezeigt.\nDurch Doppelklick können sie bearbeitet werden."));
-        HelpBalloon* first = dlg->helpBalloon();
+        if (title.isEmpty()) {
+            QVERIFY(!dlg->helpBalloon());
+            return;
+        }
+        HelpBalloon* balloon = dlg->helpBalloon();
+        QVERIFY(balloon);
+        QCOMPARE(balloon->title(), title);
+        QVERIFY2(balloon->text().contains(text), qPrintable(balloon->text()));
         dlg->ShowHelp();  // one balloon at a time
-        QCOMPARE(dlg->helpBalloon(), first);
-        QTest::mouseClick(first, Qt::LeftButton);
+        QCOMPARE(dlg->helpBalloon(), balloon);
+        QTest::mouseClick(balloon, Qt::LeftButton);
         QTRY_VERIFY(!dlg->helpBalloon());
-
-        dlg->control(1051)->setFocus();
-        dlg->ShowHelp();
-        QVERIFY(dlg->helpBalloon());
-        QCOMPARE(dlg->helpBalloon()->title(), QString("Erster Wochentag"));
-        dlg->helpBalloon()->close();
-        QTRY_VERIFY(!dlg->helpBalloon());
-
-        dlg->control(1046)->setFocus();  // a check box with help
-        dlg->ShowHelp();
-        QVERIFY(dlg->helpBalloon());
-        dlg->helpBalloon()->close();
-        QTRY_VERIFY(!dlg->helpBalloon());
-        dlg->control(1039)->setFocus();  // the separator has none
-        dlg->ShowHelp();
-        QVERIFY(!dlg->helpBalloon());
     }
 
     void helpBalloonSizeAndShape() {
@@ -618,32 +666,131 @@ private slots:
         QVERIFY(!shape.contains(QPointF(1, 1)));    // cut-off corner
     }
 
-    void controlsKeepTheirIdsAndMnemonics() {
+    // Each colour picker is 14 dialog units tall and centred on the label that names it, at
+    // the default font and scaled ones.
+    void pickersAreCentredOnTheirLabels_data() {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("100 %") << 1.0;
+        QTest::newRow("125 %") << 1.25;
+        QTest::newRow("150 %") << 1.5;
+    }
+    void pickersAreCentredOnTheirLabels() {
+        QFETCH(double, scale);
+        const QFont original = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(original); });
+        QFont font = original;
+        font.setPointSizeF(original.pointSizeF() * scale);
+        QApplication::setFont(font);
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
-        const QMap<int, QString> texts{{1052, "Hintergrundbild &zentrieren"},
-                                       {1014, "&1 Monat"},
-                                       {1015, "&3 Monate"},
-                                       {1016, "&Aktueller Tag"},
-                                       {1026, "&Ohne Datum"},
-                                       {1028, "A&utomatisch starten"},
-                                       {1029, "&Termine anzeigen"},
-                                       {1046, "&Kalenderwoche anzeigen"},
-                                       {1030, "T&ermine löschen"},
-                                       {1050, "&Meldung anzeigen"},
-                                       {1041, "&Hinzfügen"},
-                                       {1042, "&Bearbeiten"},
-                                       {1043, "&Löschen"}};
-        for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
-            auto* b = Control<QAbstractButton>(*dlg, it.key());
-            QCOMPARE(b->text(), it.value());
-            QVERIFY(!b->accessibleName().isEmpty());
+        dlg->show();
+        const ui::DialogUnits du = ui::DialogUnits::of(dlg.get());
+        int pairs = 0;
+        for (QLabel* label : dlg->findChildren<QLabel*>()) {
+            auto* picker = qobject_cast<ui::CColourPicker*>(label->buddy());
+            if (!picker) continue;
+            ++pairs;
+            const QRect p = picker->geometry(), l = label->geometry();
+            QVERIFY2(qAbs(p.height() - du.y(14)) <= 1, qPrintable(picker->objectName()));
+            // Centres twice over, so that half pixels count: at most one apart.
+            const int offset = (2 * p.y() + p.height()) - (2 * l.y() + l.height());
+            QVERIFY2(qAbs(offset) <= 1, qPrintable(picker->objectName()));
+            QCOMPARE(p.x(), du.x(74));
         }
-        QStringList menus;
-        for (QAction* a : dlg->findChild<QMenuBar*>()->actions()) menus << a->text();
-        QCOMPARE(menus, (QStringList{"&Programm", "Term&ine", "&?"}));
+        QCOMPARE(pairs, 5);
+    }
+
+    // Every control is named for people and for tests, and found again by its template id.
+    void controlsAreNamedAndKeepTheirIds() {
+        auto dlg = MakeDialog();
+        QVERIFY(dlg->Initialise());
+        QSet<int> ids;
+        for (QWidget* w :
+             dlg->findChild<QWidget*>("page")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(!w->objectName().isEmpty() && !w->objectName().startsWith("ctl"),
+                     qPrintable(w->objectName()));
+            const int id = w->property("controlId").toInt();
+            if (!id) continue;
+            QVERIFY2(!ids.contains(id), qPrintable(QString::number(id)));
+            ids.insert(id);
+            QCOMPARE(dlg->control(id), w);
+        }
+        QVERIFY(ids.size() >= 30);
+        QCOMPARE(dlg->command(CTavolinDlg::Generate)->objectName(), QString("generateAction"));
         QCOMPARE(dlg->windowTitle(), QString("Tavolin by Pelmar"));
         QCOMPARE(dlg->minimumSize(), dlg->maximumSize());  // fixed size
+    }
+
+    // The window speaks the program's language; its mnemonics stay unique and work in both.
+    void textsFollowTheLanguage_data() {
+        QTest::addColumn<bool>("english");
+        // "Termine anzeigen", "Ohne Datum", the first menu, the second weekday, the weekday's help
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("German") << false
+                                << QStringList{"&Termine anzeigen", "&Ohne Datum", "&Programm",
+                                               "Sonntag", "Erster Wochentag"};
+        QTest::newRow("English") << true
+                                 << QStringList{"Show &appointments", "&No date", "&Program",
+                                                "Sunday", "First weekday"};
+    }
+    void textsFollowTheLanguage() {
+        QFETCH(bool, english);
+        QFETCH(QStringList, texts);
+        if (english) QVERIFY(InstallTranslations(*qApp, UiLanguage::English));
+        const auto german = qScopeGuard([] { InstallTranslations(*qApp, UiLanguage::German); });
+        m_box->WriteConfig(kAllKeys);  // the appointment area open: every control is there
+        auto dlg = MakeDialog();
+        QVERIFY(dlg->Initialise());
+        dlg->show();
+        dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+        auto* shown = Control<QCheckBox>(*dlg, "showAppointmentsCheck");
+        auto* noDate = Control<QRadioButton>(*dlg, "layoutNoDateRadio");
+        auto* weekday = Control<QComboBox>(*dlg, "firstWeekdayCombo");
+        QMenuBar* menuBar = dlg->findChild<QMenuBar*>();
+        QCOMPARE(shown->text(), texts[0]);
+        QCOMPARE(noDate->text(), texts[1]);
+        QCOMPARE(menuBar->actions().first()->text(), texts[2]);
+        QCOMPARE(weekday->itemText(1), texts[3]);
+
+        Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();  // its row too
+        QMap<QChar, QString> taken;
+        auto claim = [&](const QString& text) {
+            const int at = text.indexOf(u'&');
+            if (at < 0 || at + 1 >= text.size()) return true;
+            const QChar key = text[at + 1].toLower();
+            if (taken.contains(key)) {
+                qWarning("%s and %s share a mnemonic", qPrintable(text), qPrintable(taken[key]));
+                return false;
+            }
+            taken.insert(key, text);
+            return true;
+        };
+        for (QAction* a : menuBar->actions()) QVERIFY(claim(a->text()));
+        for (QAbstractButton* b : dlg->findChildren<QAbstractButton*>()) {
+            if (b->isVisible()) QVERIFY(claim(b->text()));
+        }
+
+        auto mnemonic = [](const QString& text) {
+            return Qt::Key(text[text.indexOf(u'&') + 1].toUpper().unicode());
+        };
+        QTest::keyClick(dlg.get(), mnemonic(noDate->text()), Qt::AltModifier);
+        QTRY_VERIFY(noDate->isChecked());  // a mnemonic clicks after a moment
+        QTest::keyClick(dlg.get(), mnemonic(shown->text()), Qt::AltModifier);
+        QTRY_VERIFY(!shown->isChecked());
+        QCOMPARE(dlg->height(), dlg->collapsedHeight());
+        weekday->setFocus();
+        QTest::keyClick(weekday, Qt::Key_Down);  // the translated "Sonntag"
+        const auto config = (dlg.store().WaitIdle(), m_box->ReadConfig());
+        QCOMPARE(config.value("Layout/KArt"), QString("4"));
+        QCOMPARE(config.value("Programm/Termine"), QString("0"));
+        QCOMPARE(config.value("Layout/Sunday"), QString("1"));
+
+        weekday->setFocus();
+        dlg->ShowHelp();
+        QVERIFY(dlg->helpBalloon());
+        QCOMPARE(dlg->helpBalloon()->title(), texts[4]);
     }
 };
 

@@ -9,23 +9,23 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "ControlLookup.h"
 #include "app/CTerminDlg.h"
 #include "app/UpDownArrows.h"
 #include "controls/COXMaskedEdit.h"
 #include "controls/DialogRecorder.h"
-#include "controls/Sound.h"
 #include "controls/DialogUnits.h"
+#include "controls/Sound.h"
 
 using tavolin::CTerminDlg;
+using tavolin::test::Control;
 using tavolin::ui::DialogRecorder;
 
 class CTerminDlgTest : public QObject {
     Q_OBJECT
 
 private:
-    static QLineEdit* Edit(CTerminDlg& d, int id) {
-        return qobject_cast<QLineEdit*>(d.control(id));
-    }
+    static QLineEdit* Edit(CTerminDlg& d, const char* name) { return Control<QLineEdit>(d, name); }
 
 private slots:
     void layoutTitleAndTabOrder() {
@@ -33,30 +33,29 @@ private slots:
         QCOMPARE(d.windowTitle(), QString::fromUtf8("Termin / Notiz hinzufügen"));
         const auto du = tavolin::ui::DialogUnits::of(&d);
         QCOMPARE(d.size(), du.size(174, 61));
-        QCOMPARE(d.control(1042)->geometry(), du.rect(7, 24, 160, 14));
-        QCOMPARE(d.control(1043)->geometry().topLeft(), du.rect(59, 7, 54, 15).topLeft());
+        QCOMPARE(Control(d, "remarkEdit")->geometry(), du.rect(7, 24, 160, 14));
+        QCOMPARE(Control(d, "dateEdit")->geometry().topLeft(), du.rect(59, 7, 54, 15).topLeft());
         d.m_timeText = QStringLiteral("09:15");
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         // The arrows sit at the right end of the time field.
-        const QRect time = d.control(1044)->geometry();
-        const QRect arrows = d.control(1048)->geometry();
+        const QRect time = Control(d, "timeEdit")->geometry();
+        const QRect arrows = Control(d, "timeArrows")->geometry();
         QVERIFY(arrows.left() >= time.left() && arrows.right() <= time.right() + 1);
-        QTRY_VERIFY(d.control(1042)->hasFocus());
+        QTRY_VERIFY(Control(d, "remarkEdit")->hasFocus());
         QStringList chain;
-        QWidget* w = d.control(1042);
+        QWidget* w = Control(d, "remarkEdit");
         for (int i = 0; i < 100 && chain.size() < 7; ++i, w = w->nextInFocusChain()) {
-            if (w->objectName().startsWith(QStringLiteral("ctl")) &&
-                !chain.contains(w->objectName())) {
+            if (w->property("controlId").isValid() && !chain.contains(w->objectName())) {
                 chain << w->objectName();
             }
         }
-        QCOMPARE(chain, (QStringList{"ctl1042", "ctl1", "ctl2", "ctl1047", "ctl1043", "ctl1048",
-                                     "ctl1044"}));
-        auto* ok = qobject_cast<QPushButton*>(d.control(1));
+        QCOMPARE(chain, (QStringList{"remarkEdit", "okButton", "cancelButton", "noteCheck",
+                                     "dateEdit", "timeArrows", "timeEdit"}));
+        auto* ok = Control<QPushButton>(d, "okButton");
         QVERIFY(ok->isDefault());
-        QCOMPARE(qobject_cast<QPushButton*>(d.control(2))->text(), QStringLiteral("Abbrechen"));
-        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("09:15"));
+        QCOMPARE(Control<QPushButton>(d, "cancelButton")->text(), QStringLiteral("Abbrechen"));
+        QCOMPARE(Edit(d, "timeEdit")->text(), QStringLiteral("09:15"));
     }
 
     void noteFlagHidesAndRestoresDateAndTime() {
@@ -68,19 +67,22 @@ private slots:
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        auto* box = qobject_cast<QCheckBox*>(d.control(1047));
+        auto* box = Control<QCheckBox>(d, "noteCheck");
         QVERIFY(box->isChecked());
-        for (int id : {1043, 1044, 1048}) QVERIFY(!d.control(id)->isVisible());
-        for (int id : {1042, 1, 2, 1047}) QVERIFY(d.control(id)->isVisible());
+        for (const char* name : {"dateEdit", "timeEdit", "timeArrows"})
+            QVERIFY(!Control(d, name)->isVisible());
+        for (const char* name : {"remarkEdit", "okButton", "cancelButton", "noteCheck"})
+            QVERIFY(Control(d, name)->isVisible());
         QTest::mouseClick(box, Qt::LeftButton);
         QVERIFY(!d.m_note);
-        for (int id : {1043, 1044, 1048}) QVERIFY(d.control(id)->isVisible());
-        QCOMPARE(qobject_cast<QDateEdit*>(d.control(1043))->date(), QDate(2003, 3, 9));
-        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("14:45"));
+        for (const char* name : {"dateEdit", "timeEdit", "timeArrows"})
+            QVERIFY(Control(d, name)->isVisible());
+        QCOMPARE(Control<QDateEdit>(d, "dateEdit")->date(), QDate(2003, 3, 9));
+        QCOMPARE(Edit(d, "timeEdit")->text(), QStringLiteral("14:45"));
         // The mnemonic ticks it again.
         QTest::keyClick(&d, Qt::Key_N, Qt::AltModifier);
         QTRY_VERIFY(d.m_note);
-        QVERIFY(!d.control(1044)->isVisible());
+        QVERIFY(!Control(d, "timeEdit")->isVisible());
         d.accept();
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QVERIFY(d.m_note);
@@ -118,8 +120,8 @@ private slots:
             d.show();
             d.OnDeltaPos(delta);
             QCOMPARE(d.m_timeText, delta == -1 ? up : down);
-            QCOMPARE(Edit(d, 1044)->text(), d.m_timeText);
-            QCOMPARE(qobject_cast<QDateEdit*>(d.control(1043))->date(), QDate(2003, 3, 9));
+            QCOMPARE(Edit(d, "timeEdit")->text(), d.m_timeText);
+            QCOMPARE(Control<QDateEdit>(d, "dateEdit")->date(), QDate(2003, 3, 9));
         }
     }
 
@@ -129,29 +131,29 @@ private slots:
         d.m_remark = QStringLiteral("alt");
         d.m_date = QDate(2026, 12, 8);
         d.show();
-        QWidget* arrows = d.control(1048);
+        QWidget* arrows = Control(d, "timeArrows");
         for (int i = 0; i < 10; ++i)
             QTest::mouseClick(arrows, Qt::LeftButton, {}, QPoint(arrows->width() / 2, 1));
-        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("11:30"));
+        QCOMPARE(Edit(d, "timeEdit")->text(), QStringLiteral("11:30"));
         QTest::mouseClick(arrows, Qt::LeftButton, {},
                           QPoint(arrows->width() / 2, arrows->height() - 2));
-        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("11:15"));
+        QCOMPARE(Edit(d, "timeEdit")->text(), QStringLiteral("11:15"));
         arrows->setFocus();
         QTest::keyClick(arrows, Qt::Key_Up);
-        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("11:30"));
+        QCOMPARE(Edit(d, "timeEdit")->text(), QStringLiteral("11:30"));
         QTest::keyClick(arrows, Qt::Key_Down);
-        QCOMPARE(Edit(d, 1044)->text(), QStringLiteral("11:15"));
+        QCOMPARE(Edit(d, "timeEdit")->text(), QStringLiteral("11:15"));
         // What was typed since stays; the step counts from the time shown.
-        Edit(d, 1042)->setText(QStringLiteral("neu"));
-        auto* date = qobject_cast<QDateEdit*>(d.control(1043));
+        Edit(d, "remarkEdit")->setText(QStringLiteral("neu"));
+        auto* date = Control<QDateEdit>(d, "dateEdit");
         date->setDate(QDate(2026, 12, 24));
-        auto* time = Edit(d, 1044);
+        auto* time = Edit(d, "timeEdit");
         time->setFocus();
         time->selectAll();
         QTest::keyClicks(time, QStringLiteral("14"));
         QCOMPARE(time->text(), QStringLiteral("14:00"));
         QTest::mouseClick(arrows, Qt::LeftButton, {}, QPoint(arrows->width() / 2, 1));
-        QCOMPARE(Edit(d, 1042)->text(), QStringLiteral("neu"));
+        QCOMPARE(Edit(d, "remarkEdit")->text(), QStringLiteral("neu"));
         QCOMPARE(date->date(), QDate(2026, 12, 24));
         QCOMPARE(time->text(), QStringLiteral("14:15"));
         d.accept();
@@ -171,7 +173,7 @@ private slots:
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        auto* time = qobject_cast<tavolin::ui::COXMaskedEdit*>(d.control(1044));
+        auto* time = Control<tavolin::ui::COXMaskedEdit>(d, "timeEdit");
         QVERIFY(time->InsertMode());
         time->setFocus();
         time->setCursorPosition(0);
@@ -208,11 +210,16 @@ private slots:
         QTest::addColumn<QString>("date");
         QTest::addColumn<bool>("enter");
         QTest::addColumn<QString>("named");
-        QTest::newRow("10:91 OK") << "10:91" << "" << false << "10:91";
-        QTest::newRow("99:99 Enter") << "99:99" << "" << true << "99:99";
-        QTest::newRow("24:00 OK") << "24:00" << "" << false << "24:00";
-        QTest::newRow("31.02. OK") << "09:15" << "31.02.2026" << false << "31.02.2026";
-        QTest::newRow("00.13. Enter") << "09:15" << "00.13.2026" << true << "00.13.2026";
+        QTest::newRow("10:91 OK") << "10:91"
+                                  << "" << false << "10:91";
+        QTest::newRow("99:99 Enter") << "99:99"
+                                     << "" << true << "99:99";
+        QTest::newRow("24:00 OK") << "24:00"
+                                  << "" << false << "24:00";
+        QTest::newRow("31.02. OK") << "09:15"
+                                   << "31.02.2026" << false << "31.02.2026";
+        QTest::newRow("00.13. Enter") << "09:15"
+                                      << "00.13.2026" << true << "00.13.2026";
     }
     void okAndEnterRefuseImpossibleTimesAndDates() {
         QFETCH(QString, time);
@@ -230,7 +237,7 @@ private slots:
         if (!date.isEmpty()) {
             // Typed over the whole field, as a person would: the field refuses the keys that
             // would make the date impossible, and what it shows is what OK stores.
-            auto* dateEdit = qobject_cast<QDateEdit*>(d.control(1043));
+            auto* dateEdit = Control<QDateEdit>(d, "dateEdit");
             dateEdit->setFocus();
             dateEdit->setCurrentSection(QDateTimeEdit::DaySection);
             QTest::keyClicks(dateEdit, date);
@@ -238,16 +245,16 @@ private slots:
             QVERIFY(shown != date);
             const QDate shownDate = QDate::fromString(shown, CTerminDlg::DateFormat());
             QVERIFY2(shownDate.isValid(), qPrintable(shown));
-            QTest::keyClick(Edit(d, 1042), Qt::Key_Return);
+            QTest::keyClick(Edit(d, "remarkEdit"), Qt::Key_Return);
             QCOMPARE(d.result(), int(QDialog::Accepted));
             QVERIFY(recorder.messages().empty());
             QCOMPARE(d.m_date, shownDate);
             return;
         }
         if (enter) {
-            QTest::keyClick(Edit(d, 1042), Qt::Key_Return);
+            QTest::keyClick(Edit(d, "remarkEdit"), Qt::Key_Return);
         } else {
-            QTest::mouseClick(d.control(1), Qt::LeftButton);
+            QTest::mouseClick(Control(d, "okButton"), Qt::LeftButton);
         }
         QVERIFY(d.isVisible());
         QCOMPARE(d.result(), int(QDialog::Rejected));
@@ -267,7 +274,7 @@ private slots:
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        QLineEdit* remark = Edit(d, 1042);
+        QLineEdit* remark = Edit(d, "remarkEdit");
         QCOMPARE(remark->text().size(), 40);
         // Its time can be changed without shortening it.
         d.OnDeltaPos(-1);
@@ -324,7 +331,7 @@ private slots:
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        auto* date = qobject_cast<QDateEdit*>(d.control(1043));
+        auto* date = Control<QDateEdit>(d, "dateEdit");
         QCOMPARE(date->text(), QStringLiteral("08.12.2026"));
         QCalendarWidget* calendar = date->calendarWidget();
         const QColor red(Qt::red);

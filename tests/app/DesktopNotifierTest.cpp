@@ -81,14 +81,14 @@ private slots:
     void aReminderIsAPersistentNotificationWithAnAcknowledgeAction() {
         const tavolin::Appointment due{"07.03.2003 - 14:30", "Zahnarzt"};
         if (!QDBusConnection::sessionBus().isConnected()) QSKIP("no session bus");
-        QVERIFY(!RunOffThread([&] { return tavolin::Reminders::SendReminderNotification(due); }));
+        QVERIFY(!RunOffThread([&] { return tavolin::MakeDesktopNotifier()->Send(tavolin::Reminders::ReminderNotification(due)); }));
         QDBusConnection server =
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server2"));
         FakeServer fake;
         QVERIFY(server.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
                                       QDBusConnection::ExportAllSlots));
         QVERIFY(server.registerService(QStringLiteral("org.freedesktop.Notifications")));
-        QVERIFY(RunOffThread([&] { return tavolin::Reminders::SendReminderNotification(due); }));
+        QVERIFY(RunOffThread([&] { return tavolin::MakeDesktopNotifier()->Send(tavolin::Reminders::ReminderNotification(due)); }));
         QCOMPARE(fake.summaries, QStringList{QStringLiteral("Termin-Erinnerung")});
         QCOMPARE(fake.expiry, QList<int>{0});
         QCOMPARE(fake.hints[0].value(QStringLiteral("urgency")).toInt(), 2);

@@ -9,7 +9,9 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "ControlLookup.h"
 #include "FakeOutlook.h"
+#include "TestProgram.h"
 #include "app/CTavolinDlg.h"
 #include "app/ImportCommands.h"
 #include "appointments/AppointmentStore.h"
@@ -20,28 +22,12 @@
 #include "util/FileIO.h"
 
 using namespace tavolin;
+using tavolin::test::Control;
 using tavolin::test::AppSandbox;
 using tavolin::test::LocalTime;
+using tavolin::test::TestProgram;
 
 namespace {
-
-// The list refresh as the appointment book does it (tidy-up first), counted, with the cursor
-// it was called under.
-class TidyingAppointments : public AppointmentsPart {
-public:
-    int refreshed = 0;
-    bool busyEveryTime = true;
-    void Initialise(CTavolinDlg& dialog) override { m_context = dialog.context(); }
-    void RefreshList() override {
-        ++refreshed;
-        const QCursor* cursor = QGuiApplication::overrideCursor();
-        busyEveryTime = busyEveryTime && cursor && cursor->shape() == Qt::WaitCursor;
-        AppointmentStore(m_context).TidyUp(true, m_context.Now());
-    }
-
-private:
-    Context m_context;
-};
 
 // Hands out the test's fake server; the dialog's command takes it for one run.
 class SharedHost : public AutomationHost {
@@ -66,29 +52,59 @@ private:
     test::FakeOutlook m_outlook;
     std::shared_ptr<test::FakeRegistry> m_registry;
     std::map<std::string, std::string> m_env;
-    TidyingAppointments* m_appointments = nullptr;
     const std::string m_program = "/opt/Tavolin Kalender/tavolin";
+    // The list's refreshes, counted, with the cursor they were called under.
+    int m_refreshed = 0;
+    bool m_busyEveryTime = true;
 
-    std::unique_ptr<CTavolinDlg> MakeDialog() {
-        ImportCommands::Seams seams;
-        seams.automation = [this] { return std::make_unique<SharedHost>(m_outlook); };
-        seams.registry = m_registry;
-        seams.environment = TableEnvironment(m_env);
-        seams.program = m_program;
-        auto a = std::make_unique<TidyingAppointments>();
-        m_appointments = a.get();
-        auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), true, std::move(a),
-                                                 std::make_unique<ImportCommands>(seams));
+    // The sandbox with the fake Outlook, its registry and the test's environment.
+    Context TestContext() {
+        Context context = m_box->context();
+        context.automationHost = [this] { return std::make_unique<SharedHost>(m_outlook); };
+        context.classRegistry = m_registry;
+        context.environment = TableEnvironment(m_env);
+        context.autostart = MakeAutostartSwitch(context.environment);
+        return context;
+    }
+    // The commands inside the program, as the dialog reaches them.
+    TestProgram MakeDialog() {
+        CTavolinApp::Options options;
+        options.autostartProgram = m_program;
+        options.generationJob = [](std::stop_token) { return GenerationResult{}; };
+        TestProgram dlg(TestContext(), true, std::move(options));
         if (!dlg->Initialise()) qFatal("dialog did not start");
-        m_appointments->refreshed = 0;
         return dlg;
+    }
+    // The commands alone, whose list refresh is the appointment book's (a tidy-up), counted.
+    struct Commands {
+        StoreWorker worker;
+        QWidget owner;
+        QMenu menu;
+        std::unique_ptr<ImportCommands> imports;
+    };
+    std::unique_ptr<Commands> MakeCommands() {
+        auto c = std::make_unique<Commands>();
+        const Context context = TestContext();
+        c->imports = std::make_unique<ImportCommands>(
+            context, c->worker, [] { return true; },
+            [this, context] {
+                ++m_refreshed;
+                const QCursor* cursor = QGuiApplication::overrideCursor();
+                m_busyEveryTime = m_busyEveryTime && cursor && cursor->shape() == Qt::WaitCursor;
+                AppointmentStore(context).TidyUp(true, context.Now());
+            },
+            m_program);
+        c->imports->Attach(&c->owner, &c->menu);
+        m_refreshed = 0;
+        m_busyEveryTime = true;
+        return c;
     }
     // The command is grayed unless Outlook 2000 is registered.
     void RegisterOutlook() {
         m_registry->values["Outlook.Application\\CurVer"] = "Outlook.Application.9";
     }
     static QCheckBox* Autostart(CTavolinDlg& dlg) {
-        return qobject_cast<QCheckBox*>(dlg.control(1028));
+        return Control<QCheckBox>(dlg, "autostartCheck");
     }
     std::filesystem::path Entry() const { return m_box->File("config/autostart/Tavolin.desktop"); }
     std::string Termine() const {
@@ -123,7 +139,8 @@ private slots:
         QVERIFY(entry.Load(Entry()));
         QCOMPARE(entry.Info().targetPath, m_program);
         QCOMPARE(entry.Info().arguments, std::string("/go"));
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("1"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 QString("1"));
 
         // Ticking again (the box cleared behind the handler's back) overwrites the entry.
         Autostart(*dlg)->setChecked(false);
@@ -133,20 +150,23 @@ private slots:
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QVERIFY(!std::filesystem::exists(Entry()));
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("0"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 QString("0"));
 
         // Unticking without an entry is no error.
         m_box->WriteConfig("[Programm]\r\nAutostart=1\r\n");
         Autostart(*dlg)->setChecked(true);
         Autostart(*dlg)->click();
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), QString("0"));
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 QString("0"));
         QVERIFY(m_recorder->messages().empty());
     }
 
     void anUnknownFolderIsReportedAndTheBoxCleared() {
         m_env.clear();  // no XDG_CONFIG_HOME, no HOME
         auto dlg = MakeDialog();
-        const QString before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
+        const QString before =
+            (dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QCOMPARE(m_recorder->messages().size(), size_t{1});
@@ -155,7 +175,8 @@ private slots:
                                              "ist ein Fehler aufgetreten."));
         QCOMPARE(box.caption, QString("Fehler"));
         QCOMPARE(box.icon, ui::MessageBox::Icon::Critical);
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), before);
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 before);
 
         // A file where the folder should be cannot be made a folder either.
         m_env = {{"HOME", m_box->File("home").string()}};
@@ -170,12 +191,14 @@ private slots:
         // A folder where the entry should go: the entry cannot be saved over it.
         std::filesystem::create_directories(Entry() / "keep");
         auto dlg = MakeDialog();
-        const QString before = (dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
+        const QString before =
+            (dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart");
         Autostart(*dlg)->click();
         QVERIFY(!Autostart(*dlg)->isChecked());
         QCOMPARE(m_recorder->messages().size(), size_t{1});
         QVERIFY(m_recorder->messages().front().text.startsWith("Beim Setzen des Kennzeichens"));
-        QCOMPARE((dlg->storeWorker().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"), before);
+        QCOMPARE((dlg.store().WaitIdle(), m_box->ReadConfig()).value("Programm/Autostart"),
+                 before);
         QVERIFY(std::filesystem::is_directory(Entry() / "keep"));
     }
 
@@ -191,12 +214,12 @@ private slots:
         m_outlook.items = {{26, "Zahnarzt", test::OleDate(2003, 3, 10, 9, 0), 15, 0},
                            {48, "Steuer", 0, 0, test::OleDate(2003, 3, 12, 18, 0)}};
         RegisterOutlook();
-        auto dlg = MakeDialog();
-        dlg->command(CTavolinDlg::OutlookImport)->trigger();
+        auto commands = MakeCommands();
+        commands->imports->OutlookImport();
         QCOMPARE(Termine(),
                  std::string("10.03.2003 - 08:45 # Zahnarzt\r\n12.03.2003 - 18:00 # Steuer"));
-        QCOMPARE(m_appointments->refreshed, 2);
-        QVERIFY(m_appointments->busyEveryTime);
+        QCOMPARE(m_refreshed, 2);
+        QVERIFY(m_busyEveryTime);
         QVERIFY(!QGuiApplication::overrideCursor());
         QVERIFY(m_recorder->messages().empty());
     }
@@ -224,11 +247,17 @@ private slots:
     }
 
     void iCalendarImportFromTheMenu() {
-        auto dlg = MakeDialog();
-        QAction* action = dlg->findChild<QAction*>("cmd155");
+        {
+            // The program puts the command into the dialog's menu "Term&ine".
+            auto dlg = MakeDialog();
+            QAction* action = dlg->findChild<QAction*>("icalendarImportAction");
+            QVERIFY(action);
+            QCOMPARE(action->text(), QString("&iCalendar-Import ..."));
+            QVERIFY(dlg->appointmentsMenu()->actions().contains(action));
+        }
+        auto commands = MakeCommands();
+        QAction* action = commands->menu.findChild<QAction*>("icalendarImportAction");
         QVERIFY(action);
-        QCOMPARE(action->text(), QString("&iCalendar-Import ..."));
-        QVERIFY(dlg->appointmentsMenu()->actions().contains(action));
 
         // Cancelled: nothing happens.
         action->trigger();
@@ -247,8 +276,8 @@ private slots:
         QTRY_COMPARE(m_recorder->messages().size(), size_t{1});
         QCOMPARE(Termine(),
                  std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));
-        QCOMPARE(m_appointments->refreshed, 1);
-        QVERIFY(m_appointments->busyEveryTime);
+        QCOMPARE(m_refreshed, 1);
+        QVERIFY(m_busyEveryTime);
         QCOMPARE(m_recorder->messages().size(), size_t{1});
         QCOMPARE(m_recorder->messages().back().text,
                  QString("cal.ics: 2 entries imported, 1 skipped (1 in the past)."));
@@ -259,7 +288,7 @@ private slots:
         ui::FileDialog::setNextFileName(m_box->Path("bad.ics"));
         action->trigger();
         QTRY_COMPARE(m_recorder->messages().size(), size_t{2});
-        QCOMPARE(m_appointments->refreshed, 1);
+        QCOMPARE(m_refreshed, 1);
         QCOMPARE(m_recorder->messages().back().icon, ui::MessageBox::Icon::Warning);
         QCOMPARE(Termine(),
                  std::string("10.03.2003 - 09:00 # Zahnarzt\r\n11.03.2003 - 09:00 # Friseur"));

@@ -41,7 +41,7 @@ private slots:
     void init() {
         m_dir = std::make_unique<test::TempDir>();
         m_tz = std::make_unique<test::ScopedTimeZone>("Europe/Berlin");
-        m_reminders = std::make_unique<Reminders>(AppointmentStore(*m_dir / "Termine.dat"));
+        m_reminders = std::make_unique<Reminders>(AppointmentStore(*m_dir / "Termine.dat"), nullptr);
         m_timer = &m_reminders->timer();
         m_notificationTaken = false;
         m_shown.clear();
@@ -244,7 +244,7 @@ private slots:
     // Two copies of the program on one data directory remind each appointment once.
     void twoCopiesOnOneDirectoryRemindOnce() {
         Write("07.03.2003 - 14:30 # A\r\n07.03.2003 - 14:31 # B");
-        Reminders second(AppointmentStore(*m_dir / "Termine.dat"));
+        Reminders second(AppointmentStore(*m_dir / "Termine.dat"), nullptr);
         QStringList secondShown;
         second.setClock([this] { return m_nowMs; });
         second.setNotifier({});
@@ -280,7 +280,7 @@ private slots:
         m_nowMs = Ms(14, 20, 0, 250);  // set back by ten minutes
         for (int minute = 21; minute <= 31; ++minute) TickAt(Ms(14, minute, 0, 250));
         QCOMPARE(m_shown.size(), 1);
-        m_reminders = std::make_unique<Reminders>(AppointmentStore(*m_dir / "Termine.dat"));
+        m_reminders = std::make_unique<Reminders>(AppointmentStore(*m_dir / "Termine.dat"), nullptr);
         m_reminders->setClock([this] { return m_nowMs; });
         m_reminders->setNotifier({});
         m_reminders->setPresenter([this](const Appointment& due, std::function<void()> done) {

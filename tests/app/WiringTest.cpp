@@ -4,22 +4,29 @@
 // keyboard's way through the main dialog.
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QRadioButton>
-#include <QEventLoop>
-#include <QSignalSpy>
 #include <QtTest>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "AppTestSupport.h"
+#include "ControlLookup.h"
+#include "TestProgram.h"
+#include "app/CAboutDlg.h"
 #include "app/CTavolinDlg.h"
+#include "controls/HyperLink.h"
 #include "app/GenerationPresenter.h"
 #include "app/GenerationRunner.h"
 #include "app/HelpBalloon.h"
 #include "app/MidnightTimer.h"
 #include "app/StoreWorker.h"
+#include "app/Translations.h"
 #include "controls/CColourPicker.h"
 #include "controls/DialogRecorder.h"
 #include "settings/IniFile.h"
@@ -28,7 +35,9 @@
 
 using namespace tavolin;
 using tavolin::test::AppSandbox;
+using tavolin::test::Control;
 using tavolin::test::LocalTime;
+using tavolin::test::TestProgram;
 
 namespace {
 
@@ -55,12 +64,12 @@ class WiringTest : public QObject {
 
     std::unique_ptr<AppSandbox> m_box;
 
-    std::unique_ptr<CTavolinDlg> MakeDialog(bool visible = true) {
+    TestProgram MakeDialog(bool visible = true) {
         m_box->WriteConfig(kAllKeys);
-        auto dlg = std::make_unique<CTavolinDlg>(m_box->context(), visible);
-        dlg->generationRunner().setJob([](std::stop_token) { return GenerationResult{}; });
-        dlg->setTrayAvailableForTesting([] { return true; });
-        return dlg;
+        CTavolinApp::Options options;
+        options.generationJob = [](std::stop_token) { return GenerationResult{}; };
+        options.trayAvailable = [] { return true; };
+        return TestProgram(m_box->context(), visible, std::move(options));
     }
 
 private slots:
@@ -156,29 +165,146 @@ private slots:
         }
     }
 
+    // The dialog alone is a view: it tells its changes and requests and touches no file but
+    // the config.ini its initialisation reads (and makes when missing).
+    void theDialogAloneWritesNothing() {
+        m_box->WriteConfig(kAllKeys);
+        const QMap<QString, QString> before = m_box->ReadConfig();
+        CTavolinDlg dlg(m_box->context(), true, [] { return true; });
+        QSignalSpy posted(&dlg, &CTavolinDlg::settingsPosted);
+        QSignalSpy generate(&dlg, &CTavolinDlg::generateRequested);
+        QSignalSpy alarm(&dlg, &CTavolinDlg::alarmSwitched);
+        QVERIFY(dlg.Initialise());
+        dlg.show();
+        const int atStart = posted.count();  // the background rule writes BGArt back
+        QCOMPARE(atStart, 1);
+        Control<QCheckBox>(dlg, "showAppointmentsCheck")->click();
+        Control<QCheckBox>(dlg, "alarmCheck")->click();
+        auto* picker = Control<ui::CColourPicker>(dlg, "dayColourPicker");
+        emit picker->colourConfirmed(ui::Rgb(1, 2, 3), 1012);
+        dlg.command(CTavolinDlg::Generate)->trigger();
+        QCoreApplication::processEvents();
+
+        QCOMPARE(posted.count(), atStart + 3);
+        // A colour is one batch of its three keys, for config.ini of the data directory.
+        const auto colour = posted.at(atStart + 2);
+        QCOMPARE(colour.at(0).value<std::filesystem::path>(), m_box->File("config.ini"));
+        const auto values = colour.at(1).value<std::vector<IniFile::Value>>();
+        QCOMPARE(values.size(), size_t{3});
+        QCOMPARE(values[0].key, std::string("TRot"));
+        QCOMPARE(values[2].value, std::string("3"));
+        QCOMPARE(generate.count(), 1);
+        QCOMPARE(alarm.count(), 2);  // the stored state at the start, then the click
+        QCOMPARE(m_box->ReadConfig(), before);
+        QVERIFY(!m_box->Exists("Termine.dat"));
+        QVERIFY(!m_box->Exists("Background.bmp"));
+    }
+
+    // In the program the same clicks reach config.ini through its one worker, and a
+    // generation request reaches the runner, whose run the window shows.
+    void theProgramCarriesTheDialogsSignalsToTheirControllers() {
+        auto dlg = MakeDialog();
+        QVERIFY(dlg->Initialise());
+        dlg->show();
+        std::atomic<bool> release{false};
+        dlg.generation().setJob([&](std::stop_token) {
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return GenerationResult{};
+        });
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();
+        Control<QCheckBox>(*dlg, "calendarWeeksCheck")->click();
+        dlg.store().WaitIdle();
+        QCOMPARE(m_box->ReadConfig().value("Layout/KKW"), QString("1"));
+
+        dlg->command(CTavolinDlg::Generate)->trigger();
+        QVERIFY(dlg.generation().isBusy());
+        QVERIFY(dlg->isGenerating());
+        QVERIFY(!dlg->command(CTavolinDlg::Generate)->isEnabled());
+        release = true;
+        dlg.generation().waitForIdle();
+        QVERIFY(!dlg->isGenerating());
+        QVERIFY(dlg->command(CTavolinDlg::Generate)->isEnabled());
+        QVERIFY(!QApplication::overrideCursor());
+
+        // The reminders follow the alarm switch; the list follows the expiry mode.
+        Control<QCheckBox>(*dlg, "alarmCheck")->click();
+        QVERIFY(dlg.reminderTimer()->isActive());
+        Control<QCheckBox>(*dlg, "deleteExpiredCheck")->click();
+        QVERIFY(!dlg.book().DeleteExpired());
+        // The end of the dialog stops the reminders.
+        dlg->command(CTavolinDlg::Quit)->trigger();
+        QVERIFY(!dlg.reminderTimer()->isActive());
+    }
+
+    // What the program takes from the system comes through its Context: a notice of the
+    // hidden program without a tray goes to the context's notifier, the information window's
+    // links open through the context's opener.
+    void noticesAndLinksGoThroughTheContext() {
+        struct RecordingNotifier : Notifier {
+            std::mutex mutex;
+            std::vector<Notification> sent;
+            bool Send(const Notification& n) override {
+                const std::lock_guard lock(mutex);
+                sent.push_back(n);
+                return true;
+            }
+            size_t count() {
+                const std::lock_guard lock(mutex);
+                return sent.size();
+            }
+        };
+        struct RecordingOpener : UrlOpener {
+            std::atomic<int> opened{0};
+            int Open(const std::string&) override {
+                ++opened;
+                return kOpenUrlSucceeded;
+            }
+        };
+        auto notifier = std::make_shared<RecordingNotifier>();
+        auto opener = std::make_shared<RecordingOpener>();
+        Context context = m_box->context();
+        context.notifier = notifier;
+        context.urlOpener = opener;
+        m_box->WriteConfig(kAllKeys);
+        CTavolinApp::Options options;
+        options.trayAvailable = [] { return false; };
+        TestProgram dlg(context, false, std::move(options));
+        QVERIFY(dlg->Start());
+        QVERIFY(dlg->isMinimized());
+        dlg->ShowNotice(QStringLiteral("Tavolin"), QStringLiteral("Hintergrund"));
+        QTRY_COMPARE(notifier->count(), size_t{1});
+        QCOMPARE(notifier->sent[0].body, std::string("Hintergrund"));
+        QVERIFY(!notifier->sent[0].persistent);
+
+        CAboutDlg about(context.urlOpener);
+        about.mailLink()->Open();
+        QTRY_COMPARE(opener->opened.load(), 1);
+        QTRY_VERIFY(about.mailLink()->Visited());  // once the result is back
+    }
+
     // With config.ini locked elsewhere the clicks return at once and nothing reaches the file;
     // once the lock is free every change is there, the last one winning, a colour whole.
     void settingsWaitForALockHeldElsewhereWithoutHoldingUpTheWindow() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Initialise());
         dlg->show();
-        dlg->storeWorker().WaitIdle();
+        dlg.store().WaitIdle();
         std::optional<FileLock> held(std::in_place, m_box->File("config.ini"));
         QVERIFY(held->IsLocked());
         const QMap<QString, QString> before = m_box->ReadConfig();
 
-        qobject_cast<QCheckBox*>(dlg->control(1029))->click();  // Termine: 0 -> 1
-        qobject_cast<QRadioButton*>(dlg->control(1014))->click();  // KArt=1
-        qobject_cast<QRadioButton*>(dlg->control(1026))->click();  // KArt=4
-        auto* picker = qobject_cast<ui::CColourPicker*>(dlg->control(1012));
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();   // Termine: 0 -> 1
+        Control<QRadioButton>(*dlg, "layoutOneMonthRadio")->click();  // KArt=1
+        Control<QRadioButton>(*dlg, "layoutNoDateRadio")->click();    // KArt=4
+        auto* picker = Control<ui::CColourPicker>(*dlg, "dayColourPicker");
         emit picker->colourConfirmed(ui::Rgb(1, 2, 3), 1012);
         QCoreApplication::processEvents();
         QCOMPARE(dlg->height(), dlg->fullHeight());  // the window answered meanwhile
-        QVERIFY(dlg->storeWorker().Pending() > 0);
+        QVERIFY(dlg.store().Pending() > 0);
         QCOMPARE(m_box->ReadConfig(), before);
 
         held.reset();
-        dlg->storeWorker().WaitIdle();
+        dlg.store().WaitIdle();
         const auto after = m_box->ReadConfig();
         QCOMPARE(after.value("Programm/Termine"), QString("1"));
         QCOMPARE(after.value("Layout/KArt"), QString("4"));
@@ -231,21 +357,21 @@ private slots:
         QVERIFY(!dlg->midnightTimer().IsArmed());
         // A day that changed while the window was open is noticed on hiding.
         int runs = 0;
-        dlg->generationRunner().setJob([&](std::stop_token) {
+        dlg.generation().setJob([&](std::stop_token) {
             ++runs;
             return GenerationResult{};
         });
         m_box->SetNow(LocalTime(2026, 12, 8, 9, 0));
         dlg->GoToTray();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(runs, 1);
         // The midnight timer's signal is the day-change check.
         emit dlg->midnightTimer().dateMayHaveChanged();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(runs, 1);
         m_box->SetNow(LocalTime(2026, 12, 9, 0, 0));
         emit dlg->midnightTimer().dateMayHaveChanged();
-        dlg->generationRunner().waitForIdle();
+        dlg.generation().waitForIdle();
         QCOMPARE(runs, 2);
     }
 
@@ -288,10 +414,12 @@ private slots:
         QVERIFY(dlg->Start());
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
         QCOMPARE(dlg->height(), dlg->collapsedHeight());
-        for (int id : {1030, 1046, 1050, 1038, 1041, 1042, 1043}) {
-            QVERIFY2(!dlg->control(id)->isVisible(), qPrintable(QString::number(id)));
+        for (const char* name :
+             {"deleteExpiredCheck", "calendarWeeksCheck", "alarmCheck", "appointmentList",
+              "addAppointmentButton", "editAppointmentButton", "deleteAppointmentButton"}) {
+            QVERIFY2(!Control(*dlg, name)->isVisible(), name);
         }
-        dlg->control(1029)->setFocus();
+        Control(*dlg, "showAppointmentsCheck")->setFocus();
         QWidget* start = QApplication::focusWidget();
         for (int i = 0; i < 40; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -302,9 +430,9 @@ private slots:
             if (w == start) break;
         }
         // Opened again, they are back.
-        qobject_cast<QCheckBox*>(dlg->control(1029))->click();
-        QVERIFY(dlg->control(1030)->isVisible());
-        QVERIFY(dlg->control(1050)->isVisible());
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();
+        QVERIFY(Control(*dlg, "deleteExpiredCheck")->isVisible());
+        QVERIFY(Control(*dlg, "alarmCheck")->isVisible());
     }
 
     // Tab into the layout group lands on the chosen layout, as in any group of option buttons.
@@ -312,35 +440,43 @@ private slots:
         auto dlg = MakeDialog();
         QVERIFY(dlg->Start());
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
-        QVERIFY(qobject_cast<QRadioButton*>(dlg->control(1015))->isChecked());  // KArt=2
-        dlg->control(1024)->setFocus();  // the last picker, just before the group
+        QVERIFY(Control<QRadioButton>(*dlg, "layoutThreeMonthsRadio")->isChecked());  // KArt=2
+        Control(*dlg, "currentDayColourPicker")
+            ->setFocus();  // the last picker, just before the group
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), dlg->control(1015));
+        QCOMPARE(QApplication::focusWidget(), Control(*dlg, "layoutThreeMonthsRadio"));
         // Another choice moves the group's tab stop with it.
-        qobject_cast<QRadioButton*>(dlg->control(1026))->click();
-        dlg->control(1024)->setFocus();
+        Control<QRadioButton>(*dlg, "layoutNoDateRadio")->click();
+        Control(*dlg, "currentDayColourPicker")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), dlg->control(1026));
+        QCOMPARE(QApplication::focusWidget(), Control(*dlg, "layoutNoDateRadio"));
     }
 
     // Every text of the settings page is shown whole, at the default font and scaled up: a
     // control runs on into free room beside it rather than cutting its last letters.
     void noTextIsClipped_data() {
+        QTest::addColumn<bool>("english");
         QTest::addColumn<double>("scale");
-        QTest::newRow("100 %") << 1.0;
-        QTest::newRow("125 %") << 1.25;
-        QTest::newRow("150 %") << 1.5;
+        for (bool english : {false, true}) {
+            for (double scale : {1.0, 1.25, 1.5}) {
+                QTest::addRow("%s %d %%", english ? "English" : "German", int(scale * 100))
+                    << english << scale;
+            }
+        }
     }
     void noTextIsClipped() {
+        QFETCH(bool, english);
         QFETCH(double, scale);
+        if (english) QVERIFY(InstallTranslations(*qApp, UiLanguage::English));
+        const auto german = qScopeGuard([] { InstallTranslations(*qApp, UiLanguage::German); });
         const QFont original = QApplication::font();
         QFont font = original;
         font.setPointSizeF(original.pointSizeF() * scale);
         QApplication::setFont(font);
         auto dlg = MakeDialog();
         QVERIFY(dlg->Start());
-        qobject_cast<QCheckBox*>(dlg->control(1029))->click();  // the whole page
-        qobject_cast<QCheckBox*>(dlg->control(1008))->click();  // the picture row too
+        Control<QCheckBox>(*dlg, "showAppointmentsCheck")->click();   // the whole page
+        Control<QCheckBox>(*dlg, "backgroundPictureCheck")->click();  // the picture row too
         QStringList clipped;
         for (QAbstractButton* b : dlg->findChildren<QAbstractButton*>()) {
             if (!b->isVisible() || b->text().isEmpty() || b->text() == "...") continue;
@@ -370,8 +506,9 @@ private slots:
     void theHelpBalloonPointsAtTheControlsCentre() {
         auto dlg = MakeDialog();
         QVERIFY(dlg->Start());
-        for (int id : {1008, 1029, 1051}) {
-            QWidget* control = dlg->control(id);
+        for (const char* name :
+             {"backgroundPictureCheck", "showAppointmentsCheck", "firstWeekdayCombo"}) {
+            QWidget* control = Control(*dlg, name);
             control->setFocus();
             dlg->ShowHelp();
             HelpBalloon* balloon = dlg->helpBalloon();

@@ -181,20 +181,16 @@ TEST_F(AppointmentStoreTest, AnUnreadableFileIsNeitherRewrittenNorTruncated) {
     EXPECT_EQ(Bytes(), "Notiz # a\r\nNotiz # b");
 }
 
-class FailingRewrites {
-public:
-    FailingRewrites() { SetAtomicWriteFailureForTesting(true); }
-    ~FailingRewrites() { SetAtomicWriteFailureForTesting(false); }
-};
-
 TEST_F(AppointmentStoreTest, AFailedRewriteLeavesTheOldFileAndNoDebris) {
     const std::string before = "Notiz # b\r\nNotiz # a\r\nNotiz # a";
     Write(before);
     {
-        FailingRewrites failing;
-        EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::WriteFailed);
-        EXPECT_EQ(Store().ReplaceRecord("Notiz # a", "Notiz # c"), StoreStatus::WriteFailed);
-        EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::WriteFailed);
+        auto faults = std::make_shared<WriteFaults>();
+        faults->failRewrites = true;
+        const AppointmentStore failing(Path(), faults);
+        EXPECT_EQ(failing.RemoveRecord("Notiz # a"), StoreStatus::WriteFailed);
+        EXPECT_EQ(failing.ReplaceRecord("Notiz # a", "Notiz # c"), StoreStatus::WriteFailed);
+        EXPECT_EQ(failing.TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::WriteFailed);
     }
     EXPECT_EQ(Bytes(), before);
     // Only the file itself and its lock file.
@@ -244,20 +240,27 @@ protected:
 
 TEST_F(AppointmentStoreSafetyTest, AFullDiskLeavesNoPartOfAnAppendedRecord) {
     test::WriteBytes(Path(), "Notiz # a");
-    SetWriteLimitForTesting(5);
-    EXPECT_EQ(Store().AppendRecord("Notiz # a longer remark"), StoreStatus::WriteFailed);
-    SetWriteLimitForTesting(-1);
+    auto faults = std::make_shared<WriteFaults>();
+    faults->bytesLeft = 5;
+    EXPECT_EQ(AppointmentStore(Path(), faults).AppendRecord("Notiz # a longer remark"),
+              StoreStatus::WriteFailed);
     EXPECT_EQ(test::ReadBytes(Path()), "Notiz # a");
 }
 
 TEST_F(AppointmentStoreSafetyTest, AFullDiskLeavesEveryRewriteAsItWas) {
     const std::string before = "Notiz # b\r\nNotiz # a\r\n01.01.2000 - 10:00 # old";
     test::WriteBytes(Path(), before);
-    SetWriteLimitForTesting(7);
-    EXPECT_EQ(Store().TidyUp(true, test::Local(2003, 3, 8, 15, 0)), StoreStatus::WriteFailed);
-    EXPECT_EQ(Store().RemoveRecord("Notiz # a"), StoreStatus::WriteFailed);
-    EXPECT_EQ(Store().ReplaceRecord("Notiz # a", "Notiz # c"), StoreStatus::WriteFailed);
-    SetWriteLimitForTesting(-1);
+    // Each rewrite meets a disk with room for 7 bytes.
+    for (int op = 0; op < 3; ++op) {
+        auto faults = std::make_shared<WriteFaults>();
+        faults->bytesLeft = 7;
+        const AppointmentStore store(Path(), faults);
+        const StoreStatus status =
+            op == 0   ? store.TidyUp(true, test::Local(2003, 3, 8, 15, 0))
+            : op == 1 ? store.RemoveRecord("Notiz # a")
+                      : store.ReplaceRecord("Notiz # a", "Notiz # c");
+        EXPECT_EQ(status, StoreStatus::WriteFailed) << op;
+    }
     EXPECT_EQ(test::ReadBytes(Path()), before);
 }
 

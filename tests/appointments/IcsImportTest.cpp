@@ -213,9 +213,10 @@ TEST_F(IcsImportTest, ImportAddsAndTidiesInOneReplacement) {
               "09.03.2027 - 09:00 # a\r\n10.03.2027 - 09:00 # b");
     // A file that cannot be replaced keeps its content and the import says so.
     test::WriteBytes(File("b.ics"), Calendar(Event("DTSTART:20270311T090000\r\nSUMMARY:c\r\n")));
-    SetAtomicWriteFailureForTesting(true);
-    const auto failed = ImportIcsFile(File("b.ics"), store, m_now, true);
-    SetAtomicWriteFailureForTesting(false);
+    auto faults = std::make_shared<WriteFaults>();
+    faults->failRewrites = true;
+    const auto failed =
+        ImportIcsFile(File("b.ics"), AppointmentStore(File("Termine.dat"), faults), m_now, true);
     EXPECT_EQ(failed.status, IcsFileStatus::WriteFailed);
     EXPECT_EQ(failed.imported, 0u);
     EXPECT_EQ(test::ReadBytes(File("Termine.dat")),

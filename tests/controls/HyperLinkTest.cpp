@@ -38,11 +38,7 @@ private:
 
 struct ScopedOpener {
     std::shared_ptr<FakeOpener> fake;
-    std::shared_ptr<UrlOpener> previous;
-    explicit ScopedOpener(int result) : fake(std::make_shared<FakeOpener>(result)) {
-        previous = SetUrlOpener(fake);
-    }
-    ~ScopedOpener() { SetUrlOpener(previous); }
+    explicit ScopedOpener(int result) : fake(std::make_shared<FakeOpener>(result)) {}
 };
 
 }  // namespace
@@ -91,6 +87,7 @@ private slots:
         DialogRecorder dialogs;
         QWidget w;
         HyperLink link(QStringLiteral("https://tavolin.example/"), &w);
+        link.SetOpener(opener.fake);
         w.show();
         QSignalSpy opened(&link, &HyperLink::opened);
         QTest::mouseClick(&link, Qt::LeftButton, {}, QPoint(2, 2));
@@ -122,6 +119,7 @@ private slots:
             DialogRecorder dialogs;
             QWidget w;
             HyperLink link(QStringLiteral("mailto:someone@example.org"), &w);
+            link.SetOpener(opener.fake);
             QSignalSpy opened(&link, &HyperLink::opened);
             link.Open();
             QTRY_COMPARE(opened.count(), 1);

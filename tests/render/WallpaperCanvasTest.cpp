@@ -349,9 +349,9 @@ TEST_F(WallpaperCanvasTest, SaveReportsWhereItCannotWrite) {
     EXPECT_EQ(canvas.Save(File("no/such/dir/x.bmp")), kCanvasCannotCreate);
 
     test::WriteBytes(File("old.bmp"), "old");
-    SetAtomicWriteFailureForTesting(true);
-    EXPECT_EQ(canvas.Save(File("old.bmp")), kCanvasWriteFailed);
-    SetAtomicWriteFailureForTesting(false);
+    WriteFaults faults;
+    faults.failRewrites = true;
+    EXPECT_EQ(canvas.Save(File("old.bmp"), &faults), kCanvasWriteFailed);
     EXPECT_EQ(test::ReadBytes(File("old.bmp")), "old");
     EXPECT_EQ(canvas.Save(File("old.bmp")), kCanvasOk);
     EXPECT_EQ(test::ReadBytes(File("old.bmp")).size(), 58u);

@@ -474,9 +474,10 @@ TEST_F(GeneratorTest, RefusedHandOverIsShownAndFails) {
 TEST_F(GeneratorTest, UnwritableWallpaperKeepsThePreviousOneAndSaysWhy) {
     WriteConfig();
     test::WriteBytes(File("Background.bmp"), "previous");
-    SetAtomicWriteFailureForTesting(true);
+    m_context.writeFaults = std::make_shared<WriteFaults>();
+    m_context.writeFaults->failRewrites = true;
     EXPECT_FALSE(Generate());
-    SetAtomicWriteFailureForTesting(false);
+    m_context.writeFaults.reset();
     EXPECT_EQ(m_result.status, GenerationStatus::Failed);
     // Nothing is blamed on the picture format: the log has no line for a failed write.
     EXPECT_FALSE(std::filesystem::exists(File("ErrorLog.dat")));

@@ -168,10 +168,11 @@ TEST_F(IniFileTest, DuplicatedSectionLosesNothingAndReadsBackTheWrite) {
 TEST_F(IniFileTest, FailedRewriteKeepsTheOldFile) {
     const std::string original = "[A]\r\nk=1\r\n";
     IniFile ini = OpenWith(original);
-    SetAtomicWriteFailureForTesting(true);
+    auto faults = std::make_shared<WriteFaults>();
+    faults->failRewrites = true;
+    ini.SetWriteFaults(faults);
     EXPECT_FALSE(ini.WriteValue("A", "k", "2", true));
     EXPECT_FALSE(ini.WriteValue("B", "k", "2", true));
-    SetAtomicWriteFailureForTesting(false);
     EXPECT_EQ(Contents(), original);
 }
 

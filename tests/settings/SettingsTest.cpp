@@ -111,9 +111,9 @@ TEST(ConfigFileSafety, CreationIsOneWriteWithTheKeyByKeyBytes) {
     }
     EXPECT_EQ(DefaultConfigText(), test::ReadBytes(dir / "reference.ini"));
     // A full disk leaves no config.ini at all, never a part that would pass for settings.
-    SetWriteLimitForTesting(100);
-    EXPECT_EQ(EnsureConfigFile(dir / "config.ini"), ConfigCreation::Failed);
-    SetWriteLimitForTesting(-1);
+    WriteFaults faults;
+    faults.bytesLeft = 100;
+    EXPECT_EQ(EnsureConfigFile(dir / "config.ini", &faults), ConfigCreation::Failed);
     EXPECT_FALSE(fs::exists(dir / "config.ini"));
     EXPECT_EQ(EnsureConfigFile(dir / "config.ini"), ConfigCreation::Created);
     EXPECT_EQ(test::ReadBytes(dir / "config.ini"), DefaultConfigText());

@@ -81,11 +81,11 @@ TEST(FileIO, FullDiskLeavesTheOriginalAndNoTemporary) {
     test::TempDir dir;
     const auto file = dir / "a.txt";
     test::WriteBytes(file, "precious");
-    SetWriteLimitForTesting(3);
+    WriteFaults faults;
+    faults.bytesLeft = 3;
     errno = 0;
-    EXPECT_FALSE(AtomicWriteFile(file, "a longer replacement"));
+    EXPECT_FALSE(AtomicWriteFile(file, "a longer replacement", Durability::Sync, &faults));
     EXPECT_EQ(errno, ENOSPC);
-    SetWriteLimitForTesting(-1);
     EXPECT_EQ(test::ReadBytes(file), "precious");
     EXPECT_EQ(EntryCount(dir.path()), 1u);
 }
@@ -94,11 +94,11 @@ TEST(FileIO, FailedAppendIsCutBackToTheOldLength) {
     test::TempDir dir;
     const auto file = dir / "ErrorLog.dat";
     test::WriteBytes(file, "line 1\r\n");
-    SetWriteLimitForTesting(4);
+    WriteFaults faults;
+    faults.bytesLeft = 4;
     errno = 0;
-    EXPECT_FALSE(AppendToFile(file, "line 2\r\n"));
+    EXPECT_FALSE(AppendToFile(file, "line 2\r\n", &faults));
     EXPECT_EQ(errno, ENOSPC);
-    SetWriteLimitForTesting(-1);
     EXPECT_EQ(test::ReadBytes(file), "line 1\r\n");
     ASSERT_TRUE(AppendToFile(file, "line 2\r\n"));
     EXPECT_EQ(test::ReadBytes(file), "line 1\r\nline 2\r\n");

@@ -81,9 +81,9 @@ TEST(FileIO, FailedAtomicWriteLeavesOriginalAndNoTemporary) {
     test::TempDir dir;
     const auto file = dir / "a.txt";
     test::WriteBytes(file, "precious");
-    SetAtomicWriteFailureForTesting(true);
-    EXPECT_FALSE(AtomicWriteFile(file, "lost"));
-    SetAtomicWriteFailureForTesting(false);
+    WriteFaults faults;
+    faults.failRewrites = true;
+    EXPECT_FALSE(AtomicWriteFile(file, "lost", Durability::Sync, &faults));
     EXPECT_EQ(test::ReadBytes(file), "precious");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     EXPECT_FALSE(AtomicWriteFile(dir / "missing-dir" / "x", "data"));

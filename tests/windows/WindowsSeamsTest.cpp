@@ -85,9 +85,9 @@ TEST(WindowsFiles, AFailedRewriteLeavesTheOriginal) {
     const TempDir dir;
     const auto path = dir / "Termine.dat";
     ASSERT_TRUE(AtomicWriteFile(path, "old\r\n"));
-    SetAtomicWriteFailureForTesting(true);
-    EXPECT_FALSE(AtomicWriteFile(path, "new\r\n"));
-    SetAtomicWriteFailureForTesting(false);
+    WriteFaults faults;
+    faults.failRewrites = true;
+    EXPECT_FALSE(AtomicWriteFile(path, "new\r\n", Durability::Sync, &faults));
     EXPECT_EQ(errno, ENOSPC);
     EXPECT_EQ(Slurp(path), "old\r\n");
 }
@@ -461,7 +461,7 @@ TEST(WindowsDataDirectory, ChoiceAndCreation) {
 
 TEST(WindowsUrlOpener, AMissingFileIsTheShellsFileNotFound) {
     const TempDir dir;
-    const int result = MakeSystemUrlOpener()->Open(PathToUtf8(dir / "missing.txt"));
+    const int result = MakeSystemUrlOpener({})->Open(PathToUtf8(dir / "missing.txt"));
     EXPECT_LE(result, 32);
     EXPECT_NE(result, 0);
 }

@@ -23,4 +23,15 @@ bool SendDesktopNotification(const QString& summary, const QString& body,
         app, [summary, body] { ShowTrayMessage(summary, body); }, Qt::QueuedConnection);
 }
 
+std::shared_ptr<Notifier> MakeDesktopNotifier() {
+    class TrayBalloonNotifier final : public Notifier {
+    public:
+        bool Send(const Notification& n) override {
+            return SendDesktopNotification(QString::fromStdString(n.summary),
+                                           QString::fromStdString(n.body), 0);
+        }
+    };
+    return std::make_shared<TrayBalloonNotifier>();
+}
+
 }  // namespace tavolin

@@ -18,6 +18,7 @@
 #include "controls/DialogUnits.h"
 #include "controls/FileDialog.h"
 #include "controls/HyperLink.h"
+#include "settings/Settings.h"
 
 using namespace tavolin::ui;
 
@@ -27,16 +28,15 @@ struct PickerRow {
     int labelId;
     int pickerId;
     const char* label;
-    const char* section;
-    const char* prefix;
+    const tavolin::ColourKeys& keys;
     ColourValue colour;
 };
 
 const PickerRow kPickers[] = {
-    {1011, 1012, "Tagesfarbe", "Tag", "T", Rgb(255, 255, 255)},
-    {1017, 1018, "Feiertagsfarbe", "Feiertag", "FT", Rgb(255, 0, 0)},
-    {1020, 1021, "Monatsfarbe", "Monat", "M", Rgb(255, 215, 0)},
-    {1023, 1024, "akt. Tagesfarbe", "Beschriftung", "B", kAutomaticColour},
+    {1011, 1012, "Tagesfarbe", tavolin::keys::DayColour, Rgb(255, 255, 255)},
+    {1017, 1018, "Feiertagsfarbe", tavolin::keys::HolidayColour, Rgb(255, 0, 0)},
+    {1020, 1021, "Monatsfarbe", tavolin::keys::MonthColour, Rgb(255, 215, 0)},
+    {1023, 1024, "akt. Tagesfarbe", tavolin::keys::CurrentDayColour, kAutomaticColour},
 };
 
 class Gallery : public QWidget {
@@ -66,7 +66,7 @@ public:
             picker->ChangeDefaultText(QStringLiteral("Automatisch"));
             picker->ChangeCustomText(QStringLiteral("Weitere ..."));
             picker->ChangeColour(row.colour);
-            picker->ConfigureStorage(configPath.toStdString(), row.section, row.prefix);
+            picker->ConfigureStorage(configPath.toStdString(), row.keys.section, row.keys.prefix);
             connect(picker, &CColourPicker::colourConfirmed, status,
                     [status, name, configPath](ColourValue c, int id) {
                         status->setText(QStringLiteral("%1 (%2): %3, %4, %5 stored in %6")

@@ -47,6 +47,12 @@ Context MakeSystemContext() {
     context.screen = OwningRunner<LinuxScreen, Screen>(context.processRunner, toolEnv);
     context.desktop = OwningRunner<LinuxDesktop, Desktop>(context.processRunner, toolEnv);
     context.userMessages = PrintUserMessage;
+    // The user's own environment and locale: the link handler starts the user's applications.
+    context.urlOpener = MakeSystemUrlOpener(EnvironmentEntries(table));
+    context.autostart = MakeAutostartSwitch(env);
+    context.automationHost = CreateSystemAutomationHost;
+    context.classRegistry = CreateSystemClassRegistry();
+    context.environment = env;
     return context;
 }
 

@@ -56,13 +56,13 @@ int XdgUrlOpener::Open(const std::string& target) {
     return ResultOf(m_runner.Run(argv, m_timeout));
 }
 
-std::shared_ptr<UrlOpener> MakeSystemUrlOpener() {
+std::shared_ptr<UrlOpener> MakeSystemUrlOpener(std::vector<std::string> environment) {
     // The user's own environment (and locale): xdg-open starts the user's applications.
     struct Owner {
         std::shared_ptr<ProcessRunner> runner;
         XdgUrlOpener opener;
     };
-    auto runner = MakeProcessRunner(EnvironmentEntries(ReadProcessEnvironment()));
+    auto runner = MakeProcessRunner(std::move(environment));
     auto owner = std::make_shared<Owner>(Owner{runner, XdgUrlOpener(*runner)});
     return std::shared_ptr<UrlOpener>(owner, &owner->opener);
 }

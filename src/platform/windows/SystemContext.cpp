@@ -48,6 +48,12 @@ Context MakeSystemContext() {
     context.screen = std::make_shared<WindowsScreen>();
     context.desktop = std::make_shared<WindowsDesktop>();
     context.userMessages = PrintUserMessage;
+    // The user's own environment and locale: the link handler starts the user's applications.
+    context.urlOpener = MakeSystemUrlOpener(EnvironmentEntries(table));
+    context.autostart = MakeAutostartSwitch(env);
+    context.automationHost = CreateSystemAutomationHost;
+    context.classRegistry = CreateSystemClassRegistry();
+    context.environment = env;
     return context;
 }
 

@@ -337,7 +337,8 @@ std::unique_ptr<ClassRegistry> CreateSystemClassRegistry() {
     return std::make_unique<RegistryClassRegistry>();
 }
 
-std::shared_ptr<UrlOpener> MakeSystemUrlOpener() {
+std::shared_ptr<UrlOpener> MakeSystemUrlOpener(std::vector<std::string>) {
+    // ShellExecuteW starts the handler in the user's own environment.
     return std::make_shared<ShellUrlOpener>();
 }
 

@@ -19,8 +19,6 @@
 namespace tavolin {
 namespace {
 
-std::atomic<bool> g_failAtomicWrite{false};
-std::atomic<int64_t> g_writeLimit{-1};
 
 constexpr std::string_view kTemporaryInfix = ".tmp-";
 constexpr size_t kTemporarySuffixLength = 6;
@@ -28,11 +26,13 @@ constexpr char kTemporaryAlphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int kMaxSymlinkHops = 40;
 
-bool TakeFromWriteLimit(size_t& length) {
-    int64_t limit = g_writeLimit.load();
+// How many bytes the injected write limit still lets through; false when it has run out.
+bool TakeFromWriteLimit(WriteFaults* faults, size_t& length) {
+    if (!faults) return true;
+    int64_t limit = faults->bytesLeft.load();
     while (limit >= 0) {
         const int64_t allowed = std::min<int64_t>(limit, static_cast<int64_t>(length));
-        if (g_writeLimit.compare_exchange_weak(limit, limit - allowed)) {
+        if (faults->bytesLeft.compare_exchange_weak(limit, limit - allowed)) {
             length = static_cast<size_t>(allowed);
             return allowed > 0;
         }
@@ -130,11 +130,11 @@ bool IsSymlink(const std::filesystem::path& path) {
 
 }  // namespace
 
-bool WriteAll(int fd, std::string_view data) {
+bool WriteAll(int fd, std::string_view data, WriteFaults* faults) {
     size_t done = 0;
     while (done < data.size()) {
         size_t length = data.size() - done;
-        if (!TakeFromWriteLimit(length)) {
+        if (!TakeFromWriteLimit(faults, length)) {
             errno = ENOSPC;
             return false;
         }
@@ -145,14 +145,6 @@ bool WriteAll(int fd, std::string_view data) {
         done += static_cast<size_t>(n);
     }
     return true;
-}
-
-void SetAtomicWriteFailureForTesting(bool fail) {
-    g_failAtomicWrite = fail;
-}
-
-void SetWriteLimitForTesting(int64_t bytes) {
-    g_writeLimit = bytes;
 }
 
 UniqueFd OpenRegularFile(const std::filesystem::path& path, ReadStatus& status) {
@@ -313,12 +305,13 @@ int RemoveStaleTemporaries(const std::filesystem::path& target) {
 }
 
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data,
-                     Durability durability) {
-    return AtomicWriteFile(path, {data}, durability);
+                     Durability durability, WriteFaults* faults) {
+    return AtomicWriteFile(path, {data}, durability, faults);
 }
 
 bool AtomicWriteFile(const std::filesystem::path& path,
-                     std::initializer_list<std::string_view> pieces, Durability durability) {
+                     std::initializer_list<std::string_view> pieces, Durability durability,
+                     WriteFaults* faults) {
     const std::optional<std::filesystem::path> resolved = ResolveWriteTarget(path);
     if (!resolved) return false;
     const std::filesystem::path& target = *resolved;
@@ -329,9 +322,9 @@ bool AtomicWriteFile(const std::filesystem::path& path,
     if (!fd.IsValid()) return false;
 
     bool ok = true;
-    for (const std::string_view piece : pieces) ok = ok && WriteAll(fd.Get(), piece);
+    for (const std::string_view piece : pieces) ok = ok && WriteAll(fd.Get(), piece, faults);
     ok = ok && (durability == Durability::NoSync || ::_commit(fd.Get()) == 0);
-    if (ok && g_failAtomicWrite) {
+    if (ok && faults && faults->failRewrites) {
         errno = ENOSPC;
         ok = false;
     }
@@ -363,22 +356,23 @@ bool AtomicWriteFile(const std::filesystem::path& path,
     return true;
 }
 
-bool AppendAllOrNothing(int fd, off_t oldSize, std::string_view data) {
-    if (WriteAll(fd, data)) return true;
+bool AppendAllOrNothing(int fd, off_t oldSize, std::string_view data, WriteFaults* faults) {
+    if (WriteAll(fd, data, faults)) return true;
     const int error = errno;
     ::_chsize_s(fd, static_cast<int64_t>(oldSize));
     errno = error;
     return false;
 }
 
-bool AppendToFile(const std::filesystem::path& path, std::string_view data) {
+bool AppendToFile(const std::filesystem::path& path, std::string_view data,
+                  WriteFaults* faults) {
     const FileLock lock(path);
     UniqueFd fd(::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY | _O_NOINHERIT,
                          _S_IREAD | _S_IWRITE));
     if (!fd.IsValid()) return false;
     const int64_t size = ::_filelengthi64(fd.Get());
     if (size < 0) return false;
-    if (!AppendAllOrNothing(fd.Get(), static_cast<off_t>(size), data)) return false;
+    if (!AppendAllOrNothing(fd.Get(), static_cast<off_t>(size), data, faults)) return false;
     return fd.Reset() == 0;
 }
 
