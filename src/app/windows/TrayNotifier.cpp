@@ -28,7 +28,7 @@ std::shared_ptr<Notifier> MakeDesktopNotifier() {
     public:
         bool Send(const Notification& n) override {
             return SendDesktopNotification(QString::fromStdString(n.summary),
-                                           QString::fromStdString(n.body), 0);
+                                           QString::fromStdString(n.body));
         }
     };
     return std::make_shared<TrayBalloonNotifier>();
