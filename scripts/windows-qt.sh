@@ -38,9 +38,8 @@ SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 apt_opts=(-o DPkg::Lock::Timeout=900)
 
-# libwine-dev: Wine's wintab.h and pktdef.h (see below).
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          dpkg-dev cmake ninja-build perl qt6-base-dev qt6-base-dev-tools libwine-dev)
+          dpkg-dev cmake ninja-build perl qt6-base-dev qt6-base-dev-tools)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
