@@ -72,6 +72,25 @@ if [ ! -f "$src/.tavolin-unpacked" ]; then
     touch "$src/.tavolin-unpacked"
 fi
 
+# Two gaps of Debian's source for a Windows build, filled in place (again on every run, so a
+# resumed build finds them too):
+# - Debian leaves out the Wintab headers (their licence forbids changes), which the Windows
+#   platform plugin needs for its Wintab tablet support alone. The plugin is built without it:
+#   pens still work as mice, and nothing else in Qt depends on it.
+# - Qt 6.4 compiles the DirectWrite font database into Gui only with Direct2D, but the plugin
+#   refers to it whenever DirectWrite 3 is there: without Direct2D it does not link. The
+#   reference (an opt-in font engine, "-platform windows:fontengine=directwrite") is left out.
+plugin="$src/src/plugins/platforms/windows"
+if [ ! -d "$src/src/3rdparty/wintab" ] && ! grep -q 'tavolin: no wintab' "$plugin/CMakeLists.txt"; then
+    sed -i 's/QT_CONFIG(tabletevent)/0 \/* tavolin: no wintab *\//' \
+        "$plugin"/qwindowscontext.cpp "$plugin"/qwindowspointerhandler.cpp \
+        "$plugin"/qwindowspointerhandler.h
+    sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION FALSE # tavolin: no wintab/' \
+        "$plugin/CMakeLists.txt"
+fi
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+    "$plugin/qwindowsintegration.cpp"
+
 # The project's toolchain file when it is there; otherwise an equivalent one of our own.
 toolchain="$root/cmake/toolchain-mingw-w64.cmake"
 if [ ! -f "$toolchain" ]; then

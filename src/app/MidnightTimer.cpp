@@ -10,8 +10,50 @@
 #include <cerrno>
 #include <ctime>
 #endif
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tavolin {
+
+#ifdef _WIN32
+namespace {
+
+constexpr wchar_t kClockWindowClass[] = L"TavolinClockWatch";
+
+LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool changed =
+        message == WM_TIMECHANGE ||
+        (message == WM_POWERBROADCAST &&
+         (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND));
+    if (changed) {
+        const auto* notify =
+            reinterpret_cast<const std::function<void()>*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (notify != nullptr && *notify) (*notify)();
+    }
+    if (message == WM_POWERBROADCAST) return TRUE;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateClockWindow(const std::function<void()>* notify) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = ClockWindowProc;
+    cls.hInstance = instance;
+    cls.lpszClassName = kClockWindowClass;
+    ::RegisterClassExW(&cls);  // fails harmlessly for the second timer: the class is there
+    // Not a message-only window: those get no broadcasts.
+    HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, kClockWindowClass, L"", WS_POPUP, 0, 0, 0,
+                                    0, nullptr, nullptr, instance, nullptr);
+    if (window != nullptr) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(notify));
+    }
+    return window;
+}
+
+}  // namespace
+#endif
 
 MidnightTimer::MidnightTimer(std::function<TimePoint()> now, QObject* parent)
     : QObject(parent), m_now(std::move(now)) {
@@ -26,12 +68,22 @@ MidnightTimer::MidnightTimer(std::function<TimePoint()> now, QObject* parent)
         connect(m_notifier, &QSocketNotifier::activated, this, &MidnightTimer::Fired);
     }
 #endif
+#ifdef _WIN32
+    // The broadcast may arrive inside another window's call; the date is checked afterwards.
+    m_clockChanged = [this] {
+        QMetaObject::invokeMethod(this, [this] { Fired(); }, Qt::QueuedConnection);
+    };
+    m_clockWindow = CreateClockWindow(&m_clockChanged);
+#endif
 }
 
 MidnightTimer::~MidnightTimer() {
 #ifdef __linux__
     delete m_notifier;
     if (m_fd >= 0) ::close(m_fd);
+#endif
+#ifdef _WIN32
+    if (m_clockWindow != nullptr) ::DestroyWindow(static_cast<HWND>(m_clockWindow));
 #endif
 }
 

@@ -43,6 +43,12 @@ private:
     int m_fd = -1;  // a timerfd on the real-time clock, where the system has one
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_fallback;  // elsewhere: a single-shot timer
+#ifdef _WIN32
+    // A hidden top-level window: Windows tells every top-level window when the clock was set
+    // and when the machine woke, which a single-shot timer notices neither.
+    void* m_clockWindow = nullptr;
+    std::function<void()> m_clockChanged;
+#endif
 };
 
 }  // namespace tavolin

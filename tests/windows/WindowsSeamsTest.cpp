@@ -443,6 +443,16 @@ TEST(WindowsDataDirectory, ChoiceAndCreation) {
     EXPECT_EQ(pick({}, dir.path()), dir.path());
     EXPECT_EQ(pick({{"APPDATA", "C:\\Users\\x\\AppData\\Roaming"}}, dir / "missing"),
               std::filesystem::path(L"C:\\Users\\x\\AppData\\Roaming\\Tavolin"));
+    // An installed copy (its uninstaller beside it) keeps the files per user even where it
+    // could write beside itself, as an administrator can in Program Files.
+    const std::filesystem::path installed = dir / "installed";
+    std::filesystem::create_directories(installed);
+    EXPECT_EQ(pick({{"APPDATA", "C:\\Users\\x\\AppData\\Roaming"}}, installed), installed);
+    std::ofstream(installed / "Uninstall.exe") << "MZ";
+    EXPECT_EQ(pick({{"APPDATA", "C:\\Users\\x\\AppData\\Roaming"}}, installed),
+              std::filesystem::path(L"C:\\Users\\x\\AppData\\Roaming\\Tavolin"));
+    EXPECT_EQ(pick({{"TAVOLIN_DIR", wanted}, {"APPDATA", "C:\\A"}}, installed),
+              PathFromUtf8(wanted));
     std::string error;
     EXPECT_TRUE(MakeDataDirectory(PathFromUtf8(wanted), error)) << error;
     EXPECT_TRUE(std::filesystem::is_directory(PathFromUtf8(wanted)));

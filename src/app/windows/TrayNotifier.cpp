@@ -10,7 +10,11 @@
 
 namespace tavolin {
 
-bool SendDesktopNotification(const QString& summary, const QString& body, int /*timeoutMs*/) {
+bool SendDesktopNotification(const QString& summary, const QString& body,
+                             NotificationStyle /*style*/, const QString& /*acknowledge*/,
+                             int /*timeoutMs*/) {
+    // A balloon has no lasting form and no action button: the reminder's own message box is
+    // what stays until acknowledged.
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr || !QSystemTrayIcon::supportsMessages()) return false;
     // Called from a reminder thread; the icon belongs to the user-interface thread. Posting
@@ -24,7 +28,7 @@ std::shared_ptr<Notifier> MakeDesktopNotifier() {
     public:
         bool Send(const Notification& n) override {
             return SendDesktopNotification(QString::fromStdString(n.summary),
-                                           QString::fromStdString(n.body), 0);
+                                           QString::fromStdString(n.body));
         }
     };
     return std::make_shared<TrayBalloonNotifier>();

@@ -1,5 +1,8 @@
 // The data directory on Windows: the program's own directory when it is writable (a portable
-// installation, as the files have always lived beside the program), else %APPDATA%\Tavolin.
+// copy, as the files have always lived beside the program), else %APPDATA%\Tavolin. A copy
+// set up by the installer always keeps its files per user: run once as administrator it could
+// write beside itself, and the settings would then differ between elevated and normal runs and
+// stay behind in Program Files after uninstalling.
 
 #include "platform/linux/DataDirectory.h"
 
@@ -23,6 +26,12 @@ bool IsWritableDirectory(const std::filesystem::path& dir) {
     return true;
 }
 
+// The installer leaves its uninstaller beside the program; a portable copy has none.
+bool IsInstalledCopy(const std::filesystem::path& dir) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(dir / L"Uninstall.exe", ec);
+}
+
 }  // namespace
 
 std::filesystem::path ProgramDirectory() {
@@ -43,7 +52,9 @@ std::filesystem::path ProgramDirectory() {
 std::filesystem::path ChooseDataDirectory(const EnvironmentLookup& env,
                                           const std::filesystem::path& programDir) {
     if (const auto dir = env("TAVOLIN_DIR")) return PathFromUtf8(*dir);
-    if (!programDir.empty() && IsWritableDirectory(programDir)) return programDir;
+    if (!programDir.empty() && !IsInstalledCopy(programDir) && IsWritableDirectory(programDir)) {
+        return programDir;
+    }
     if (const auto appData = env("APPDATA")) return PathFromUtf8(*appData) / L"Tavolin";
     if (const auto profile = env("USERPROFILE")) {
         return PathFromUtf8(*profile) / L"AppData" / L"Roaming" / L"Tavolin";

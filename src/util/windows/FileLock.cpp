@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "util/FileIO.h"
 
 namespace tavolin {
@@ -21,8 +25,10 @@ FileLock FileLock::TryLock(const std::filesystem::path& file) {
     return FileLock(file, false);
 }
 
-FileLock::FileLock(const std::filesystem::path& file, bool wait) {
-    const std::filesystem::path lockPath = LockPathFor(file);
+namespace {
+
+// The lock file opened, or INVALID_HANDLE_VALUE when none can be made.
+HANDLE OpenLockHandle(const std::filesystem::path& lockPath) {
     constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE h = ::CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -31,24 +37,59 @@ FileLock::FileLock(const std::filesystem::path& file, bool wait) {
         h = ::CreateFileW(lockPath.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    if (h == INVALID_HANDLE_VALUE) return;
-    if (::GetFileType(h) != FILE_TYPE_DISK) {
+    if (h != INVALID_HANDLE_VALUE && ::GetFileType(h) != FILE_TYPE_DISK) {
         ::CloseHandle(h);
-        return;
+        return INVALID_HANDLE_VALUE;
     }
+    return h;
+}
+
+bool Lock(HANDLE h, bool wait) {
     OVERLAPPED at{};
     const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
-    if (!::LockFileEx(h, flags, 0, MAXDWORD, MAXDWORD, &at)) {
-        ::CloseHandle(h);
-        return;
-    }
+    return ::LockFileEx(h, flags, 0, MAXDWORD, MAXDWORD, &at) != 0;
+}
+
+// The locked handle as a descriptor; an invalid one (and the lock released) when that fails.
+UniqueFd AdoptLocked(HANDLE h) {
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
     if (fd < 0) {
+        OVERLAPPED at{};
         ::UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &at);
+        ::CloseHandle(h);
+        return UniqueFd();
+    }
+    return UniqueFd(fd);
+}
+
+}  // namespace
+
+FileLock::FileLock(const std::filesystem::path& file, std::stop_token stop) {
+    const HANDLE h = OpenLockHandle(LockPathFor(file));
+    if (h == INVALID_HANDLE_VALUE) return;
+    // Short at first (a writer of this program holds it for milliseconds), then a few times a
+    // second while another process keeps it.
+    auto pause = std::chrono::milliseconds(2);
+    while (!stop.stop_requested()) {
+        if (Lock(h, false)) {
+            m_fd = AdoptLocked(h);
+            return;
+        }
+        if (::GetLastError() != ERROR_LOCK_VIOLATION && ::GetLastError() != ERROR_IO_PENDING) break;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
+    ::CloseHandle(h);
+}
+
+FileLock::FileLock(const std::filesystem::path& file, bool wait) {
+    const HANDLE h = OpenLockHandle(LockPathFor(file));
+    if (h == INVALID_HANDLE_VALUE) return;
+    if (!Lock(h, wait)) {
         ::CloseHandle(h);
         return;
     }
-    m_fd = UniqueFd(fd);
+    m_fd = AdoptLocked(h);
 }
 
 void FileLock::Unlock() {
