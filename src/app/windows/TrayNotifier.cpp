@@ -27,8 +27,11 @@ std::shared_ptr<Notifier> MakeDesktopNotifier() {
     class TrayBalloonNotifier final : public Notifier {
     public:
         bool Send(const Notification& n) override {
-            return SendDesktopNotification(QString::fromStdString(n.summary),
-                                           QString::fromStdString(n.body));
+            const bool shown = SendDesktopNotification(QString::fromStdString(n.summary),
+                                                       QString::fromStdString(n.body));
+            // A balloon fades: it cannot stand for a notice that must stay until acknowledged
+            // (a reminder), so that one is reported as not taken and its box still comes.
+            return shown && !n.persistent;
         }
     };
     return std::make_shared<TrayBalloonNotifier>();
