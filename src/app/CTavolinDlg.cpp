@@ -112,7 +112,7 @@ void CTavolinDlg::BuildMenu() {
     m_menuBar->setNativeMenuBar(false);
     QMenu* menu = nullptr;
     const char* menuText = nullptr;
-    for (const MenuCommandSpec& c : MainMenuCommands()) {
+    for (const MenuCommandEntry& c : MainMenuCommands()) {
         if (!menuText || std::strcmp(menuText, c.menu) != 0) {
             menuText = c.menu;
             menu = m_menuBar->addMenu(tr(c.menu));
@@ -142,7 +142,7 @@ void CTavolinDlg::BuildControls() {
         " left: 6px; padding: 0 2px; }"));
     const ui::DialogUnits du = ui::DialogUnits::of(this);
 
-    for (const ControlSpec& c : MainDialogControls()) {
+    for (const ControlEntry& c : MainDialogControls()) {
         const QString text = c.text ? tr(c.text, c.textComment) : QString();
         QWidget* w = nullptr;
         switch (c.kind) {
@@ -182,7 +182,7 @@ void CTavolinDlg::BuildControls() {
             w->resize(qMax(w->width(), qMin(w->sizeHint().width(), most)), w->height());
         }
     }
-    for (const ControlSpec& c : MainDialogControls()) {
+    for (const ControlEntry& c : MainDialogControls()) {
         if (c.buddy) Named<QLabel>(c.name)->setBuddy(control(c.buddy));
     }
 
@@ -235,7 +235,7 @@ void CTavolinDlg::BuildControls() {
     }
 
     // Every switch writes its key the moment it is clicked; what else it does follows.
-    for (const ControlSpec& c : MainDialogControls()) {
+    for (const ControlEntry& c : MainDialogControls()) {
         if (c.kind != ControlKind::Check || !c.setting) continue;
         auto* box = Find<QCheckBox>(c.id);
         if (box == m_autostart) {
@@ -335,8 +335,8 @@ void CTavolinDlg::CentrePickersOnLabels() {
     // The pickers are as tall as the template says, not only as tall as their arrow, and sit
     // centred on the label that names them.
     const ui::DialogUnits du = ui::DialogUnits::of(this);
-    for (const ControlSpec& label : MainDialogControls()) {
-        const ControlSpec* named = FindMainDialogControl(label.buddy);
+    for (const ControlEntry& label : MainDialogControls()) {
+        const ControlEntry* named = FindMainDialogControl(label.buddy);
         if (label.kind != ControlKind::Label || !named || named->kind != ControlKind::Picker)
             continue;
         auto* picker = Find<ui::CColourPicker>(named->id);
@@ -374,7 +374,7 @@ void CTavolinDlg::StoreColour(const ColourKeys& keys, ui::ColourValue colour) {
 }
 
 void CTavolinDlg::LoadControls() {
-    for (const ControlSpec& c : MainDialogControls()) {
+    for (const ControlEntry& c : MainDialogControls()) {
         if (c.colour) {
             auto component = [&](const SettingKey& k) { return Atoi(ReadDialogValue(k)); };
             Find<ui::CColourPicker>(c.id)->ChangeColour(PackColour(
@@ -422,7 +422,7 @@ bool CTavolinDlg::Initialise() {
         return false;
     }
 
-    for (const ControlSpec& c : MainDialogControls()) {
+    for (const ControlEntry& c : MainDialogControls()) {
         if (!c.colour) continue;
         auto* picker = Find<ui::CColourPicker>(c.id);
         picker->ChangeDefaultText(tr("Automatisch"));
@@ -532,7 +532,7 @@ void CTavolinDlg::OnBrowse() {
 
 void CTavolinDlg::OnLayout() {
     int value = 1;
-    for (const ControlSpec& c : MainDialogControls()) {
+    for (const ControlEntry& c : MainDialogControls()) {
         if (c.kind == ControlKind::Radio && Find<QRadioButton>(c.id)->isChecked()) value = c.value;
     }
     PostSetting(keys::Layout, std::to_string(value));
@@ -790,11 +790,11 @@ void CTavolinDlg::accept() {}
 void CTavolinDlg::ShowHelp() {
     if (m_balloon) return;  // one balloon at a time
     for (QWidget* w = focusWidget(); w && w != this; w = w->parentWidget()) {
-        const ControlSpec* spec = FindMainDialogControl(ControlId(w));
-        if (!spec) continue;
-        if (!spec->helpTitle) return;  // a control without help shows nothing
+        const ControlEntry* entry = FindMainDialogControl(ControlId(w));
+        if (!entry) continue;
+        if (!entry->helpTitle) return;  // a control without help shows nothing
         const QPoint centre = w->mapToGlobal(w->rect().center());
-        m_balloon = new HelpBalloon(tr(spec->helpTitle), tr(spec->helpText), centre, this);
+        m_balloon = new HelpBalloon(tr(entry->helpTitle), tr(entry->helpText), centre, this);
         m_balloon->show();
         return;
     }

@@ -19,15 +19,15 @@ constexpr const char* kLayoutHelp = QT_TRANSLATE_NOOP(
     "soll.");
 
 // Helper shapes keep the table's rows short; every row still says all that is particular.
-constexpr ControlSpec Label(int id, const char* name, const char* text, int l, int t, int w,
+constexpr ControlEntry Label(int id, const char* name, const char* text, int l, int t, int w,
                             int room, int buddy) {
     return {id, name, K::Label, text, l, t, w, 8, room, buddy};
 }
 
-constexpr ControlSpec Check(int id, const char* name, const char* text, int l, int t, int w,
+constexpr ControlEntry Check(int id, const char* name, const char* text, int l, int t, int w,
                             const SettingKey* key, const char* title, const char* help,
                             SwitchRead read = SwitchRead::AtoiOne) {
-    ControlSpec s{id, name, K::Check, text, l, t, w, 10};
+    ControlEntry s{id, name, K::Check, text, l, t, w, 10};
     s.setting = key;
     s.read = read;
     s.helpTitle = title;
@@ -36,17 +36,17 @@ constexpr ControlSpec Check(int id, const char* name, const char* text, int l, i
 }
 
 // A check box whose German text is used elsewhere with another English one.
-constexpr ControlSpec Check(int id, const char* name, TrText text, int l, int t, int w,
+constexpr ControlEntry Check(int id, const char* name, TrText text, int l, int t, int w,
                             const SettingKey* key, const char* title, const char* help,
                             SwitchRead read) {
-    ControlSpec s = Check(id, name, text.source, l, t, w, key, title, help, read);
+    ControlEntry s = Check(id, name, text.source, l, t, w, key, title, help, read);
     s.textComment = text.comment;
     return s;
 }
 
-constexpr ControlSpec Picker(int id, const char* name, const char* accessible, int t,
+constexpr ControlEntry Picker(int id, const char* name, const char* accessible, int t,
                              const ColourKeys* keys, const char* title, const char* help) {
-    ControlSpec s{id, name, K::Picker, nullptr, 74, t, 39, 14};
+    ControlEntry s{id, name, K::Picker, nullptr, 74, t, 39, 14};
     s.accessibleName = accessible;
     s.colour = keys;
     s.helpTitle = title;
@@ -54,8 +54,8 @@ constexpr ControlSpec Picker(int id, const char* name, const char* accessible, i
     return s;
 }
 
-constexpr ControlSpec Radio(int id, const char* name, const char* text, int t, int value) {
-    ControlSpec s{id, name, K::Radio, text, 121, t, 85, 10};
+constexpr ControlEntry Radio(int id, const char* name, const char* text, int t, int value) {
+    ControlEntry s{id, name, K::Radio, text, 121, t, 85, 10};
     s.setting = &keys::Layout;
     s.value = value;
     s.helpTitle = kLayoutTitle;
@@ -63,21 +63,21 @@ constexpr ControlSpec Radio(int id, const char* name, const char* text, int t, i
     return s;
 }
 
-constexpr ControlSpec Group(int id, const char* name, const char* text, int l, int t, int w,
+constexpr ControlEntry Group(int id, const char* name, const char* text, int l, int t, int w,
                             int h) {
     return {id, name, K::Group, text, l, t, w, h};
 }
 
-constexpr ControlSpec Button(int id, const char* name, const char* text, int l, int t, int w,
+constexpr ControlEntry Button(int id, const char* name, const char* text, int l, int t, int w,
                              const char* accessible, const char* title, const char* help) {
-    ControlSpec s{id, name, K::Button, text, l, t, w, 14};
+    ControlEntry s{id, name, K::Button, text, l, t, w, 14};
     s.accessibleName = accessible;
     s.helpTitle = title;
     s.helpText = help;
     return s;
 }
 
-constexpr ControlSpec Special(ControlSpec s, const char* accessible, const SettingKey* key,
+constexpr ControlEntry Special(ControlEntry s, const char* accessible, const SettingKey* key,
                               const char* title, const char* help) {
     s.accessibleName = accessible;
     s.setting = key;
@@ -86,7 +86,7 @@ constexpr ControlSpec Special(ControlSpec s, const char* accessible, const Setti
     return s;
 }
 
-const ControlSpec kControls[] = {
+const ControlEntry kControls[] = {
     Special({1009, "bannerPicture", K::Picture, nullptr, 26, 7, 260, 33}, "Tavolin by Pelmar",
             nullptr, nullptr, nullptr),
     Check(1008, "backgroundPictureCheck",
@@ -247,7 +247,7 @@ const ControlSpec kControls[] = {
                              "Damit öffnen Sie einen Dialog zum Löschen des markierten Termins.")),
 };
 
-const MenuCommandSpec kMenuCommands[] = {
+const MenuCommandEntry kMenuCommands[] = {
     {134, "generateAction", QT_TRANSLATE_NOOP("tavolin::CTavolinDlg", "&Programm"),
      QT_TRANSLATE_NOOP("tavolin::CTavolinDlg", "&Erstellen")},
     {135, "quitAction", QT_TRANSLATE_NOOP("tavolin::CTavolinDlg", "&Programm"),
@@ -260,19 +260,19 @@ const MenuCommandSpec kMenuCommands[] = {
 
 }  // namespace
 
-std::span<const ControlSpec> MainDialogControls() {
+std::span<const ControlEntry> MainDialogControls() {
     return kControls;
 }
 
-const ControlSpec* FindMainDialogControl(int id) {
+const ControlEntry* FindMainDialogControl(int id) {
     if (id == 0) return nullptr;
-    for (const ControlSpec& c : kControls) {
+    for (const ControlEntry& c : kControls) {
         if (c.id == id) return &c;
     }
     return nullptr;
 }
 
-std::span<const MenuCommandSpec> MainMenuCommands() {
+std::span<const MenuCommandEntry> MainMenuCommands() {
     return kMenuCommands;
 }
 

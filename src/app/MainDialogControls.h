@@ -33,7 +33,7 @@ struct TrText {
     const char* comment;
 };
 
-struct ControlSpec {
+struct ControlEntry {
     int id;            // the template's identifier; 0 for unnamed labels and group boxes
     const char* name;  // the object name
     ControlKind kind;
@@ -54,10 +54,10 @@ struct ControlSpec {
 };
 
 /// Every control of the main window in creation (and tab) order.
-std::span<const ControlSpec> MainDialogControls();
+std::span<const ControlEntry> MainDialogControls();
 
 /// The entry with the given id, or nullptr (also for 0).
-const ControlSpec* FindMainDialogControl(int id);
+const ControlEntry* FindMainDialogControl(int id);
 
 /// The translation context of the table's texts (the window's own).
 inline constexpr const char* kMainDialogContext = "tavolin::CTavolinDlg";
@@ -69,7 +69,7 @@ inline constexpr const char* kControlIdProperty = "controlId";
 inline constexpr const char* kCommandIdProperty = "commandId";
 
 /// The menu bar's commands, in menu order.
-struct MenuCommandSpec {
+struct MenuCommandEntry {
     int id;
     const char* name;  // the action's object name
     const char* menu;  // German source of the menu it belongs to
@@ -77,6 +77,6 @@ struct MenuCommandSpec {
     bool separatorBefore = false;
 };
 
-std::span<const MenuCommandSpec> MainMenuCommands();
+std::span<const MenuCommandEntry> MainMenuCommands();
 
 }  // namespace tavolin
