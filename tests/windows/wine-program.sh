@@ -124,31 +124,17 @@ wait_for '[ -z "$(window "^Termin / Notiz")" ]' 50 || fail "Escape did not close
 xdotool windowminimize "$wid"
 wait_for '[ -z "$(visible_window)" ]' 100 || fail "minimising left the window visible"
 wait_for 'tray_icon >/dev/null' 100 || fail "no icon in the tray host after minimising"
-icon="$(tray_icon)"
-# Its menu on a right-click, closed again with Escape.
-before="$(shown_windows)"
-xdotool mousemove --window "$icon" 8 8 click 3
-wait_for '[ "$(shown_windows)" -gt "$before" ]' 50 || fail "a right-click on the icon showed no menu"
-sleep 0.5
-menu="$(xdotool search --onlyvisible --class '^tavolin\.exe$' 2>/dev/null | tail -1)"
-shot_around traymenu "$menu" 40
-xdotool key Escape
-wait_for '[ "$(shown_windows)" -le "$before" ]' 50 || fail "Escape did not close the icon's menu"
-# A double-click restores the window.
-xdotool mousemove --window "$icon" 8 8 click --repeat 2 --delay 80 1
-wait_for '[ -n "$(visible_window)" ]' 100 || fail "double-click did not restore the window"
-
-# "&Programm" > "&Beenden" ends the program.
-wid="$(visible_window)"
-activate "$wid" || true
-xdotool key --clearmodifiers alt+p
-sleep 0.5
-xdotool key b
-wait_for '! kill -0 $pid 2>/dev/null' 100 || fail "Beenden did not end the program"
+# Clicks on an icon Wine docked into an X tray host do not reach the program under Wine 8 (the
+# same program's icon answers in Wine's own taskbar, below), so this copy ends from its process.
+kill "$pid" 2>/dev/null
+wineserver --kill 2>/dev/null
 pid=""
 
 # --- "/go" in a Wine desktop window, which shows the wallpaper as Windows' desktop does -------
 rm -f "$data/Background.bmp"
+# With its shell on, the Wine desktop has a taskbar with a notification area of its own.
+"$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops\Tavolin' /v EnableShell /t REG_DWORD \
+    /d 1 /f >/dev/null 2>&1 || fail "cannot switch the Wine desktop's shell on"
 "$wine" explorer /desktop=Tavolin,1024x768 "$program_dir/tavolin.exe" /go >"$work/tavolin.log" 2>&1 &
 pid=$!
 wait_for '[ -n "$(window "^Tavolin - Wine desktop$")" ]' 300 || fail "no Wine desktop window"
@@ -162,6 +148,22 @@ wait_for 'import -window "$desktop" "$work/desktop.png" 2>/dev/null &&
     fail "the Wine desktop does not show Background.bmp"
 sleep 0.5
 shot wallpaper "$desktop"
+
+# The icon in the Wine desktop's own taskbar: its menu on a right-click, "&Wiederherstellen"
+# shows the window, "&Programm" > "&Beenden" ends the program.
+eval "$(xdotool getwindowgeometry --shell "$desktop")"
+before="$(shown_windows)"
+xdotool mousemove --window "$desktop" $((WIDTH - 12)) $((HEIGHT - 10)) click 3
+wait_for '[ "$(shown_windows)" -gt "$before" ]' 50 || fail "a right-click on the taskbar icon showed no menu"
+sleep 0.5
+shot traymenu "$desktop"
+xdotool key w
+wait_for '[ -n "$(visible_window)" ]' 100 || fail "Wiederherstellen did not show the window"
+xdotool key --clearmodifiers alt+p
+sleep 0.5
+xdotool key b
+wait_for '[ -z "$(visible_window)" ] && ! pgrep -f "tavolin\.exe" >/dev/null' 100 ||
+    fail "Beenden did not end the program"
 kill "$pid" 2>/dev/null
 wineserver --kill 2>/dev/null
 pid=""
