@@ -162,7 +162,7 @@ wait_for '[ -n "$(visible_window)" ]' 100 || fail "Wiederherstellen did not show
 xdotool key --clearmodifiers alt+p
 sleep 0.5
 xdotool key b
-wait_for '[ -z "$(visible_window)" ] && ! pgrep -f "tavolin\.exe" >/dev/null' 100 ||
+wait_for '[ -z "$(visible_window)" ] && ! pgrep -x "tavolin.exe" >/dev/null' 100 ||
     fail "Beenden did not end the program"
 kill "$pid" 2>/dev/null
 wineserver --kill 2>/dev/null
