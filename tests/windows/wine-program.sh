@@ -159,6 +159,11 @@ sleep 0.5
 shot traymenu "$desktop"
 xdotool key w
 wait_for '[ -n "$(visible_window)" ]' 100 || fail "Wiederherstellen did not show the window"
+# A click on the banner gives the window the keyboard (the Wine desktop's windows are not the
+# window manager's to activate).
+sleep 0.5
+xdotool mousemove --window "$(visible_window)" 120 90 click 1
+sleep 0.3
 xdotool key --clearmodifiers alt+p
 sleep 0.5
 xdotool key b
